@@ -1,0 +1,192 @@
+// The plug-in's calls into the host.
+//
+// Each function calls one host table function and throws HostError when the host answers an
+// error code; the error's text is the host's own (GetErrorText). A try/catch of HostError around
+// a group of calls is therefore a host error frame. The guarded form (Guarded.h) catches the
+// error at once, shows the operation's failure message and answers false.
+//
+// The tables are imported once by ConnectHost (the handshake, or an in-process host such as the
+// command line and the tests) and stay valid until DisconnectHost.
+#pragma once
+
+#include "hostapi/HostApi.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tesser::plugin {
+
+class HostError : public std::runtime_error {
+public:
+    HostError(HErrorCode code, const std::string& text) : std::runtime_error(text), code_(code) {}
+    HErrorCode code() const { return code_; }
+
+private:
+    HErrorCode code_;
+};
+
+struct HostTables {
+    const HostCoreTable* core = nullptr;
+    const HostSupportTable* support = nullptr;
+    const HostCosTable* cos = nullptr;
+    const HostModelTable* model = nullptr;
+    const HostViewTable* view = nullptr;
+    const HostWinTable* win = nullptr;
+    uint32_t winVersion = 0;
+    HExtensionID extension = 0;
+};
+
+// Imports the five tables in the order AcroSupport, Cos, PDModel, AcroView (each at 0x20002) and
+// Win (0x20002, else 0x20001, else 0x20000). Stops at the first table that cannot be had and
+// answers false; the tables already imported are forgotten again.
+bool ConnectHost(const HostCoreTable* core, HExtensionID extension);
+void DisconnectHost();
+bool HostConnected();
+const HostTables& Tables();
+
+// Throws HostError for a non-zero code. Used by every wrapper below.
+void Check(HErrorCode code);
+std::string ErrorText(HErrorCode code);
+
+// Core.
+HAtom CreateAtom(const std::string& text);
+std::string GetAtomText(HAtom atom);
+
+// Support.
+HFileSys GetDefaultFileSystem();
+HPath PathFromPlatformPath(HFileSys fileSystem, const std::string& utf8Path);
+void ReleasePath(HFileSys fileSystem, HPath path);
+HStream OpenMemoryReadStream(const char* bytes, size_t length);
+void CloseStream(HStream stream);
+
+// Cos.
+int32_t GetObjectType(HObject object);
+bool ObjectsEqual(HObject a, HObject b);
+HAtom GetNameAtom(HObject name);
+HFixed GetFixedValue(HObject number);
+bool GetBooleanValue(HObject boolean);
+int32_t GetIntegerValue(HObject integer);
+std::string GetStringValue(HObject string);
+std::string GetStreamData(HObject stream);
+HObject NewNull();
+HObject NewInteger(HCosDoc doc, bool indirect, int32_t value);
+HObject NewFixed(HCosDoc doc, bool indirect, HFixed value);
+HObject NewBoolean(HCosDoc doc, bool indirect, bool value);
+HObject NewName(HCosDoc doc, bool indirect, HAtom name);
+HObject NewString(HCosDoc doc, bool indirect, const std::string& bytes);
+HObject NewArray(HCosDoc doc, bool indirect, int32_t initialSize);
+HObject NewDict(HCosDoc doc, bool indirect, int32_t initialSize);
+HObject NewStream(HCosDoc doc, bool indirect, HStream source, int64_t sourceOffset, bool decode,
+                  HObject attributes, HObject parameters, int64_t sourceLength);
+void DestroyObject(HObject object);
+bool DictKnown(HObject dict, HAtom key);
+HObject DictGet(HObject dict, HAtom key);
+void DictPut(HObject dict, HAtom key, HObject value);
+void DictRemove(HObject dict, HAtom key);
+int32_t ArrayLength(HObject array);
+HObject ArrayGet(HObject array, int32_t index);
+void ArrayPut(HObject array, int32_t index, HObject element);
+void ArrayInsert(HObject array, int32_t index, HObject element);
+void ArrayRemove(HObject array, HObject element);
+HObject GetCatalog(HCosDoc doc);
+
+// PDModel.
+HDoc OpenDocument(HPath path, HFileSys fileSystem, HAuthProc authProc, void* clientData,
+                  bool repairQuietly);
+void SaveDocument(HDoc doc, int32_t flags, HPath path, HFileSys fileSystem);
+void CloseDocument(HDoc doc);
+HCosDoc GetCosDocument(HDoc doc);
+int32_t GetDocumentFlags(HDoc doc);
+void SetDocumentFlags(HDoc doc, int32_t flags);
+void ClearDocumentFlags(HDoc doc, int32_t flags);
+std::string GetDocInfo(HDoc doc, const std::string& entry, size_t maxBytes = 1000);
+void SetDocInfo(HDoc doc, const std::string& entry, const std::string& bytes);
+int32_t GetPageCount(HDoc doc);
+HPage AcquirePage(HDoc doc, int32_t index);
+void ReleasePage(HPage page);
+int32_t GetPageNumber(HPage page);
+HDoc GetPageDocument(HPage page);
+HObject GetPageCosObject(HPage page);
+HObject GetPageResources(HPage page);
+HFixedRect GetPageMediaBox(HPage page);
+HFixedRect GetPageCropBox(HPage page);
+void NotifyPageContentsChanged(HPage page, bool flag);
+void EnumeratePageFonts(HPage page, HFontVisitor visitor, void* clientData);
+std::string GetFontName(HFont font);
+std::vector<int16_t> GetFontWidths(HFont font); // 256 entries
+HObject GetFontObject(HFont font);
+void AddPageResource(HPage page, const std::string& category, const std::string& name,
+                     HObject object);
+void TranslateText(const char* in, char* out, size_t length);
+void* GetSecurityData(HDoc doc);
+HAtom GetSecurityHandlerName(HDoc doc);
+int32_t Authorise(HDoc doc, int32_t requested, const std::string& password);
+int32_t GetDocumentPermissions(HDoc doc);
+// Empty when the document has no standard security; otherwise kHSecurityRecordSize bytes.
+std::vector<unsigned char> GetStandardSecurityData(HDoc doc);
+void SetSecurityHandler(HDoc doc, HAtom handlerName);
+unsigned char* NewSecurityData(HDoc doc);
+void SetSecurityData(HDoc doc, const unsigned char* record);
+
+// AcroView.
+HDoc GetActiveDocument();
+HView GetActiveView();
+HDoc GetViewDocument(HView view);
+HView OpenView(HDoc doc);
+void CloseView(HView view, bool flag);
+int32_t GetAppPreference(int32_t preference);
+void PrintPages(HView view, int32_t first, int32_t last, int32_t preference, bool showDialog,
+                bool shrinkToFit);
+HMenuBar GetMenuBar();
+HMenu AcquireMenu(HMenuBar menuBar, const std::string& name);
+HMenuItem NewMenuItem(const std::string& title, const std::string& itemName, HMenu submenu,
+                      bool longMenusOnly, int32_t shortcut, int32_t shortcutFlags, void* icon,
+                      HExtensionID extension);
+void SetMenuItemExecuteProc(HMenuItem item, HCallback proc, void* clientData);
+void SetMenuItemEnableProc(HMenuItem item, HCallback proc, void* clientData);
+void AddMenuItem(HMenu menu, HMenuItem item, int32_t position);
+void ReleaseMenu(HMenu menu);
+// Alerts never throw: a failing message sink is ignored.
+void ShowAlert(int32_t iconKind, const std::string& message, const std::string& button = "OK");
+int32_t ConfirmAlert(const std::string& message); // 0 Cancel
+void ShowNote(const std::string& message);
+
+// Win.
+void* GetMainWindow();
+void RegisterModelessWindow(void* window);
+void UnregisterModelessWindow(void* window);
+
+// RAII for acquired pages and host paths: released by the destructor, errors ignored there.
+class PageHandle {
+public:
+    PageHandle() = default;
+    explicit PageHandle(HPage page) : page_(page) {}
+    PageHandle(const PageHandle&) = delete;
+    PageHandle& operator=(const PageHandle&) = delete;
+    PageHandle(PageHandle&& other) noexcept : page_(other.page_) { other.page_ = nullptr; }
+    PageHandle& operator=(PageHandle&& other) noexcept;
+    ~PageHandle();
+    HPage get() const { return page_; }
+    explicit operator bool() const { return page_ != nullptr; }
+
+private:
+    HPage page_ = nullptr;
+};
+
+class PathHandle {
+public:
+    PathHandle(HFileSys fileSystem, HPath path) : fs_(fileSystem), path_(path) {}
+    PathHandle(const PathHandle&) = delete;
+    PathHandle& operator=(const PathHandle&) = delete;
+    ~PathHandle();
+    HPath get() const { return path_; }
+    HFileSys fileSystem() const { return fs_; }
+
+private:
+    HFileSys fs_;
+    HPath path_;
+};
+
+} // namespace tesser::plugin
