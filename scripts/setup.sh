@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the project needs (quick when they are already installed).
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libqpdf-dev qpdf
+  qt6-base-dev libpoppler-qt6-dev
+  libcups2-dev cups cups-client cups-bsd
+  fonts-urw-base35
+  libgtest-dev libgmock-dev libbenchmark-dev
+  poppler-utils xvfb xauth
+  locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "Installing: ${missing[*]} (needs root; run with sudo)" >&2
+    exec sudo "$0" "$@"
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# A locale with a decimal comma, so that tests can show numbers in pages stay locale-independent.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf8$'; then
+  if [[ $(id -u) -eq 0 ]] && [[ -f /etc/locale.gen ]]; then
+    sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/; s/^# *fr_FR.UTF-8 UTF-8/fr_FR.UTF-8 UTF-8/' /etc/locale.gen
+    locale-gen >/dev/null 2>&1 || true
+  fi
+fi

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds everything, and runs every test: the optimised build first,
+# then the sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/setup.sh
+
+jobs=${JOBS:-2}
+export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-2}
+
+echo "== Build (ci) =="
+cmake --preset ci >/dev/null
+cmake --build --preset ci -j "$jobs"
+echo "== Tests (ci) =="
+# The desktop tests need a display: run the whole suite under a virtual X server.
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset ci --timeout 600
+
+echo "== Build (asan) =="
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs"
+echo "== Tests (asan) =="
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+ctest --preset asan --timeout 900 -LE no-asan
