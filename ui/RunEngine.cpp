@@ -1,0 +1,596 @@
+#include "ui/RunEngine.h"
+
+#include "docsettings/InfoSettings.h"
+#include "docsettings/OpenSettings.h"
+#include "docsettings/SecuritySettings.h"
+#include "plugin/HostCalls.h"
+#include "stamp/StampDocument.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+namespace tesser::ui {
+
+namespace hc = tesser::plugin;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The host's message text reaches the error box through a 500-byte buffer.
+constexpr std::size_t kErrorTextLimit = 499;
+
+std::string LimitErrorText(const std::string& text) {
+    if (text.size() <= kErrorTextLimit) {
+        return text;
+    }
+    std::size_t end = kErrorTextLimit;
+    // Do not leave half of a UTF-8 sequence behind.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return text.substr(0, end);
+}
+
+HBool AuthoriseOpenProc(HDoc doc, void* clientData) {
+    try {
+        return static_cast<RunEngine*>(clientData)->AuthoriseOpen(doc) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+// An open document, closed without saving when it goes out of scope.
+class OpenDocumentHandle {
+public:
+    explicit OpenDocumentHandle(HDoc doc) : doc_(doc) {}
+    OpenDocumentHandle(const OpenDocumentHandle&) = delete;
+    OpenDocumentHandle& operator=(const OpenDocumentHandle&) = delete;
+    ~OpenDocumentHandle() {
+        if (doc_ != nullptr) {
+            try {
+                hc::CloseDocument(doc_);
+            } catch (...) {
+            }
+        }
+    }
+    HDoc get() const { return doc_; }
+    // Closes now, so that a failure to close reaches the caller's frame.
+    void Close() {
+        HDoc doc = doc_;
+        doc_ = nullptr;
+        hc::CloseDocument(doc);
+    }
+
+private:
+    HDoc doc_;
+};
+
+class OpenViewHandle {
+public:
+    explicit OpenViewHandle(HView view) : view_(view) {}
+    OpenViewHandle(const OpenViewHandle&) = delete;
+    OpenViewHandle& operator=(const OpenViewHandle&) = delete;
+    ~OpenViewHandle() {
+        if (view_ != nullptr) {
+            try {
+                hc::CloseView(view_, true);
+            } catch (...) {
+            }
+        }
+    }
+    HView get() const { return view_; }
+    void Close() {
+        HView view = view_;
+        view_ = nullptr;
+        hc::CloseView(view, true);
+    }
+
+private:
+    HView view_;
+};
+
+bool EndsWithPdf(const std::string& name) {
+    if (name.size() < 4) {
+        return false;
+    }
+    std::string ext = name.substr(name.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".pdf";
+}
+
+} // namespace
+
+RunEngine::RunEngine(RunUi& ui) : ui_(ui) {}
+
+std::vector<model::Tesserion> RunEngine::ChosenTesserions() const {
+    std::vector<model::Tesserion> list;
+    if (apply_.SelectionMode == kSelectCurrent) {
+        list.push_back(current_);
+    } else if (apply_.SelectionMode == kSelectNamed) {
+        for (const std::string& name : apply_.NamesToApply) {
+            if (const model::Tesserion* t = tesserions_.Find(name)) {
+                list.push_back(*t);
+            }
+        }
+    }
+    return list;
+}
+
+std::int32_t RunEngine::SaveFlags() const {
+    return apply_.Optimise ? kSaveFlagsOptimised : kSaveFlagsPlain;
+}
+
+void RunEngine::SetAuthorisation() {
+    authPassword_ = security_.CurrentPassword;
+    requiredBits_ = security_.ChangeSecurity ? kRequiredBitsSecurity : kRequiredBitsEdit;
+}
+
+std::string RunEngine::SavePathFor(const std::string& name) const {
+    return savePath_ ? savePath_(name) : name;
+}
+
+void RunEngine::CancelRun() {
+    cancelled_ = true;
+    counts_.Cancelled = true;
+    continue_ = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Apply
+
+void RunEngine::RunApply() {
+    continue_ = true;
+    cancelled_ = false;
+    counts_ = RunCounts{};
+    if (security_.ChangeSecurity &&
+        (!security_.OpenPassword.empty() || !security_.OwnerPassword.empty())) {
+        if (!ui_.ConfirmPasswords(security_.OpenPassword, security_.OwnerPassword)) {
+            counts_.NotStarted = true;
+            ui_.RunEnded();
+            return;
+        }
+    }
+    apply_.UndoHistory.emplace_back();
+    UndoRecord& record = apply_.UndoHistory.back();
+    record.Tesserions = ChosenTesserions();
+    const std::time_t runTime = std::time(nullptr);
+
+    if (apply_.MultipleDocuments) {
+        // Copied: a front end may change the list while the run reads it.
+        const std::vector<std::string> entries = apply_.DocumentEntries;
+        for (const std::string& entry : entries) {
+            if (!continue_) {
+                break;
+            }
+            ProcessEntry(entry, runTime, record);
+            if (progressOpen_ && !ui_.ProgressGoOn()) {
+                counts_.Aborted = true;
+                AnnounceFile(kProcessAborted);
+                break;
+            }
+        }
+        CloseProgress();
+    } else {
+        bool applied = true;
+        try {
+            HDoc doc = hc::GetViewDocument(activeView_);
+            applied = ApplyToDocument(doc, runTime, record, true, kCurrentDocumentName);
+            if (applied && !cancelled_) {
+                ++counts_.Processed;
+            }
+        } catch (const std::exception& e) {
+            ReportError(kCurrentDocumentName, e.what());
+        }
+        if (!applied) {
+            apply_.UndoHistory.clear();
+        }
+    }
+    ui_.RunEnded();
+}
+
+void RunEngine::ProcessEntry(const std::string& entry, std::time_t runTime, UndoRecord& record) {
+    if (!entry.empty() && entry.back() == '/') {
+        ForEachFolderFile(entry, [&](const std::string& path) {
+            ProcessEntry(path, runTime, record);
+        });
+        return;
+    }
+    AnnounceFile(entry);
+    try {
+        SetAuthorisation();
+        HFileSys fileSystem = hc::GetDefaultFileSystem();
+        hc::PathHandle path(fileSystem, hc::PathFromPlatformPath(fileSystem, entry));
+        OpenApplySave(path.get(), fileSystem, runTime, record, entry);
+    } catch (const std::exception& e) {
+        ReportError(entry, e.what());
+    }
+}
+
+void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTime,
+                              UndoRecord& record, const std::string& name) {
+    try {
+        OpenDocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
+        cancelled_ = false;
+        const bool ok = ApplyToDocument(doc.get(), runTime, record, false, name);
+        if (ok && !cancelled_) {
+            const std::string target = SavePathFor(name);
+            try {
+                if (target == name) {
+                    hc::SaveDocument(doc.get(), SaveFlags(), path, fileSystem);
+                } else {
+                    hc::PathHandle targetPath(fileSystem,
+                                              hc::PathFromPlatformPath(fileSystem, target));
+                    hc::SaveDocument(doc.get(), SaveFlags(), targetPath.get(), fileSystem);
+                }
+            } catch (...) {
+                record.Entries.pop_back();
+                throw;
+            }
+            record.Entries.back().Name = target;
+            ++counts_.Processed;
+        }
+        doc.Close();
+    } catch (const std::exception& e) {
+        ReportError(name, e.what());
+    }
+}
+
+bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& record,
+                                bool isCurrent, const std::string& name) {
+    UndoEntry added;
+    added.IsCurrent = isCurrent;
+    added.Name = name;
+    record.Entries.push_back(std::move(added));
+    std::size_t stamped = 0;
+    try {
+        for (const model::Tesserion& tesserion : record.Tesserions) {
+            if (!continue_) {
+                break;
+            }
+            stamp::StampDocument(tesserion, doc, runTime);
+            ++stamped;
+            if (cancelled_) {
+                break;
+            }
+        }
+        if (cancelled_) {
+            // The document is left as it was: a listed file is not saved by the caller, and the
+            // current document loses the stamps this run put on.
+            if (isCurrent) {
+                Unstamp(record.Tesserions, stamped, doc);
+            }
+            record.Entries.pop_back();
+            return true;
+        }
+        UndoEntry& entry = record.Entries.back();
+        entry.Info = info_;
+        docsettings::CaptureInfo(entry.Info, doc);
+        docsettings::ApplyInfo(info_, doc);
+        entry.Open = open_;
+        docsettings::CaptureView(entry.Open, doc);
+        docsettings::ApplyView(open_, doc);
+        entry.Security = security_;
+        docsettings::CaptureSecurity(entry.Security, doc);
+        docsettings::ApplySecurity(security_, doc);
+        return true;
+    } catch (const std::exception& e) {
+        record.Entries.pop_back();
+        ReportError(name, e.what());
+        return false;
+    }
+}
+
+void RunEngine::Unstamp(const std::vector<model::Tesserion>& list, std::size_t count, HDoc doc) {
+    for (std::size_t i = std::min(count, list.size()); i > 0; --i) {
+        stamp::UnstampDocument(list[i - 1], doc);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Undo
+
+void RunEngine::RunUndo() {
+    counts_ = RunCounts{};
+    if (apply_.UndoHistory.empty()) {
+        return;
+    }
+    continue_ = true;
+    cancelled_ = false;
+    const UndoRecord record = apply_.UndoHistory.back();
+    for (const UndoEntry& entry : record.Entries) {
+        if (!continue_) {
+            break;
+        }
+        if (entry.IsCurrent) {
+            try {
+                if (UndoDocument(hc::GetViewDocument(activeView_), record, entry)) {
+                    ++counts_.Processed;
+                }
+            } catch (const std::exception& e) {
+                ReportError(kCurrentDocumentName, e.what());
+            }
+            continue;
+        }
+        AnnounceFile(entry.Name);
+        try {
+            SetAuthorisation();
+            HFileSys fileSystem = hc::GetDefaultFileSystem();
+            hc::PathHandle path(fileSystem, hc::PathFromPlatformPath(fileSystem, entry.Name));
+            OpenUndoSave(path.get(), fileSystem, record, entry);
+        } catch (const std::exception& e) {
+            ReportError(entry.Name, e.what());
+        }
+    }
+    CloseProgress();
+    apply_.UndoHistory.pop_back();
+    if (!continue_) {
+        apply_.UndoHistory.clear();
+    }
+    ui_.RunEnded();
+}
+
+void RunEngine::OpenUndoSave(HPath path, HFileSys fileSystem, const UndoRecord& record,
+                             const UndoEntry& entry) {
+    try {
+        OpenDocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
+        if (UndoDocument(doc.get(), record, entry)) {
+            hc::SaveDocument(doc.get(), SaveFlags(), path, fileSystem);
+            ++counts_.Processed;
+        }
+        doc.Close();
+    } catch (const std::exception& e) {
+        ReportError(entry.Name, e.what());
+    }
+}
+
+bool RunEngine::UndoDocument(HDoc doc, const UndoRecord& record, const UndoEntry& entry) {
+    try {
+        for (std::size_t i = record.Tesserions.size(); i > 0 && continue_; --i) {
+            stamp::UnstampDocument(record.Tesserions[i - 1], doc);
+        }
+        docsettings::ApplyInfo(entry.Info, doc);
+        docsettings::ApplyView(entry.Open, doc);
+        docsettings::ApplySecurity(entry.Security, doc);
+        return true;
+    } catch (const std::exception& e) {
+        ReportError(entry.Name, e.what());
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shared run state
+
+bool RunEngine::ReportError(const std::string& name, const std::string& hostText) {
+    ++counts_.Failed;
+    if (!continue_) {
+        return false;
+    }
+    const std::string text =
+        "Error processing document: " + name + "\n" + LimitErrorText(hostText);
+    continue_ = ui_.AskYesNo(text, kErrorBoxTitle);
+    return continue_;
+}
+
+bool RunEngine::AnnounceFile(const std::string& name) {
+    if (!progressOpen_) {
+        ui_.OpenProgress();
+        progressOpen_ = true;
+        progressHandle_ = ui_.ProgressWindowHandle();
+        if (progressHandle_ != nullptr) {
+            try {
+                hc::RegisterModelessWindow(progressHandle_);
+            } catch (const std::exception&) {
+                // The window works without the host's registration; only its input may lag.
+            }
+        }
+        filesProcessed_ = -1;
+    }
+    ++filesProcessed_;
+    ui_.ShowProgress("Current file: " + name,
+                     "Files processed: " + std::to_string(filesProcessed_));
+    return ui_.ProgressGoOn();
+}
+
+void RunEngine::CloseProgress() {
+    if (!progressOpen_) {
+        return;
+    }
+    if (progressHandle_ != nullptr) {
+        try {
+            hc::UnregisterModelessWindow(progressHandle_);
+        } catch (const std::exception&) {
+        }
+    }
+    ui_.CloseProgress();
+    progressOpen_ = false;
+    progressHandle_ = nullptr;
+}
+
+bool RunEngine::AuthoriseOpen(HDoc doc) {
+    std::int32_t granted = 0;
+    if (hc::GetSecurityHandlerName(doc) == hc::CreateAtom("Standard")) {
+        granted = hc::Authorise(doc, requiredBits_, authPassword_);
+    } else {
+        granted = hc::GetDocumentPermissions(doc);
+    }
+    return (granted & requiredBits_) == requiredBits_;
+}
+
+bool RunEngine::FolderLoopGoesOn() {
+    if (!continue_) {
+        return false;
+    }
+    if (stopWithinFolders_ && progressOpen_ && !ui_.ProgressGoOn()) {
+        return false;
+    }
+    return true;
+}
+
+void RunEngine::ForEachFolderFile(const std::string& folder,
+                                  const std::function<void(const std::string&)>& visit) {
+    std::vector<std::string> files;
+    std::vector<std::string> subfolders;
+    std::error_code error;
+    fs::directory_iterator it(fs::path(folder), error);
+    if (error) {
+        ReportError(folder, "The folder cannot be read: " + error.message());
+        return;
+    }
+    for (; it != fs::directory_iterator(); it.increment(error)) {
+        std::error_code typeError;
+        const std::string name = it->path().filename().string();
+        if (it->is_directory(typeError)) {
+            // A linked folder could lead back to where the search started.
+            if (apply_.Recurse && !it->is_symlink(typeError)) {
+                subfolders.push_back(name);
+            }
+        } else if (EndsWithPdf(name)) {
+            files.push_back(name);
+        }
+    }
+    if (error) {
+        ReportError(folder, "The folder cannot be read: " + error.message());
+    }
+    std::sort(files.begin(), files.end());
+    std::sort(subfolders.begin(), subfolders.end());
+    for (const std::string& sub : subfolders) {
+        if (!FolderLoopGoesOn()) {
+            return;
+        }
+        visit(folder + sub + "/");
+    }
+    for (const std::string& file : files) {
+        if (!FolderLoopGoesOn()) {
+            return;
+        }
+        visit(folder + file);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Printing
+
+void RunEngine::PrintDocuments() {
+    continue_ = true;
+    cancelled_ = false;
+    counts_ = RunCounts{};
+    const std::vector<model::Tesserion> list = ChosenTesserions();
+    const std::time_t runTime = std::time(nullptr);
+    if (apply_.MultipleDocuments) {
+        const std::vector<std::string> entries = apply_.DocumentEntries;
+        for (const std::string& entry : entries) {
+            if (!continue_) {
+                break;
+            }
+            PrintEntry(entry, runTime, list);
+            if (progressOpen_ && !ui_.ProgressGoOn()) {
+                counts_.Aborted = true;
+                AnnounceFile(kPrintingAborted);
+                break;
+            }
+        }
+        CloseProgress();
+    } else {
+        PrintView(activeView_, runTime, list, true, kCurrentDocumentName);
+    }
+    ui_.RunEnded();
+}
+
+void RunEngine::PrintEntry(const std::string& entry, std::time_t runTime,
+                           const std::vector<model::Tesserion>& list) {
+    if (!entry.empty() && entry.back() == '/') {
+        ForEachFolderFile(entry, [&](const std::string& path) {
+            PrintEntry(path, runTime, list);
+        });
+        return;
+    }
+    AnnounceFile(entry);
+    try {
+        SetAuthorisation();
+        HFileSys fileSystem = hc::GetDefaultFileSystem();
+        hc::PathHandle path(fileSystem, hc::PathFromPlatformPath(fileSystem, entry));
+        PrintFile(path.get(), fileSystem, runTime, list, entry);
+    } catch (const std::exception& e) {
+        ReportError(entry, e.what());
+    }
+}
+
+void RunEngine::PrintFile(HPath path, HFileSys fileSystem, std::time_t runTime,
+                          const std::vector<model::Tesserion>& list, const std::string& name) {
+    try {
+        OpenDocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
+        PrintInView(doc.get(), runTime, list, name);
+        doc.Close();
+    } catch (const std::exception& e) {
+        ReportError(name, e.what());
+    }
+}
+
+void RunEngine::PrintInView(HDoc doc, std::time_t runTime,
+                            const std::vector<model::Tesserion>& list, const std::string& name) {
+    try {
+        OpenViewHandle view(hc::OpenView(doc));
+        PrintView(view.get(), runTime, list, false, name);
+        view.Close();
+    } catch (const std::exception& e) {
+        ReportError(name, e.what());
+    }
+}
+
+void RunEngine::PrintView(HView view, std::time_t runTime,
+                          const std::vector<model::Tesserion>& list, bool removeAfterwards,
+                          const std::string& name) {
+    try {
+        HDoc doc = hc::GetViewDocument(view);
+        const std::int32_t flags = hc::GetDocumentFlags(doc);
+        cancelled_ = false;
+        std::size_t stamped = 0;
+        for (const model::Tesserion& tesserion : list) {
+            if (!continue_) {
+                break;
+            }
+            stamp::StampDocument(tesserion, doc, runTime);
+            ++stamped;
+            if (cancelled_) {
+                break;
+            }
+        }
+        if (!cancelled_) {
+            const int failedBefore = counts_.Failed;
+            PrintAllPages(view, name);
+            if (counts_.Failed == failedBefore) {
+                ++counts_.Processed;
+            }
+        }
+        if (removeAfterwards) {
+            if (cancelled_) {
+                Unstamp(list, stamped, doc);
+            } else {
+                for (std::size_t i = list.size(); i > 0 && continue_; --i) {
+                    stamp::UnstampDocument(list[i - 1], doc);
+                }
+            }
+            if ((flags & kHDocNeedsSave) == 0) {
+                hc::ClearDocumentFlags(doc, kHDocNeedsSave);
+            }
+        }
+    } catch (const std::exception& e) {
+        ReportError(name, e.what());
+    }
+}
+
+void RunEngine::PrintAllPages(HView view, const std::string& name) {
+    try {
+        const std::int32_t preference = hc::GetAppPreference(15);
+        const std::int32_t count = hc::GetPageCount(hc::GetViewDocument(view));
+        hc::PrintPages(view, 0, count - 1, preference, false, false);
+    } catch (const std::exception& e) {
+        ReportError(name, e.what());
+    }
+}
+
+} // namespace tesser::ui

@@ -1,0 +1,156 @@
+// The runs behind "Apply", "Undo" and "Print...": UI-neutral, shared by the desktop dialog and the
+// command line.
+//
+// A run walks the current document or the entries of ApplySettings::DocumentEntries. A file
+// entry is opened through the host (with AuthoriseOpen), edited, saved with flags 37 (Optimise)
+// or 33, and closed; a folder entry (ending in "/") stands for the "*.pdf" files directly in it,
+// the extension compared ignoring letter case, in byte order of their names, subfolders only with
+// Recurse. Host errors of a document are reported with ReportError ("Error processing document: "
+// + name + "\n" + the host's text); a No there clears the continue flag and every loop stops. The
+// progress window (through RunUi) names each file and counts them; its go-on flag is read after
+// each list entry.
+//
+// Decisions beyond the dialog's behaviour:
+// - A document is always closed (and a host path released) when a host error leaves its frame.
+// - A file whose save fails leaves no undo entry: the file on disk was not changed, so undoing it
+//   would take off content that is not a stamp.
+// - Cancel to the crop-box warning (reported with CancelRun) stops the rest of the run. The
+//   document in hand is left as it was: a listed file is closed unsaved, the current document has
+//   the stamps of this run taken off again; it leaves no undo entry and prints nothing.
+// - A folder that cannot be read is reported with ReportError instead of being passed over.
+// - SetStopWithinFolders(true) lets the go-on flag also end a folder entry between its files
+//   (the command line's Ctrl-C); the dialog finishes a folder first.
+#pragma once
+
+#include "docsettings/InfoSettings.h"
+#include "docsettings/OpenSettings.h"
+#include "docsettings/SecuritySettings.h"
+#include "hostapi/HostApi.h"
+#include "model/Tesserion.h"
+#include "model/TesserionList.h"
+#include "ui/ApplySettings.h"
+#include "ui/RunUi.h"
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tesser::ui {
+
+// Save flags: full save with unused objects discarded, plus the optimised layout.
+inline constexpr std::int32_t kSaveFlagsPlain = 33;
+inline constexpr std::int32_t kSaveFlagsOptimised = 37;
+// Permission bits a run needs to open a file: open and change (9), plus change security (11).
+inline constexpr std::int32_t kRequiredBitsEdit = 9;
+inline constexpr std::int32_t kRequiredBitsSecurity = 11;
+
+// What the last run did, for a front end's summary and exit status.
+struct RunCounts {
+    int Processed = 0;       // documents finished (saved, undone or printed)
+    int Failed = 0;          // documents whose failure went to ReportError
+    bool Aborted = false;    // the go-on flag ended a list run early
+    bool Cancelled = false;  // the crop-box warning was answered Cancel
+    bool NotStarted = false; // "Confirm passwords" did not end with OK
+};
+
+class RunEngine {
+public:
+    explicit RunEngine(RunUi& ui);
+    RunEngine(const RunEngine&) = delete;
+    RunEngine& operator=(const RunEngine&) = delete;
+
+    // The records a run reads; owned by the engine, edited by the front end between runs.
+    ApplySettings& Apply() { return apply_; }
+    docsettings::InfoSettings& Info() { return info_; }
+    docsettings::OpenSettings& Open() { return open_; }
+    docsettings::SecuritySettings& Security() { return security_; }
+    model::TesserionList& Tesserions() { return tesserions_; }
+    model::Tesserion& CurrentTesserion() { return current_; }
+    // The view of the host's current document (SelectionMode runs on it when MultipleDocuments
+    // is false); null for none.
+    void SetActiveView(HView view) { activeView_ = view; }
+    void SetStopWithinFolders(bool stop) { stopWithinFolders_ = stop; }
+    // Where a file entry's result is saved. By default over itself; a front end may map each
+    // source path to another file (the source is then never written). Undo entries record the
+    // path saved to.
+    void SetSavePathMapper(std::function<std::string(const std::string&)> mapper) {
+        savePath_ = std::move(mapper);
+    }
+
+    // The three commands. RunApply appends one UndoRecord to Apply().UndoHistory; RunUndo takes
+    // the newest one off; PrintDocuments changes no file and no history.
+    void RunApply();
+    void RunUndo();
+    void PrintDocuments();
+
+    // The crop-box warning was answered Cancel: the run stops, see above.
+    void CancelRun();
+
+    bool ContinueFlag() const { return continue_; }
+    const RunCounts& LastRun() const { return counts_; }
+
+    // The steps of a run, public so that each can be driven and checked on its own.
+    void ProcessEntry(const std::string& entry, std::time_t runTime, UndoRecord& record);
+    void OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTime, UndoRecord& record,
+                       const std::string& name);
+    bool ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& record, bool isCurrent,
+                         const std::string& name);
+    void OpenUndoSave(HPath path, HFileSys fileSystem, const UndoRecord& record,
+                      const UndoEntry& entry);
+    bool UndoDocument(HDoc doc, const UndoRecord& record, const UndoEntry& entry);
+    // Shows the error box unless the continue flag is already false; answers the new flag.
+    bool ReportError(const std::string& name, const std::string& hostText);
+    // Opens the progress window on the first call of a run, then names the file and counts it.
+    // Answers the go-on flag.
+    bool AnnounceFile(const std::string& name);
+    void CloseProgress();
+    // The authorisation procedure handed to the host's OpenDocument.
+    bool AuthoriseOpen(HDoc doc);
+
+    void PrintEntry(const std::string& entry, std::time_t runTime,
+                    const std::vector<model::Tesserion>& list);
+    void PrintFile(HPath path, HFileSys fileSystem, std::time_t runTime,
+                   const std::vector<model::Tesserion>& list, const std::string& name);
+    void PrintInView(HDoc doc, std::time_t runTime, const std::vector<model::Tesserion>& list,
+                     const std::string& name);
+    void PrintView(HView view, std::time_t runTime, const std::vector<model::Tesserion>& list,
+                   bool removeAfterwards, const std::string& name);
+    void PrintAllPages(HView view, const std::string& name);
+
+private:
+    std::vector<model::Tesserion> ChosenTesserions() const;
+    std::int32_t SaveFlags() const;
+    void SetAuthorisation();
+    // Calls visit(path) for each file a folder entry stands for, while the run goes on.
+    void ForEachFolderFile(const std::string& folder,
+                           const std::function<void(const std::string&)>& visit);
+    bool FolderLoopGoesOn();
+    // Takes the stamps of list[0..count) off again, last first.
+    void Unstamp(const std::vector<model::Tesserion>& list, std::size_t count, HDoc doc);
+    std::string SavePathFor(const std::string& name) const;
+
+    RunUi& ui_;
+    ApplySettings apply_;
+    docsettings::InfoSettings info_;
+    docsettings::OpenSettings open_;
+    docsettings::SecuritySettings security_;
+    model::TesserionList tesserions_;
+    model::Tesserion current_;
+    HView activeView_ = nullptr;
+    bool stopWithinFolders_ = false;
+    std::function<std::string(const std::string&)> savePath_;
+
+    // Run state.
+    bool continue_ = true;
+    bool cancelled_ = false; // Cancel was answered during the document in hand
+    bool progressOpen_ = false;
+    void* progressHandle_ = nullptr;
+    std::int32_t filesProcessed_ = -1;
+    std::string authPassword_;
+    std::int32_t requiredBits_ = kRequiredBitsEdit;
+    RunCounts counts_;
+};
+
+} // namespace tesser::ui

@@ -1,0 +1,43 @@
+// What a run needs from a person: the progress window, the error box and "Confirm passwords".
+//
+// The desktop dialog implements it with windows; the command line with the terminal. All texts
+// handed over are final (the caller shows them as they are) and UTF-8.
+#pragma once
+
+#include <string>
+
+namespace tesser::ui {
+
+inline constexpr const char* kProgressCaption = "Tesser Pro - Processing multiple documents";
+inline constexpr const char* kErrorBoxTitle = "Tesser Pro";
+inline constexpr const char* kAbortButton = "Abort";
+inline constexpr const char* kProcessAborted = "Process aborted by user.";
+inline constexpr const char* kPrintingAborted = "Printing aborted by user.";
+
+class RunUi {
+public:
+    virtual ~RunUi() = default;
+
+    // Creates and shows the modeless progress window; its go-on flag starts true.
+    virtual void OpenProgress() = 0;
+    // The window's handle for the host's modeless-window registration, or null for none.
+    virtual void* ProgressWindowHandle() { return nullptr; }
+    // New texts for the window: "Current file: " + name, and "Files processed: N".
+    virtual void ShowProgress(const std::string& currentFile, const std::string& filesProcessed) = 0;
+    // The go-on flag: false once the user pressed "Abort" (or its stand-in, such as Ctrl-C).
+    virtual bool ProgressGoOn() = 0;
+    virtual void CloseProgress() = 0;
+
+    // The error box: text, the title "Tesser Pro", Yes and No, the stop icon. True for Yes.
+    virtual bool AskYesNo(const std::string& text, const std::string& title) = 0;
+
+    // "Confirm passwords": true only when the person confirmed both given passwords (an empty
+    // password needs no confirmation). The texts are Windows-1252 bytes as held by the settings.
+    virtual bool ConfirmPasswords(const std::string& openPassword,
+                                  const std::string& ownerPassword) = 0;
+
+    // Called at the end of every apply, undo and print, so controls can follow the new state.
+    virtual void RunEnded() {}
+};
+
+} // namespace tesser::ui
