@@ -1,0 +1,148 @@
+#include "stamp/StampingPass.h"
+
+#include "plugin/Guarded.h"
+#include "stamp/ContentsInsertion.h"
+
+#include <vector>
+
+namespace tesser::stamp {
+
+namespace guarded = ::tesser::plugin::guarded;
+
+std::string CropWarningText(const CropOverflow& overflow) {
+    std::vector<const char*> sides;
+    if (overflow.Left) {
+        sides.push_back("left");
+    }
+    if (overflow.Right) {
+        sides.push_back("right");
+    }
+    if (overflow.Top) {
+        sides.push_back("top");
+    }
+    if (overflow.Bottom) {
+        sides.push_back("bottom");
+    }
+    if (sides.empty()) {
+        return {};
+    }
+    std::string list;
+    for (const char* side : sides) {
+        if (!list.empty()) {
+            list += " and ";
+        }
+        list += side;
+    }
+    return "Some text may not be visible because it is outside the crop box\n\nThe affected "
+           "text is to the " +
+           list + " of the page.\n\nDo you wish to continue or cancel?";
+}
+
+namespace {
+
+// Releases the page; the message is shown only when report is true. A host error thrown while
+// the page was in use releases it quietly on the way out.
+class AcquiredPage {
+public:
+    explicit AcquiredPage(HPage page) : page_(page) {}
+    AcquiredPage(const AcquiredPage&) = delete;
+    AcquiredPage& operator=(const AcquiredPage&) = delete;
+    ~AcquiredPage() {
+        if (page_ != nullptr) {
+            try {
+                plugin::ReleasePage(page_);
+            } catch (...) {
+            }
+        }
+    }
+    HPage get() const { return page_; }
+
+    bool Release(bool report) {
+        const HPage page = page_;
+        page_ = nullptr;
+        try {
+            plugin::ReleasePage(page);
+            return true;
+        } catch (const plugin::HostError&) {
+            if (report) {
+                plugin::ShowAlert(kHAlertError, "Failed to release page", "OK");
+            }
+            return false;
+        }
+    }
+
+private:
+    HPage page_;
+};
+
+} // namespace
+
+bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runTime) {
+    bool ok = true;
+
+    void* security = nullptr;
+    if (!guarded::GetSecurityData(doc, security)) {
+        ok = false;
+    } else if (security != nullptr) {
+        int32_t granted = 0;
+        if (!guarded::Authorise(doc, kHPermEdit, "", granted)) {
+            ok = false;
+        } else if ((granted & kHPermEdit) == 0) {
+            plugin::ShowAlert(kHAlertError,
+                              "The security settings of this document do not allow changes", "OK");
+            return false;
+        }
+    }
+
+    CropOverflow overflow;
+    int32_t count = 0;
+    if (ok && !guarded::GetPageCount(doc, count)) {
+        ok = false;
+    }
+    for (int32_t i = 0; ok && i < count; ++i) {
+        if (!tesserion.Pages.IncludesPage(i + 1)) {
+            continue;
+        }
+        HPage handle = nullptr;
+        if (!guarded::AcquirePage(doc, i, handle)) {
+            ok = false;
+            break;
+        }
+        AcquiredPage page(handle);
+        const bool stamped = StampPage(tesserion, doc, page.get(), runTime, overflow);
+        if (!page.Release(stamped)) {
+            ok = false;
+            break;
+        }
+    }
+
+    const std::string warning = CropWarningText(overflow);
+    if (!warning.empty() && plugin::ConfirmAlert(warning) == 0) {
+        ok = false;
+    }
+    return ok;
+}
+
+bool UnstampDocument(const model::Tesserion& tesserion, HDoc doc) {
+    int32_t count = 0;
+    if (!guarded::GetPageCount(doc, count)) {
+        return false;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        if (!tesserion.Pages.IncludesPage(i + 1)) {
+            continue;
+        }
+        HPage handle = nullptr;
+        if (!guarded::AcquirePage(doc, i, handle)) {
+            return false;
+        }
+        AcquiredPage page(handle);
+        const bool removed = RemoveStampContent(page.get(), tesserion.Layer);
+        if (!page.Release(removed)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace tesser::stamp
