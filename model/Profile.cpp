@@ -5,9 +5,9 @@
 
 #include <climits>
 #include <cstdlib>
-#include <fstream>
+#include <cerrno>
+#include <fcntl.h>
 #include <iostream>
-#include <iterator>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -81,6 +81,29 @@ std::int32_t ReadInt(std::string_view text) {
         return static_cast<std::int32_t>(-magnitude);
     }
     return static_cast<std::int32_t>(std::min<std::int64_t>(magnitude, INT32_MAX));
+}
+
+// False when the file cannot be opened or read to its end (a folder, say).
+bool ReadWholeFile(const fs::path& path, std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    char buffer[65536];
+    bool ok = true;
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return ok;
 }
 
 fs::path HomeFolder() {
@@ -223,12 +246,10 @@ void Profile::LoadIfNeeded() {
     if (path_.empty()) {
         return;
     }
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) {
-        return;
+    std::string bytes;
+    if (ReadWholeFile(path_, bytes)) {
+        sections_ = ParseProfileText(bytes);
     }
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    sections_ = ParseProfileText(bytes);
 }
 
 const ProfileSections& Profile::Sections() {

@@ -19,6 +19,8 @@ struct PageSelection {
     // counts as neither odd nor even here, as its remainder is -1); then PagesAll selects the
     // page, or else PagesRange decides with MatchPageRange (an empty range selects nothing).
     bool IncludesPage(int n) const;
+
+    bool operator==(const PageSelection&) const = default;
 };
 
 // Fields in their defined order. Lengths are in points, the angle in degrees. ColorSpace and
