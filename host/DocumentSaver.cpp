@@ -1,0 +1,333 @@
+#include "host/DocumentSaver.h"
+
+#include "host/HostState.h"
+
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDFSystemError.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tesser::host {
+
+namespace {
+
+[[noreturn]] void SystemFail(const std::string& what, int error) {
+    throw QPDFSystemError(what, error);
+}
+
+// The output QPDFWriter writes through: every write is checked, so a full disk or a size
+// limit becomes an error instead of a short file.
+class CheckedFileOutput : public Pipeline {
+public:
+    CheckedFileOutput(int fd, std::string name)
+        : Pipeline("checked file output", nullptr), fd_(fd), name_(std::move(name)) {
+        buffer_.reserve(kBufferSize);
+    }
+
+    void write(unsigned char const* data, size_t len) override {
+        while (len > 0) {
+            size_t n = std::min(len, kBufferSize - buffer_.size());
+            buffer_.insert(buffer_.end(), data, data + n);
+            data += n;
+            len -= n;
+            if (buffer_.size() == kBufferSize) {
+                Flush();
+            }
+        }
+    }
+
+    void finish() override { Flush(); }
+
+    void Flush() {
+        const unsigned char* p = buffer_.data();
+        size_t left = buffer_.size();
+        if (left > 0 && FaultSwitch::Trips("SaveDocument.write")) {
+            SystemFail("write " + name_, EIO);
+        }
+        while (left > 0) {
+            ssize_t written = ::write(fd_, p, left);
+            if (written < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                SystemFail("write " + name_, errno);
+            }
+            if (written == 0) {
+                SystemFail("write " + name_, ENOSPC);
+            }
+            p += written;
+            left -= static_cast<size_t>(written);
+        }
+        buffer_.clear();
+    }
+
+private:
+    static constexpr size_t kBufferSize = 1 << 18;
+    int fd_;
+    std::string name_;
+    std::vector<unsigned char> buffer_;
+};
+
+struct Target {
+    std::string file; // the file written (a link's target)
+    std::string folder;
+    std::string base;
+    bool exists = false;
+    struct stat st {};
+};
+
+std::string FolderOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+Target ResolveTarget(const std::string& path) {
+    std::string file = path;
+    for (int hops = 0;; ++hops) {
+        struct stat lst {};
+        if (::lstat(file.c_str(), &lst) != 0) {
+            if (errno == ENOENT) {
+                break;
+            }
+            SystemFail("stat " + file, errno);
+        }
+        if (!S_ISLNK(lst.st_mode)) {
+            break;
+        }
+        if (hops >= 40) {
+            SystemFail("readlink " + path, ELOOP);
+        }
+        std::vector<char> buffer(4096);
+        ssize_t n = ::readlink(file.c_str(), buffer.data(), buffer.size() - 1);
+        if (n < 0) {
+            SystemFail("readlink " + file, errno);
+        }
+        std::string link(buffer.data(), static_cast<size_t>(n));
+        file = link.front() == '/' ? link : FolderOf(file) + "/" + link;
+    }
+    Target t;
+    t.file = file;
+    t.folder = FolderOf(file);
+    auto slash = file.rfind('/');
+    t.base = slash == std::string::npos ? file : file.substr(slash + 1);
+    if (::stat(file.c_str(), &t.st) == 0) {
+        if (!S_ISREG(t.st.st_mode)) {
+            Fail(path + ": cannot save: it is not a regular file");
+        }
+        t.exists = true;
+    } else if (errno != ENOENT) {
+        SystemFail("stat " + file, errno);
+    }
+    return t;
+}
+
+// Writes through write(), checks the result with verify(), and renames it over the target.
+void AtomicWrite(const std::string& path, const std::function<void(Pipeline&)>& write,
+                 const std::function<void(const std::string&)>& verify) {
+    Target target = ResolveTarget(path);
+    std::string temp = target.folder + "/." + target.base + ".tesser-save-XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        SystemFail("create a temporary file in " + target.folder, errno);
+    }
+    temp = name.data();
+    try {
+        mode_t mode;
+        if (target.exists) {
+            mode = target.st.st_mode & 07777;
+        } else {
+            mode_t mask = ::umask(0);
+            ::umask(mask);
+            mode = 0666 & ~mask;
+        }
+        if (::fchmod(fd, mode) != 0) {
+            SystemFail("chmod " + temp, errno);
+        }
+        if (target.exists &&
+            (target.st.st_uid != ::geteuid() || target.st.st_gid != ::getegid())) {
+            // Only a privileged process may give the file to another user; otherwise the new
+            // file is ours, as any editor's would be.
+            if (::fchown(fd, target.st.st_uid, target.st.st_gid) != 0) {
+                (void)::fchown(fd, static_cast<uid_t>(-1), target.st.st_gid);
+            }
+        }
+        CheckedFileOutput output(fd, temp);
+        write(output);
+        output.Flush();
+        if (FaultSwitch::Trips("SaveDocument.fsync")) {
+            SystemFail("fsync " + temp, EIO);
+        }
+        if (::fsync(fd) != 0) {
+            SystemFail("fsync " + temp, errno);
+        }
+        int closing = fd;
+        fd = -1;
+        if (::close(closing) != 0) {
+            SystemFail("close " + temp, errno);
+        }
+        if (FaultSwitch::Trips("SaveDocument.verify")) {
+            Fail("the written file did not read back: injected fault");
+        }
+        verify(temp);
+        if (FaultSwitch::Trips("SaveDocument.rename")) {
+            SystemFail("rename " + temp, EIO);
+        }
+        if (::rename(temp.c_str(), target.file.c_str()) != 0) {
+            SystemFail("rename " + temp + " to " + target.file, errno);
+        }
+    } catch (...) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        ::unlink(temp.c_str());
+        throw;
+    }
+    int dir = ::open(target.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        // The new file is in place; a folder that cannot be synced (some file systems refuse)
+        // does not make the save a failure.
+        (void)::fsync(dir);
+        ::close(dir);
+    }
+}
+
+void VerifyWritten(const std::string& file, const std::string& password, size_t pages) {
+    QPDF check;
+    check.setSuppressWarnings(true);
+    check.setAttemptRecovery(false);
+    check.processFile(file.c_str(), password.c_str());
+    size_t found = check.getAllPages().size();
+    if (found != pages) {
+        Fail("the written file has " + std::to_string(found) + " pages instead of " +
+             std::to_string(pages));
+    }
+    if (check.anyWarnings()) {
+        Fail("the written file does not read back cleanly: " +
+             std::string(check.getWarnings().front().what()));
+    }
+}
+
+// Signature values cover byte ranges of the file: a full rewrite breaks them.
+bool HasSignedSignatures(QPDF& pdf) {
+    QPDFObjectHandle form = pdf.getRoot().getKey("/AcroForm");
+    if (!form.isDictionary()) {
+        return false;
+    }
+    std::set<QPDFObjGen> seen;
+    std::function<bool(QPDFObjectHandle, const std::string&)> walk =
+        [&](QPDFObjectHandle fields, const std::string& inheritedType) -> bool {
+        if (!fields.isArray()) {
+            return false;
+        }
+        for (auto& field : fields.getArrayAsVector()) {
+            if (!field.isDictionary()) {
+                continue;
+            }
+            if (field.isIndirect() && !seen.insert(field.getObjGen()).second) {
+                continue;
+            }
+            QPDFObjectHandle ft = field.getKey("/FT");
+            std::string type = ft.isName() ? ft.getName() : inheritedType;
+            if (type == "/Sig" && !field.getKey("/V").isNull()) {
+                return true;
+            }
+            if (walk(field.getKey("/Kids"), type)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    return walk(form.getKey("/Fields"), "");
+}
+
+} // namespace
+
+void SaveDocumentAtomically(Document& doc, int flags, const std::string& path) {
+    QPDF& pdf = doc.pdf();
+    if (HasSignedSignatures(pdf)) {
+        Fail(path + ": cannot save: the document has signed signature fields and saving would "
+                    "break its signatures");
+    }
+    size_t pages = pdf.getAllPages().size();
+    const PendingSecurity& pending = doc.pending;
+    std::string verifyPassword = doc.security.unlockPassword;
+    try {
+        std::unique_ptr<QPDF> kept;
+        SecurityRecord record;
+        enum class Encryption { Preserve, None, New, Kept } mode = Encryption::Preserve;
+        if (pending.active && pending.handlerSet) {
+            if (pending.handlerNone) {
+                mode = Encryption::None;
+                verifyPassword.clear();
+            } else if (pending.hasRecord) {
+                record = DecodeSecurityRecord(pending.record.data());
+                int marker = ParseKeptMarker(record.open);
+                if (marker == 0) {
+                    marker = ParseKeptMarker(record.owner);
+                }
+                if (marker != 0) {
+                    mode = Encryption::Kept;
+                    auto snapshot = S().snapshots.Open(marker);
+                    kept = std::move(snapshot.first);
+                    verifyPassword = snapshot.second;
+                } else {
+                    mode = Encryption::New;
+                    bool hasOpen = record.newOpen || record.hasOpen;
+                    verifyPassword = hasOpen ? Cp1252ToUtf8(record.open) : "";
+                }
+            }
+        }
+        AtomicWrite(
+            path,
+            [&](Pipeline& output) {
+                QPDFWriter writer(pdf);
+                writer.setOutputPipeline(&output);
+                if (flags & kHSaveLinearized) {
+                    writer.setLinearization(true);
+                }
+                switch (mode) {
+                case Encryption::Preserve: break;
+                case Encryption::None: writer.setPreserveEncryption(false); break;
+                case Encryption::New: SetWriterEncryption(writer, record); break;
+                case Encryption::Kept: writer.copyEncryptionParameters(*kept); break;
+                }
+                writer.write();
+            },
+            [&](const std::string& file) { VerifyWritten(file, verifyPassword, pages); });
+    } catch (const HostException& e) {
+        Fail(path + ": cannot save: " + e.what());
+    } catch (const std::exception& e) {
+        Fail(path + ": cannot save: " + e.what());
+    }
+    doc.flags &= ~(kHDocNeedsSave | kHDocNewSecurity);
+}
+
+void WritePdfAtomically(QPDF& pdf, const std::string& path) {
+    size_t pages = pdf.getAllPages().size();
+    try {
+        AtomicWrite(
+            path,
+            [&](Pipeline& output) {
+                QPDFWriter writer(pdf);
+                writer.setOutputPipeline(&output);
+                writer.setPreserveEncryption(false);
+                writer.write();
+            },
+            [&](const std::string& file) { VerifyWritten(file, "", pages); });
+    } catch (const std::exception& e) {
+        Fail(path + ": cannot write: " + e.what());
+    }
+}
+
+} // namespace tesser::host

@@ -1,0 +1,155 @@
+// The host over QPDF: one object that owns the core table and the five function tables and the
+// state behind them (atoms, error texts, documents, views, menus, the message sink).
+//
+// A program makes one Host, sets its message sink, and hands GetHostCoreTable() to the plug-in
+// (ConnectHost in-process, or the handshake record for a loaded module). There is at most one
+// Host alive at a time: the C tables reach it through a process-wide pointer.
+//
+//     tesser::host::Host host;
+//     tesser::host::TerminalSink sink;
+//     host.SetMessageSink(&sink);
+//     tesser::plugin::ConnectHost(host.GetHostCoreTable(), 1);
+//
+// All calls happen on one thread (the host's user-interface thread).
+#pragma once
+
+#include "hostapi/HostApi.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tesser::host {
+
+// Where the host's alerts go: message boxes, the terminal, or a recorder in tests.
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    // Answers the number of the button chosen: 1, 2 or 3 (button1 is 1).
+    virtual int32_t ShowAlert(int32_t iconKind, const std::string& message,
+                              const std::vector<std::string>& buttons) = 0;
+    // Answers 0 for Cancel, 1 for OK.
+    virtual int32_t ConfirmAlert(const std::string& message) = 0;
+    virtual void ShowNote(const std::string& message) = 0;
+};
+
+// Writes each message to standard error. Alerts answer their first button; confirmations
+// answer OK unless the sink was made with confirm = false.
+class TerminalSink : public MessageSink {
+public:
+    explicit TerminalSink(bool confirm = true) : confirm_(confirm) {}
+    int32_t ShowAlert(int32_t iconKind, const std::string& message,
+                      const std::vector<std::string>& buttons) override;
+    int32_t ConfirmAlert(const std::string& message) override;
+    void ShowNote(const std::string& message) override;
+
+private:
+    bool confirm_;
+};
+
+// Keeps every message for tests. Answers are taken from the queues (alerts: the button number,
+// confirmations: 0 or 1); an empty queue answers 1.
+class RecordingSink : public MessageSink {
+public:
+    struct Message {
+        enum class Kind { Alert, Confirm, Note } kind;
+        int32_t iconKind = 0;
+        std::string text;
+        std::vector<std::string> buttons;
+    };
+    int32_t ShowAlert(int32_t iconKind, const std::string& message,
+                      const std::vector<std::string>& buttons) override;
+    int32_t ConfirmAlert(const std::string& message) override;
+    void ShowNote(const std::string& message) override;
+
+    std::vector<Message> messages;
+    std::vector<int32_t> alertAnswers;
+    std::vector<int32_t> confirmAnswers;
+};
+
+// One item of an in-memory menu, for programs and tests.
+struct MenuItemInfo {
+    std::string title;
+    std::string name;
+    bool hasExecuteProc = false;
+    bool hasEnableProc = false;
+};
+
+class Host {
+public:
+    Host();
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // The live host, or null.
+    static Host* Current();
+
+    const HostCoreTable* GetHostCoreTable() const;
+
+    // The sink stays owned by the caller and must outlive its use; null drops messages (alerts
+    // then answer 1, confirmations 0).
+    void SetMessageSink(MessageSink* sink);
+    MessageSink* GetMessageSink() const;
+
+    // The document shown in the front window. Setting a document gives it a view that
+    // GetActiveView answers; null clears both. CloseDocument of the active document clears it.
+    void SetActiveDocument(HDoc doc);
+    HDoc GetActiveDocument() const;
+    HView GetActiveView() const;
+
+    // The toolkit's main window, answered by the "Win" table's GetMainWindow.
+    void SetMainWindow(void* window);
+
+    // Table versions granted by ImportFunctionTable: a request is granted when it is at most the
+    // table's version (0x20002 for every table by default). 0 refuses the table.
+    void SetTableVersion(const std::string& tableName, uint32_t version);
+
+    // Menus. The menu bar starts with "Extensions" and "AboutExtensions" (empty).
+    void AddMenu(const std::string& menuName);
+    void RemoveMenu(const std::string& menuName);
+    std::vector<MenuItemInfo> MenuItems(const std::string& menuName) const;
+    // Calls the item's enable test (true when it has none).
+    bool IsMenuItemEnabled(const std::string& itemName) const;
+    // Calls the item's execute procedure if it is enabled; false when there is no such item,
+    // it is disabled or it has no procedure.
+    bool ExecuteMenuItem(const std::string& itemName);
+
+    // Printing. With a print-to-file path set, PrintPages writes the PDF it would print there
+    // (atomically) instead of submitting it. The destination names a CUPS queue; empty means
+    // the default destination.
+    void SetPrintToFile(const std::string& path);
+    void SetPrintDestination(const std::string& destination);
+
+    // The modeless windows registered by the plug-in, in order of registration.
+    std::vector<void*> ModelessWindows() const;
+
+    // Recovery warnings QPDF gave while opening the document (damaged files).
+    std::vector<std::string> DocumentWarnings(HDoc doc) const;
+
+    // Convenience for programs: the text of a host error code.
+    std::string ErrorText(HErrorCode code) const;
+
+    struct State;
+    State& state() { return *state_; }
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+// Test hook: makes the n-th call (counted from 1, from the arming on) of the named operation
+// answer kHErrFault ("Injected fault.") without doing anything. The names are the table
+// function names ("AcquirePage", "DictPut", ...) plus these inner points of SaveDocument:
+// "SaveDocument.write" (a write of the temporary file fails), "SaveDocument.fsync",
+// "SaveDocument.verify" and "SaveDocument.rename".
+class FaultSwitch {
+public:
+    static void Arm(const std::string& operation, int callNumber);
+    static void Disarm(const std::string& operation);
+    static void DisarmAll();
+    // Counts a call of the operation; true when this call must fail.
+    static bool Trips(const std::string& operation);
+};
+
+} // namespace tesser::host

@@ -1,0 +1,330 @@
+// The "AcroView" and "Win" tables, headless: a view is a document shown nowhere, menus live in
+// memory, alerts go to the message sink, printing goes to CUPS or to a file.
+#include "host/DocumentSaver.h"
+#include "host/HostState.h"
+
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
+#include <cups/cups.h>
+
+#include <cstdlib>
+#include <unistd.h>
+
+namespace tesser::host {
+
+namespace {
+
+HErrorCode GetActiveDocument(HDoc* doc) {
+    return Entry("GetActiveDocument", [&] {
+        CheckOut(doc);
+        *doc = S().activeView != nullptr ? ToHandle(S().activeView->doc) : nullptr;
+    });
+}
+
+HErrorCode GetActiveView(HView* view) {
+    return Entry("GetActiveView", [&] {
+        CheckOut(view);
+        *view = reinterpret_cast<HView>(S().activeView);
+    });
+}
+
+HErrorCode GetViewDocument(HView view, HDoc* doc) {
+    return Entry("GetViewDocument", [&] {
+        CheckOut(doc);
+        *doc = ToHandle(CheckView(view)->doc);
+    });
+}
+
+HErrorCode OpenView(HDoc doc, HView* view) {
+    return Entry("OpenView", [&] {
+        CheckOut(view);
+        auto* rec = new ViewRec{kMagicView, CheckDoc(doc)};
+        S().views.insert(rec);
+        *view = reinterpret_cast<HView>(rec);
+    });
+}
+
+HErrorCode CloseView(HView view, HBool) {
+    return Entry("CloseView", [&] {
+        ViewRec* rec = CheckView(view);
+        if (S().activeView == rec) {
+            S().activeView = nullptr;
+        }
+        S().views.erase(rec);
+        delete rec;
+    });
+}
+
+HErrorCode GetAppPreference(int32_t, int32_t* value) {
+    return Entry("GetAppPreference", [&] {
+        CheckOut(value);
+        *value = 0;
+    });
+}
+
+HErrorCode PrintPages(HView view, int32_t first, int32_t last, int32_t, HBool, HBool) {
+    return Entry("PrintPages", [&] {
+        ViewRec* rec = CheckView(view);
+        PrintDocumentPages(*rec->doc, first, last);
+    });
+}
+
+// ---- Menus ----
+
+Host::State::Menu* MenuOf(HMenu menu) {
+    auto* m = reinterpret_cast<Host::State::Menu*>(menu);
+    for (auto& candidate : S().menus) {
+        if (&candidate == m) {
+            return m;
+        }
+    }
+    throw HostException(kHErrBadParameter, "Bad menu handle.");
+}
+
+Host::State::MenuItem* ItemOf(HMenuItem item) {
+    auto* i = reinterpret_cast<Host::State::MenuItem*>(item);
+    for (auto& candidate : S().menuItems) {
+        if (&candidate == i) {
+            return i;
+        }
+    }
+    throw HostException(kHErrBadParameter, "Bad menu item handle.");
+}
+
+int g_menuBar;
+
+HErrorCode GetMenuBar(HMenuBar* menuBar) {
+    return Entry("GetMenuBar", [&] {
+        CheckOut(menuBar);
+        *menuBar = reinterpret_cast<HMenuBar>(&g_menuBar);
+    });
+}
+
+HErrorCode AcquireMenu(HMenuBar menuBar, const char* menuName, HMenu* menu) {
+    return Entry("AcquireMenu", [&] {
+        CheckOut(menu);
+        CheckOut(menuName);
+        if (menuBar != reinterpret_cast<HMenuBar>(&g_menuBar)) {
+            throw HostException(kHErrBadParameter, "Bad menu bar handle.");
+        }
+        if (S().removedMenus.count(menuName) == 0) {
+            for (auto& m : S().menus) {
+                if (m.name == menuName) {
+                    *menu = reinterpret_cast<HMenu>(&m);
+                    return;
+                }
+            }
+        }
+        throw HostException(kHErrNotFound,
+                            "The menu bar has no menu \"" + std::string(menuName) + "\".");
+    });
+}
+
+HErrorCode NewMenuItem(const char* title, const char* itemName, HMenu, HBool, int32_t, int32_t,
+                       void*, HExtensionID, HMenuItem* item) {
+    return Entry("NewMenuItem", [&] {
+        CheckOut(title);
+        CheckOut(itemName);
+        CheckOut(item);
+        S().menuItems.push_back(Host::State::MenuItem{title, itemName});
+        *item = reinterpret_cast<HMenuItem>(&S().menuItems.back());
+    });
+}
+
+HErrorCode SetMenuItemExecuteProc(HMenuItem item, HCallback proc, void* clientData) {
+    return Entry("SetMenuItemExecuteProc", [&] {
+        auto* i = ItemOf(item);
+        i->execute = proc;
+        i->executeData = clientData;
+    });
+}
+
+HErrorCode SetMenuItemEnableProc(HMenuItem item, HCallback proc, void* clientData) {
+    return Entry("SetMenuItemEnableProc", [&] {
+        auto* i = ItemOf(item);
+        i->enable = proc;
+        i->enableData = clientData;
+    });
+}
+
+HErrorCode AddMenuItem(HMenu menu, HMenuItem item, int32_t position) {
+    return Entry("AddMenuItem", [&] {
+        auto* m = MenuOf(menu);
+        auto* i = ItemOf(item);
+        size_t at = position < 0 ? m->items.size()
+                                 : std::min(static_cast<size_t>(position), m->items.size());
+        m->items.insert(m->items.begin() + static_cast<std::ptrdiff_t>(at), i);
+    });
+}
+
+HErrorCode ReleaseMenu(HMenu menu) {
+    return Entry("ReleaseMenu", [&] { MenuOf(menu); });
+}
+
+// ---- Alerts ----
+
+HErrorCode ShowAlert(int32_t iconKind, const char* message, const char* button1,
+                     const char* button2, const char* button3, int32_t* answer) {
+    return Entry("ShowAlert", [&] {
+        CheckOut(message);
+        std::vector<std::string> buttons;
+        for (const char* b : {button1, button2, button3}) {
+            if (b != nullptr) {
+                buttons.emplace_back(b);
+            }
+        }
+        int32_t chosen = 1;
+        if (MessageSink* sink = S().sink) {
+            chosen = sink->ShowAlert(iconKind, message, buttons);
+        }
+        if (answer != nullptr) {
+            *answer = chosen;
+        }
+    });
+}
+
+HErrorCode ConfirmAlert(const char* message, int32_t* answer) {
+    return Entry("ConfirmAlert", [&] {
+        CheckOut(message);
+        CheckOut(answer);
+        MessageSink* sink = S().sink;
+        *answer = sink != nullptr ? (sink->ConfirmAlert(message) != 0 ? 1 : 0) : 0;
+    });
+}
+
+HErrorCode ShowNote(const char* message) {
+    return Entry("ShowNote", [&] {
+        CheckOut(message);
+        if (MessageSink* sink = S().sink) {
+            sink->ShowNote(message);
+        }
+    });
+}
+
+// ---- Win ----
+
+HErrorCode GetMainWindow(void** window) {
+    return Entry("GetMainWindow", [&] {
+        CheckOut(window);
+        *window = S().mainWindow;
+    });
+}
+
+int g_hostWindow;
+
+HErrorCode CreateHostWindow(int32_t, int32_t, void*, HExtensionID, void*,
+                            HHostWindow* hostWindow) {
+    return Entry("CreateHostWindow", [&] {
+        CheckOut(hostWindow);
+        *hostWindow = reinterpret_cast<HHostWindow>(&g_hostWindow);
+    });
+}
+
+HErrorCode EndHostWindow() {
+    return Entry("EndHostWindow", [] {});
+}
+
+HErrorCode RegisterModelessWindow(void* window) {
+    return Entry("RegisterModelessWindow", [&] {
+        CheckOut(window);
+        S().modeless.push_back(window);
+    });
+}
+
+HErrorCode UnregisterModelessWindow(void* window) {
+    return Entry("UnregisterModelessWindow", [&] {
+        auto& list = S().modeless;
+        auto it = std::find(list.begin(), list.end(), window);
+        if (it == list.end()) {
+            throw HostException(kHErrNotFound, "The window is not registered.");
+        }
+        list.erase(it);
+    });
+}
+
+} // namespace
+
+void PrintDocumentPages(Document& doc, int32_t first, int32_t last) {
+    QPDF& source = doc.pdf();
+    const auto& pages = source.getAllPages();
+    int32_t count = static_cast<int32_t>(pages.size());
+    if (first < 0 || last >= count || first > last) {
+        throw HostException(kHErrBadParameter,
+                            "Cannot print pages " + std::to_string(first + 1) + " to " +
+                                std::to_string(last + 1) + " of " + doc.path + " (it has " +
+                                std::to_string(count) + " pages).");
+    }
+    // The pages as they are now, changes made in memory included.
+    QPDF out;
+    out.emptyPDF();
+    QPDFPageDocumentHelper helper(out);
+    for (int32_t i = first; i <= last; ++i) {
+        helper.addPage(QPDFPageObjectHelper(pages[static_cast<size_t>(i)]), false);
+    }
+    const std::string& toFile = S().printToFile;
+    if (!toFile.empty()) {
+        WritePdfAtomically(out, toFile);
+        return;
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/tesser-print-XXXXXX";
+    std::vector<char> name(folder.begin(), folder.end());
+    name.push_back('\0');
+    if (::mkdtemp(name.data()) == nullptr) {
+        Fail("Cannot print " + doc.path + ": no temporary folder can be made in " + folder);
+    }
+    std::string dir = name.data();
+    std::string path = dir + "/print.pdf";
+    try {
+        WritePdfAtomically(out, path);
+        const std::string& dest = S().printDestination;
+        const char* printer = dest.empty() ? cupsGetDefault() : dest.c_str();
+        if (printer == nullptr) {
+            Fail("Cannot print " + doc.path + ": there is no default printer.");
+        }
+        int job = cupsPrintFile(printer, path.c_str(), doc.path.c_str(), 0, nullptr);
+        if (job == 0) {
+            Fail("Cannot print " + doc.path + " on " + printer + ": " + cupsLastErrorString());
+        }
+    } catch (...) {
+        ::unlink(path.c_str());
+        ::rmdir(dir.c_str());
+        throw;
+    }
+    ::unlink(path.c_str());
+    ::rmdir(dir.c_str());
+}
+
+void FillViewTable(HostViewTable& t) {
+    t.size = sizeof(HostViewTable);
+    t.version = HOST_TABLE_VERSION_2_2;
+    t.GetActiveDocument = GetActiveDocument;
+    t.GetActiveView = GetActiveView;
+    t.GetViewDocument = GetViewDocument;
+    t.OpenView = OpenView;
+    t.CloseView = CloseView;
+    t.GetAppPreference = GetAppPreference;
+    t.PrintPages = PrintPages;
+    t.GetMenuBar = GetMenuBar;
+    t.AcquireMenu = AcquireMenu;
+    t.NewMenuItem = NewMenuItem;
+    t.SetMenuItemExecuteProc = SetMenuItemExecuteProc;
+    t.SetMenuItemEnableProc = SetMenuItemEnableProc;
+    t.AddMenuItem = AddMenuItem;
+    t.ReleaseMenu = ReleaseMenu;
+    t.ShowAlert = ShowAlert;
+    t.ConfirmAlert = ConfirmAlert;
+    t.ShowNote = ShowNote;
+}
+
+void FillWinTable(HostWinTable& t) {
+    t.size = sizeof(HostWinTable);
+    t.version = HOST_TABLE_VERSION_2_2;
+    t.GetMainWindow = GetMainWindow;
+    t.CreateHostWindow = CreateHostWindow;
+    t.EndHostWindow = EndHostWindow;
+    t.RegisterModelessWindow = RegisterModelessWindow;
+    t.UnregisterModelessWindow = UnregisterModelessWindow;
+}
+
+} // namespace tesser::host
