@@ -1,8 +1,8 @@
 // What a run applies and to which documents, and the undo records the runs leave behind.
 #pragma once
 
-#include "docsettings/InfoSettings.h"
-#include "docsettings/OpenSettings.h"
+#include "docsettings/DocumentInfo.h"
+#include "docsettings/InitialView.h"
 #include "docsettings/SecuritySettings.h"
 #include "model/Tesserion.h"
 

@@ -1,10 +1,10 @@
 #include "ui/RunEngine.h"
 
-#include "docsettings/InfoSettings.h"
-#include "docsettings/OpenSettings.h"
+#include "docsettings/DocumentInfo.h"
+#include "docsettings/InitialView.h"
 #include "docsettings/SecuritySettings.h"
 #include "plugin/HostCalls.h"
-#include "stamp/StampDocument.h"
+#include "stamp/StampingPass.h"
 
 #include <algorithm>
 #include <exception>
@@ -90,6 +90,16 @@ public:
 private:
     HView view_;
 };
+
+// Open settings that change nothing. ApplyView with them would still rewrite the catalogue (drop
+// a GoTo open action, add an empty ViewerPreferences), so such a run leaves the view alone, and
+// so does its undo.
+bool LeavesViewAlone(const docsettings::OpenSettings& s) {
+    return !s.Previous && s.Page == 0 && s.View == 0 && s.Zoom == 0 && s.Layout == 0 &&
+           s.FitWindow == docsettings::kOptionKeep && s.CenterWindow == docsettings::kOptionKeep &&
+           s.FullScreen == docsettings::kOptionKeep && s.HideToolBar == docsettings::kOptionKeep &&
+           s.HideMenuBar == docsettings::kOptionKeep && s.HideWindowUI == docsettings::kOptionKeep;
+}
 
 bool EndsWithPdf(const std::string& name) {
     if (name.size() < 4) {
@@ -270,8 +280,10 @@ bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& recor
         docsettings::CaptureInfo(entry.Info, doc);
         docsettings::ApplyInfo(info_, doc);
         entry.Open = open_;
-        docsettings::CaptureView(entry.Open, doc);
-        docsettings::ApplyView(open_, doc);
+        if (!LeavesViewAlone(open_)) {
+            docsettings::CaptureView(entry.Open, doc);
+            docsettings::ApplyView(open_, doc);
+        }
         entry.Security = security_;
         docsettings::CaptureSecurity(entry.Security, doc);
         docsettings::ApplySecurity(security_, doc);
@@ -352,7 +364,9 @@ bool RunEngine::UndoDocument(HDoc doc, const UndoRecord& record, const UndoEntry
             stamp::UnstampDocument(record.Tesserions[i - 1], doc);
         }
         docsettings::ApplyInfo(entry.Info, doc);
-        docsettings::ApplyView(entry.Open, doc);
+        if (!LeavesViewAlone(entry.Open)) {
+            docsettings::ApplyView(entry.Open, doc);
+        }
         docsettings::ApplySecurity(entry.Security, doc);
         return true;
     } catch (const std::exception& e) {

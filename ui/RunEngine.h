@@ -22,8 +22,8 @@
 //   (the command line's Ctrl-C); the dialog finishes a folder first.
 #pragma once
 
-#include "docsettings/InfoSettings.h"
-#include "docsettings/OpenSettings.h"
+#include "docsettings/DocumentInfo.h"
+#include "docsettings/InitialView.h"
 #include "docsettings/SecuritySettings.h"
 #include "hostapi/HostApi.h"
 #include "model/Tesserion.h"

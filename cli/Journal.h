@@ -1,0 +1,59 @@
+// The undo journal of the command line: the undo history kept between invocations.
+//
+// The journal lives in $XDG_STATE_HOME/tesser/journal (~/.local/state/tesser/journal). It holds
+// the passwords that runs set or used, so the folder is made 0700 and the file 0600, and the
+// file is replaced atomically. A lock file next to it keeps two invocations from losing each
+// other's records.
+#pragma once
+
+#include "ui/ApplySettings.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tesser::cli {
+
+// One recorded run, with what an undo needs to reopen its files.
+struct JournalRecord {
+    ui::UndoRecord Record;
+    // The password that opens the run's files after the run (the new owner password, else the
+    // new open password, else the password the run was given), Windows-1252 bytes.
+    std::string ReopenPassword;
+    bool ChangedSecurity = false; // the run changed security: reopening needs bits 11
+};
+
+class JournalError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// $XDG_STATE_HOME/tesser when the variable is an absolute path, else $HOME/.local/state/tesser.
+std::filesystem::path DefaultJournalFolder();
+
+// The history as text and back. Parsing throws JournalError for text it cannot read.
+std::string FormatJournal(const std::vector<JournalRecord>& records);
+std::vector<JournalRecord> ParseJournal(const std::string& text);
+
+// The journal file in a folder, locked for as long as the object lives.
+class Journal {
+public:
+    // Creates the folder (0700) when missing and takes the lock. Throws JournalError.
+    explicit Journal(std::filesystem::path folder);
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    // The recorded runs, oldest first; none when the file does not exist.
+    std::vector<JournalRecord> Load() const;
+    // Replaces the file atomically (0600). Throws JournalError.
+    void Save(const std::vector<JournalRecord>& records) const;
+
+private:
+    std::filesystem::path path_;
+    int lockFd_ = -1;
+};
+
+} // namespace tesser::cli

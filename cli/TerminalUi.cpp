@@ -1,0 +1,174 @@
+#include "cli/TerminalUi.h"
+
+#include "model/TextEncoding.h"
+#include "ui/RunEngine.h"
+
+#include <cctype>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <iostream>
+#include <stdexcept>
+#include <termios.h>
+#include <unistd.h>
+
+namespace tesser::cli {
+
+namespace {
+
+volatile std::sig_atomic_t g_abort = 0;
+
+extern "C" void OnAbortSignal(int) {
+    if (g_abort == 0) {
+        static const char text[] = "\ntesser: stopping after the file in hand\n";
+        const ssize_t ignored = ::write(STDERR_FILENO, text, sizeof text - 1);
+        (void)ignored;
+    }
+    g_abort = 1;
+}
+
+// Reads one line from fd, without its line end. False at end of input or on an error (an
+// interrupted read counts as no answer).
+bool ReadLine(int fd, std::string& line) {
+    line.clear();
+    char c = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, &c, 1);
+        if (n <= 0) {
+            return !line.empty() && n == 0;
+        }
+        if (c == '\n') {
+            return true;
+        }
+        if (c != '\r') {
+            line += c;
+        }
+    }
+}
+
+} // namespace
+
+void InstallAbortHandlers() {
+    struct sigaction action {};
+    action.sa_handler = OnAbortSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: a question waiting for an answer is given up
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool AbortRequested() { return g_abort != 0; }
+void ResetAbortRequest() { g_abort = 0; }
+
+TerminalUi::TerminalUi(Answer answer, bool quiet)
+    : answer_(answer), quiet_(quiet),
+      interactive_(answer == Answer::Ask && ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO)) {}
+
+void TerminalUi::OpenProgress() {}
+
+void TerminalUi::ShowProgress(const std::string& currentFile, const std::string& filesProcessed) {
+    static const std::string prefix = "Current file: ";
+    const std::string name =
+        currentFile.rfind(prefix, 0) == 0 ? currentFile.substr(prefix.size()) : currentFile;
+    if (announceHook_ && name != ui::kProcessAborted && name != ui::kPrintingAborted) {
+        announceHook_(name);
+    }
+    if (!quiet_) {
+        std::cerr << currentFile << '\n' << filesProcessed << std::endl;
+    }
+}
+
+bool TerminalUi::ProgressGoOn() { return !AbortRequested(); }
+
+bool TerminalUi::Ask(const std::string& question, const std::string& yesWord,
+                     const std::string& noWord) {
+    if (!interactive_ || AbortRequested()) {
+        const bool answer = answer_ == Answer::Yes;
+        std::cerr << question << ' ' << (answer ? yesWord : noWord)
+                  << (answer_ == Answer::Ask ? " (no terminal to ask; --yes would go on)" : "")
+                  << std::endl;
+        return answer;
+    }
+    auto matches = [](const std::string& line, const std::string& word) {
+        if (line.empty() || line.size() > word.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (std::tolower(static_cast<unsigned char>(line[i])) != word[i]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (;;) {
+        std::cerr << question << " [" << yesWord << '/' << noWord << "] " << std::flush;
+        std::string line;
+        if (!ReadLine(STDIN_FILENO, line)) {
+            std::cerr << std::endl;
+            return false;
+        }
+        if (matches(line, yesWord)) {
+            return true;
+        }
+        if (matches(line, noWord)) {
+            return false;
+        }
+    }
+}
+
+bool TerminalUi::AskYesNo(const std::string& text, const std::string& title) {
+    std::cerr << title << ": " << text << std::endl;
+    return Ask("Go on with the run?", "yes", "no");
+}
+
+int32_t TerminalUi::ShowAlert(int32_t /*iconKind*/, const std::string& message,
+                              const std::vector<std::string>& /*buttons*/) {
+    std::cerr << model::Windows1252ToUtf8(message) << std::endl;
+    return 1;
+}
+
+int32_t TerminalUi::ConfirmAlert(const std::string& message) {
+    std::cerr << model::Windows1252ToUtf8(message) << std::endl;
+    const bool goOn = Ask("Continue or cancel?", "continue", "cancel");
+    if (!goOn) {
+        std::cerr << "Cancelled: the run stops; the document in hand is left as it was."
+                  << std::endl;
+        if (engine_ != nullptr) {
+            engine_->CancelRun();
+        }
+    }
+    return goOn ? 1 : 0;
+}
+
+void TerminalUi::ShowNote(const std::string& message) {
+    std::cerr << model::Windows1252ToUtf8(message) << std::endl;
+}
+
+std::string ReadPasswordFromTerminal(const std::string& prompt) {
+    const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        throw std::runtime_error("--ask-passwords needs a terminal; use --password-stdin");
+    }
+    const ssize_t written = ::write(fd, prompt.data(), prompt.size());
+    (void)written;
+    termios saved {};
+    const bool haveTerm = ::tcgetattr(fd, &saved) == 0;
+    if (haveTerm) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        quiet.c_lflag |= ECHONL;
+        ::tcsetattr(fd, TCSAFLUSH, &quiet);
+    }
+    std::string line;
+    const bool ok = ReadLine(fd, line);
+    if (haveTerm) {
+        ::tcsetattr(fd, TCSAFLUSH, &saved);
+    }
+    ::close(fd);
+    if (!ok && line.empty() && AbortRequested()) {
+        throw std::runtime_error("interrupted");
+    }
+    return line;
+}
+
+} // namespace tesser::cli
