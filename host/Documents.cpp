@@ -60,6 +60,11 @@ OpenResult TryOpen(const Document& doc, const std::string& password) {
         result.pdf = std::move(pdf);
     } catch (const QPDFExc& e) {
         if (e.getErrorCode() != qpdf_e_password) {
+            for (const auto& w : pdf->getWarnings()) {
+                if (std::string(w.what()).find("can't find PDF header") != std::string::npos) {
+                    Fail(doc.path + ": not a PDF file (" + e.what() + ")");
+                }
+            }
             throw;
         }
         result.passwordRefused = true;
