@@ -1,11 +1,14 @@
 #include "model/ColorText.h"
 #include "model/NumberText.h"
 #include "model/TesserionStore.h"
+#include "model/Validation.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -475,4 +478,28 @@ TEST(TesserionRoundTrip, ArbitraryNumbersComeBackAsTheirSixDecimalRounding) {
         EXPECT_EQ(t.PosX, expected) << name;
         EXPECT_NEAR(t.PosX, values[static_cast<std::size_t>(i - 1)], 5e-7);
     }
+}
+
+TEST(SampleProfile, LoadsValidTesserionsAndIsWrittenAsTheSaverWritesIt) {
+    const auto path = std::filesystem::path(TESSER_SOURCE_DIR) / "samples" / "Quorel.ini";
+    const std::string bytes = ReadFile(path);
+    ASSERT_FALSE(bytes.empty());
+    Profile profile(path);
+    TesserionList list;
+    LoadTesserions(profile, list);
+    EXPECT_EQ(Names(list), (std::vector<std::string>{"Confidential", "Draft", "Page numbers"}));
+    for (const auto& [name, t] : list) {
+        Tesserion copy = t;
+        EXPECT_EQ(ValidateTesserion(copy), std::nullopt) << name;
+    }
+    EXPECT_EQ(list.Find("Page numbers")->Text, "Page <PageNumber> of <PageCount>");
+    EXPECT_EQ(list.Find("Draft")->PosAngle, 45);
+    // Windows-1252 text (an em dash is byte 0x97) and CR LF line ends, exactly as saved.
+    EXPECT_NE(list.Find("Confidential")->Text.find('\x97'), std::string::npos);
+    Profile again;
+    again.Clear();
+    SaveCustomColors(again, LoadCustomColors(profile));
+    SaveTesserions(again, list);
+    EXPECT_EQ(FormatProfileText(again.Sections()), bytes);
+    again.Clear();
 }
