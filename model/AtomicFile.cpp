@@ -20,7 +20,7 @@ std::string SystemText(const char* step, int error) {
 // Follows symbolic links to the file they finally name (which need not exist yet).
 fs::path ResolveLinks(fs::path path) {
     for (int hops = 0; hops < 40; ++hops) {
-        struct stat info{};
+        struct stat info {};
         if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
             return path;
         }
@@ -54,7 +54,8 @@ bool WriteAll(int fd, std::string_view bytes, int& error) {
 }
 
 void SyncFolder(const fs::path& folder) {
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         // The new content is already in place; a folder that cannot be synced changes nothing.
         (void)::fsync(fd);
@@ -68,7 +69,7 @@ AtomicWriteResult WriteFileAtomically(const fs::path& path, std::string_view byt
     const fs::path target = ResolveLinks(path);
     const fs::path folder = target.parent_path();
 
-    struct stat old{};
+    struct stat old {};
     const bool hadOld = ::stat(target.c_str(), &old) == 0;
 
     static std::atomic<unsigned> counter{0};

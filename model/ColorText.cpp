@@ -60,8 +60,8 @@ std::string RgbValueToColorText(std::uint32_t rgb) {
     for (int i = 0; i < 3; ++i) {
         const double component = static_cast<double>((rgb >> (8 * i)) & 0xFFu) / 255.0;
         char buffer[16];
-        const auto result = std::to_chars(buffer, buffer + sizeof buffer, component,
-                                          std::chars_format::fixed, 2);
+        const auto result =
+            std::to_chars(buffer, buffer + sizeof buffer, component, std::chars_format::fixed, 2);
         if (i > 0) {
             text += ',';
         }

@@ -3,9 +3,9 @@
 #include "model/AtomicFile.h"
 #include "model/NumberText.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cerrno>
 #include <fcntl.h>
 #include <iostream>
 #include <pwd.h>
@@ -329,8 +329,8 @@ double Profile::GetDouble(std::string_view section, std::string_view key, double
     return value != nullptr ? ReadNumber(Trim(*value)).Value : fallback;
 }
 
-double Profile::GetDoubleInRange(std::string_view section, std::string_view key,
-                                 double fallback, double minimum, double maximum) {
+double Profile::GetDoubleInRange(std::string_view section, std::string_view key, double fallback,
+                                 double minimum, double maximum) {
     const double value = GetDouble(section, key, fallback);
     if (!(value >= minimum)) {
         return minimum;

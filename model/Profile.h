@@ -99,9 +99,9 @@ public:
     // Each writer records a change. SetString's value must not hold CR or LF.
     void SetString(std::string_view section, std::string_view key, std::string_view value);
     void SetEscapedString(std::string_view section, std::string_view key, std::string_view value);
-    void SetBool(std::string_view section, std::string_view key, bool value);      // TRUE/FALSE
+    void SetBool(std::string_view section, std::string_view key, bool value);        // TRUE/FALSE
     void SetInt(std::string_view section, std::string_view key, std::int32_t value); // "%d"
-    void SetDouble(std::string_view section, std::string_view key, double value); // "%f"
+    void SetDouble(std::string_view section, std::string_view key, double value);    // "%f"
 
     // Removes every section; the file is not read afterwards; no change is recorded.
     void Clear();

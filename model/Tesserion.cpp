@@ -1,5 +1,6 @@
 #include "model/Tesserion.h"
 
+#include "model/NumberText.h"
 #include "model/PageRange.h"
 
 namespace tesser::model {
@@ -18,14 +19,6 @@ bool PageSelection::IncludesPage(int n) const {
     return MatchPageRange(PagesRange, n);
 }
 
-namespace {
-
-bool IsProfileWhiteSpace(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-} // namespace
-
 bool IsStorableName(std::string_view name) {
     if (name.empty()) {
         return false;
@@ -36,8 +29,7 @@ bool IsStorableName(std::string_view name) {
             return false;
         }
     }
-    return !IsProfileWhiteSpace(static_cast<unsigned char>(name.front())) &&
-           !IsProfileWhiteSpace(static_cast<unsigned char>(name.back()));
+    return !IsWhiteSpace(name.front()) && !IsWhiteSpace(name.back());
 }
 
 } // namespace tesser::model

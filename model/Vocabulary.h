@@ -20,15 +20,15 @@ enum class PagesOddEven : std::int32_t { OddAndEven = 0, OddOnly = 1, EvenOnly =
 
 // Lengths are held in PDF points; inches and centimetres are display units only.
 inline constexpr double PointsPerInch = 72.0;
-inline constexpr double PointsPerCentimetre = 28.346456692913385; // 72 / 2.54
-inline constexpr double InchesPerPoint = 0.013888888888888888;    // 1 / 72
+inline constexpr double PointsPerCentimetre = 28.346456692913385;   // 72 / 2.54
+inline constexpr double InchesPerPoint = 0.013888888888888888;      // 1 / 72
 inline constexpr double CentimetresPerPoint = 0.035277777777777776; // 2.54 / 72
 
 // The 14 standard Type 1 fonts, in the order of the font list.
 inline constexpr std::array<std::string_view, 14> BaseFontNames = {
-    "Courier",     "Courier-Bold",    "Courier-Oblique",   "Courier-BoldOblique",
-    "Helvetica",   "Helvetica-Bold",  "Helvetica-Oblique", "Helvetica-BoldOblique",
-    "Symbol",      "Times-Roman",     "Times-Bold",        "Times-Italic",
+    "Courier",          "Courier-Bold",   "Courier-Oblique",   "Courier-BoldOblique",
+    "Helvetica",        "Helvetica-Bold", "Helvetica-Oblique", "Helvetica-BoldOblique",
+    "Symbol",           "Times-Roman",    "Times-Bold",        "Times-Italic",
     "Times-BoldItalic", "ZapfDingbats"};
 
 // True when name is one of BaseFontNames (case-sensitive).

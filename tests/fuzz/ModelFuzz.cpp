@@ -57,7 +57,8 @@ public:
             if (Pick(0, 4) == 0) {
                 text += static_cast<char>(Pick(0, 255));
             } else {
-                text += pieces[static_cast<std::size_t>(Pick(0, static_cast<int>(pieces.size()) - 1))];
+                text +=
+                    pieces[static_cast<std::size_t>(Pick(0, static_cast<int>(pieces.size()) - 1))];
             }
         }
         return text;
@@ -107,18 +108,63 @@ private:
     std::mt19937 rng_;
 };
 
-const std::vector<std::string> NumberPieces = {
-    "0", "1", "9", "12", ".", "-", "+", "e", "E", "e-", "e+", " ", "\t", ",", "x", "inf",
-    "nan", "0x", "999999999999999999999", "1e308", "1e-320", "00", "\n", "\r"};
+const std::vector<std::string> NumberPieces = {"0",
+                                               "1",
+                                               "9",
+                                               "12",
+                                               ".",
+                                               "-",
+                                               "+",
+                                               "e",
+                                               "E",
+                                               "e-",
+                                               "e+",
+                                               " ",
+                                               "\t",
+                                               ",",
+                                               "x",
+                                               "inf",
+                                               "nan",
+                                               "0x",
+                                               "999999999999999999999",
+                                               "1e308",
+                                               "1e-320",
+                                               "00",
+                                               "\n",
+                                               "\r"};
 
 const std::vector<std::string> RangePieces = {
-    "1", "2", "0", "7", "-", ",", " ", "\t", "99999999999999999999", "2147483647", "2147483648",
-    "a", ";", "\n", "10", "3-", "-5"};
+    "1",          "2",          "0", "7", "-",  ",",  " ",  "\t", "99999999999999999999",
+    "2147483647", "2147483648", "a", ";", "\n", "10", "3-", "-5"};
 
-const std::vector<std::string> ProfilePieces = {
-    "[", "]", "=", "\r\n", "\n", "\r", "Tesserions", "Count=", "1=", "2=", "Tesserion_",
-    "Text=", "\\", "\\n", "\\r", "PosAngle=", "-90", "FontSize=", "5000", "Align=Center",
-    "Units=CM", "ColorName=Red", "ColorText=1,0,0", "PagesRange=1-3", "A", "B", " ", "x"};
+const std::vector<std::string> ProfilePieces = {"[",
+                                                "]",
+                                                "=",
+                                                "\r\n",
+                                                "\n",
+                                                "\r",
+                                                "Tesserions",
+                                                "Count=",
+                                                "1=",
+                                                "2=",
+                                                "Tesserion_",
+                                                "Text=",
+                                                "\\",
+                                                "\\n",
+                                                "\\r",
+                                                "PosAngle=",
+                                                "-90",
+                                                "FontSize=",
+                                                "5000",
+                                                "Align=Center",
+                                                "Units=CM",
+                                                "ColorName=Red",
+                                                "ColorText=1,0,0",
+                                                "PagesRange=1-3",
+                                                "A",
+                                                "B",
+                                                " ",
+                                                "x"};
 
 // A page-range matcher written independently of the library: items split at commas; within an
 // item, digit runs and dashes are the tokens (white space separates them).
@@ -146,8 +192,8 @@ bool ReferenceMatch(const std::string& text, int n) {
                 ++i;
             }
         }
-        const bool matches = dash ? (!first || n >= *first) && (!second || n <= *second)
-                                  : (first && *first == n);
+        const bool matches =
+            dash ? (!first || n >= *first) && (!second || n <= *second) : (first && *first == n);
         if (matches && !(start == text.size() && text.empty())) {
             return true;
         }
@@ -205,8 +251,8 @@ void CheckColors(Generator& g) {
 }
 
 void CheckPageRanges(Generator& g) {
-    const std::string text = g.Pick(0, 3) == 0 ? g.Mutate(g.Text(RangePieces, 10))
-                                               : g.Text(RangePieces, 10);
+    const std::string text =
+        g.Pick(0, 3) == 0 ? g.Mutate(g.Text(RangePieces, 10)) : g.Text(RangePieces, 10);
     const bool valid = CheckPageRange(text);
     for (int n : {1, 2, 3, 5, 7, 10, 100, INT_MAX, 0, -1, g.Pick(1, 1000)}) {
         const bool matched = MatchPageRange(text, n); // must end whatever the text

@@ -127,7 +127,8 @@ TEST(FormatNumber, IgnoresACommaLocale) {
 }
 
 TEST(FormatNumber, IgnoresTheGlobalStreamLocale) {
-    const std::locale saved = std::locale::global(std::locale(std::locale::classic(), new CommaPunct));
+    const std::locale saved =
+        std::locale::global(std::locale(std::locale::classic(), new CommaPunct));
     const std::string text = FormatNumber(2.75);
     const std::string six = FormatFixed6(2.75);
     std::locale::global(saved);
@@ -258,8 +259,8 @@ TEST(CheckPageRange, AcceptsTheDocumentedForms) {
 }
 
 TEST(CheckPageRange, RefusesZeroLettersAndStraySeparators) {
-    for (const char* text : {"0", "3-0", "1,0", "a", "1;2", "1-3 ,5", "1-2-3", "1 2 3", "1,a",
-                             "00", "5-00"}) {
+    for (const char* text :
+         {"0", "3-0", "1,0", "a", "1;2", "1-3 ,5", "1-2-3", "1 2 3", "1,a", "00", "5-00"}) {
         EXPECT_FALSE(CheckPageRange(text)) << '"' << text << '"';
     }
 }

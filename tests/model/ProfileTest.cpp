@@ -1,5 +1,5 @@
-#include "model/AtomicFile.h"
 #include "model/Profile.h"
+#include "model/AtomicFile.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -29,9 +29,10 @@ namespace {
 class MessageRecorder {
 public:
     MessageRecorder() {
-        previous_ = SetProfileMessageSink([this](const std::string& title, const std::string& text) {
-            messages.emplace_back(title, text);
-        });
+        previous_ =
+            SetProfileMessageSink([this](const std::string& title, const std::string& text) {
+                messages.emplace_back(title, text);
+            });
     }
     ~MessageRecorder() { SetProfileMessageSink(std::move(previous_)); }
     std::vector<std::pair<std::string, std::string>> messages;
@@ -367,7 +368,7 @@ TEST(ProfileAtomicSave, KeepsTheOldFilesMode) {
         Profile p(path);
         p.SetInt("S", "k", 1);
     }
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     EXPECT_EQ(ReadFile(path), "[S]\r\nk=1\r\n\r\n");
@@ -381,7 +382,7 @@ TEST(ProfileAtomicSave, NewFileGetsTheUmaskMode) {
         p.SetInt("S", "k", 1);
     }
     umask(old);
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(stat((dir / "Quorel.ini").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0644u);
 }
@@ -467,7 +468,7 @@ TEST(ProfileAtomicSave, FullDiskLeavesTheOldFileByteForByte) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the save did not fail with the writing message";
     EXPECT_EQ(ReadFile(path), old);
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0600u);
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"Quorel.ini"});

@@ -1,6 +1,6 @@
+#include "model/TesserionStore.h"
 #include "model/ColorText.h"
 #include "model/NumberText.h"
-#include "model/TesserionStore.h"
 #include "model/Validation.h"
 #include "tests/support/TestSupport.h"
 
@@ -144,11 +144,11 @@ TEST(LoadTesserions, JustifyHWinsOverAlign) {
 }
 
 TEST(LoadTesserions, NumbersAreClampedToTheirRanges) {
-    const TesserionList list = LoadFrom(
-        "[Tesserions]\r\nCount=2\r\n1=A\r\n2=B\r\n"
-        "[Tesserion_A]\r\nPosAngle=-90.000000\r\nFontSize=5000\r\nFontLeading=-2000\r\n"
-        "PosX=1000000000000000019884624838656.000000\r\nPosY=-3e7\r\n"
-        "[Tesserion_B]\r\nPosAngle=400\r\nFontSize=letters\r\n");
+    const TesserionList list =
+        LoadFrom("[Tesserions]\r\nCount=2\r\n1=A\r\n2=B\r\n"
+                 "[Tesserion_A]\r\nPosAngle=-90.000000\r\nFontSize=5000\r\nFontLeading=-2000\r\n"
+                 "PosX=1000000000000000019884624838656.000000\r\nPosY=-3e7\r\n"
+                 "[Tesserion_B]\r\nPosAngle=400\r\nFontSize=letters\r\n");
     const Tesserion& a = *list.Find("A");
     EXPECT_EQ(a.PosAngle, -90); // the angle range of the Tesserion page, not 0..360
     EXPECT_EQ(a.FontSize, 1000);
@@ -474,7 +474,8 @@ TEST(TesserionRoundTrip, ArbitraryNumbersComeBackAsTheirSixDecimalRounding) {
     const TesserionList loaded = LoadFrom(SavedText(list));
     int i = 0;
     for (const auto& [name, t] : loaded) {
-        const double expected = ReadNumber(FormatFixed6(values[static_cast<std::size_t>(i++)])).Value;
+        const double expected =
+            ReadNumber(FormatFixed6(values[static_cast<std::size_t>(i++)])).Value;
         EXPECT_EQ(t.PosX, expected) << name;
         EXPECT_NEAR(t.PosX, values[static_cast<std::size_t>(i - 1)], 5e-7);
     }

@@ -16,7 +16,9 @@ TEST(Windows1252ToUtf8, ConvertsTheUpperHalf) {
 
 TEST(Windows1252ToUtf8, UndefinedBytesBecomeC1Controls) {
     EXPECT_EQ(Windows1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\u0081\u008D\u008F\u0090\u009D");
-    EXPECT_EQ(Windows1252ToUtf8("a\x81" "b"), "a\u0081b");
+    EXPECT_EQ(Windows1252ToUtf8("a\x81"
+                                "b"),
+              "a\u0081b");
 }
 
 TEST(Utf8ToWindows1252, ConvertsCharactersWithAWindows1252Form) {
@@ -38,7 +40,8 @@ TEST(Utf8ToWindows1252, RefusesACharacterWithoutAForm) {
         Utf8ToWindows1252("ab\u4E2D\u6587");
         FAIL() << "no error";
     } catch (const TextEncodingError& error) {
-        EXPECT_STREQ(error.what(), "The character U+4E2D \u201C\u4E2D\u201D has no Windows-1252 form");
+        EXPECT_STREQ(error.what(),
+                     "The character U+4E2D \u201C\u4E2D\u201D has no Windows-1252 form");
         EXPECT_EQ(error.CodePoint(), U'\u4E2D');
         EXPECT_EQ(error.Offset(), 2u);
     }
@@ -49,8 +52,8 @@ TEST(Utf8ToWindows1252, RefusesACharacterWithoutAForm) {
 
 TEST(Utf8ToWindows1252, RefusesInvalidUtf8) {
     for (const std::string& bad : {std::string("a\xE9"), std::string("\xC3"),
-                                  std::string("\xC0\xAF"), std::string("\xED\xA0\x80"),
-                                  std::string("\xF8\x88\x80\x80\x80"), std::string("x\x80y")}) {
+                                   std::string("\xC0\xAF"), std::string("\xED\xA0\x80"),
+                                   std::string("\xF8\x88\x80\x80\x80"), std::string("x\x80y")}) {
         try {
             Utf8ToWindows1252(bad);
             ADD_FAILURE() << "accepted invalid UTF-8";
