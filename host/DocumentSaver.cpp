@@ -276,6 +276,9 @@ void SaveDocumentAtomically(Document& doc, int flags, const std::string& path) {
                 if (marker == 0) {
                     marker = ParseKeptMarker(record.owner);
                 }
+                if (marker == 0) {
+                    marker = S().snapshots.Find(CanonicalPath(path), pending.record);
+                }
                 if (marker != 0) {
                     mode = Encryption::Kept;
                     auto snapshot = S().snapshots.Open(marker);

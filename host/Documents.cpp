@@ -6,6 +6,7 @@
 #include <qpdf/QPDFSystemError.hh>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,6 +26,16 @@ QPDF& Document::pdf() {
         Fail(path + ": the document is not open yet (it needs a password).");
     }
     return *qpdf;
+}
+
+std::string CanonicalPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return path;
+    }
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
 }
 
 namespace {
@@ -370,23 +381,18 @@ HErrorCode GetStandardSecurityData(HDoc handle, unsigned char* out, HBool* prese
         CheckOut(out);
         SecurityRecord record;
         record.permissions = static_cast<uint32_t>(sec.filePermissions & 0x3C);
-        int kept = 0;
-        auto keep = [&] {
-            if (kept == 0) {
-                kept = S().snapshots.Keep(doc->pdf(), sec.unlockPassword);
-            }
-            return KeptMarker(kept);
-        };
+        int kept = S().snapshots.Keep(doc->pdf(), sec.unlockPassword);
         if (!sec.emptyUserPassword) {
             record.hasOpen = true;
-            record.open = sec.userKnown ? sec.userPassword : keep();
+            record.open = sec.userKnown ? sec.userPassword : KeptMarker(kept);
         }
         bool ownerEmpty = sec.ownerKnown && sec.ownerPassword.empty();
         if (!ownerEmpty) {
             record.hasOwner = true;
-            record.owner = sec.ownerKnown ? sec.ownerPassword : keep();
+            record.owner = sec.ownerKnown ? sec.ownerPassword : KeptMarker(kept);
         }
         RecordBytes bytes = EncodeSecurityRecord(record);
+        S().snapshots.Remember(CanonicalPath(doc->path), bytes, kept);
         std::memcpy(out, bytes.data(), bytes.size());
         *present = 1;
     });

@@ -195,6 +195,8 @@ void FillViewTable(HostViewTable& t);
 void FillWinTable(HostWinTable& t);
 
 void CloseDocumentRec(Document* doc);
+// The path with links and dots resolved (the path itself when it cannot be resolved).
+std::string CanonicalPath(const std::string& path);
 void PrintDocumentPages(Document& doc, int32_t first, int32_t last);
 
 } // namespace tesser::host

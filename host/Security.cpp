@@ -172,6 +172,15 @@ std::pair<std::unique_ptr<QPDF>, std::string> SnapshotStore::Open(int number) co
     return {std::move(pdf), it->second.password};
 }
 
+void SnapshotStore::Remember(const std::string& file, const RecordBytes& record, int number) {
+    records_[{file, record}] = number;
+}
+
+int SnapshotStore::Find(const std::string& file, const RecordBytes& record) const {
+    auto it = records_.find({file, record});
+    return it == records_.end() ? 0 : it->second;
+}
+
 std::string Cp1252ToUtf8(const std::string& text) { return Convert("UTF-8", "WINDOWS-1252", text); }
 
 std::string Utf8ToCp1252(const std::string& text) { return Convert("WINDOWS-1252", "UTF-8", text); }

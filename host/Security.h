@@ -40,6 +40,9 @@
 // the host. A record given back to SetSecurityData with a marker in either password field makes
 // the next save put that encryption back exactly (same algorithm, same passwords, same
 // permissions), whatever the other fields say. This is what an undo of a security change needs.
+// Likewise, a record byte for byte equal to one that GetStandardSecurityData gave for the same
+// file (same path) puts that file's encryption back exactly, so an undo of an RC4 file gives
+// RC4 again; any other record is written as AES-256.
 #pragma once
 
 #include "hostapi/HostTypes.h"
@@ -102,6 +105,10 @@ public:
     // A fresh QPDF carrying the kept encryption (for QPDFWriter::copyEncryptionParameters)
     // and the password that opens it. Throws for an unknown number.
     std::pair<std::unique_ptr<QPDF>, std::string> Open(int number) const;
+    // Remembers that the record was given for the file and stands for the kept number.
+    void Remember(const std::string& file, const RecordBytes& record, int number);
+    // The kept number a record given for the file stands for, or 0.
+    int Find(const std::string& file, const RecordBytes& record) const;
 
 private:
     struct Snapshot {
@@ -109,6 +116,7 @@ private:
         std::string password;
     };
     std::map<int, Snapshot> snapshots_;
+    std::map<std::pair<std::string, RecordBytes>, int> records_;
     int next_ = 1;
 };
 
