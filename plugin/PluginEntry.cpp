@@ -1,0 +1,169 @@
+#include "plugin/PluginEntry.h"
+
+#include "plugin/HostCalls.h"
+
+#include <exception>
+
+namespace tesser::plugin {
+
+namespace {
+
+void* g_mainWindow = nullptr;
+void* g_reserved = nullptr;
+uint32_t g_pair[2] = {0, 0};
+HExtensionID g_extension = 0;
+const HostCoreTable* g_core = nullptr;
+MainDialogRunner g_runner = nullptr;
+
+template <typename Proc>
+HCallback Callback(Proc proc) {
+    HCallback callback = nullptr;
+    if (g_core == nullptr ||
+        g_core->MakeCallback(g_extension, reinterpret_cast<void (*)(void)>(proc), &callback) !=
+            kHErrNone) {
+        return nullptr;
+    }
+    return callback;
+}
+
+// Adds one item; false when the menu bar, the menu or the item cannot be had.
+bool AddItem(const char* menuName, const char* itemName, HCallback execute, HCallback enable) {
+    try {
+        HMenuBar bar = GetMenuBar();
+        if (bar == nullptr) {
+            return false;
+        }
+        HMenu menu = AcquireMenu(bar, menuName);
+        if (menu == nullptr) {
+            return false;
+        }
+        HMenuItem item = nullptr;
+        try {
+            item = NewMenuItem(kMenuTitle, itemName, nullptr, false, 0, 0, nullptr, g_extension);
+        } catch (const HostError&) {
+            item = nullptr;
+        }
+        if (item == nullptr) {
+            ReleaseMenu(menu);
+            return false;
+        }
+        SetMenuItemExecuteProc(item, execute, nullptr);
+        if (enable != nullptr) {
+            SetMenuItemEnableProc(item, enable, nullptr);
+        }
+        AddMenuItem(menu, item, 9999);
+        ReleaseMenu(menu);
+        return true;
+    } catch (const HostError&) {
+        return false;
+    }
+}
+
+} // namespace
+
+void SetMainDialogRunner(MainDialogRunner runner) { g_runner = runner; }
+void* HostMainWindow() { return g_mainWindow; }
+
+HBool HandshakeRoutine(uint32_t handshakeVersion, HostHandshakeRecord* record) {
+    try {
+        if (record == nullptr || handshakeVersion != HOST_HANDSHAKE_VERSION ||
+            record->version != HOST_HANDSHAKE_VERSION) {
+            return 0;
+        }
+        g_extension = record->extension;
+        g_core = record->core;
+        if (!ConnectHost(g_core, g_extension)) {
+            return 0;
+        }
+        record->registration = Callback(&RegistrationRoutine);
+        return record->registration != nullptr ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+HBool RegistrationRoutine(uint32_t version, HostRegistrationRecord* record) {
+    try {
+        if (record == nullptr || version != HOST_HANDSHAKE_VERSION) {
+            return 0;
+        }
+        record->extensionName = CreateAtom(kExtensionName);
+        record->further = Callback(&FurtherProcedure);
+        record->initialise = Callback(&InitialiseProcedure);
+        record->unload = Callback(&UnloadProcedure);
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+HBool InitialiseProcedure() {
+    try {
+        if (!AddItem("AboutExtensions", kAboutItemName, Callback(&ShowAboutCommand), nullptr)) {
+            return 0;
+        }
+        return AddItem("Extensions", kMainItemName, Callback(&OpenMainDialogCommand),
+                       Callback(&AlwaysEnabled))
+                   ? 1
+                   : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+HBool UnloadProcedure() { return 1; }
+HBool FurtherProcedure() { return 1; }
+HBool AlwaysEnabled(void*) { return 1; }
+
+void OpenMainDialogCommand(void*) {
+    try {
+        HDoc document = nullptr;
+        try {
+            document = GetActiveDocument();
+        } catch (const HostError&) {
+            ShowAlert(kHAlertError, "Failed to get active document", "OK");
+            document = nullptr;
+        }
+        if (g_runner == nullptr) {
+            ShowAlert(kHAlertError, "The Tesser Pro dialog is not available in this host.", "OK");
+            return;
+        }
+        g_runner(document, g_mainWindow);
+    } catch (const std::exception& e) {
+        // Nothing may unwind into the host.
+        ShowAlert(kHAlertError, e.what(), "OK");
+    } catch (...) {
+        ShowAlert(kHAlertError, "An unexpected error ended the Tesser Pro dialog.", "OK");
+    }
+}
+
+void ShowAboutCommand(void*) {
+    try {
+        ShowAlert(kHAlertInfo, kAboutText, "OK");
+    } catch (...) {
+    }
+}
+
+} // namespace tesser::plugin
+
+extern "C" __attribute__((visibility("default"))) HBool
+PlugInMain(uint32_t hostVersion, uint32_t* moduleVersion, HostHandshakeProc* handshake,
+           const HostAppData* appData, const uint32_t pair[2]) {
+    using namespace tesser::plugin;
+    if (appData != nullptr) {
+        g_mainWindow = appData->mainWindow;
+        g_reserved = appData->reserved;
+    }
+    if (pair != nullptr) {
+        g_pair[0] = pair[0];
+        g_pair[1] = pair[1];
+    }
+    if (moduleVersion != nullptr) {
+        *moduleVersion = hostVersion >= HOST_HANDSHAKE_VERSION ? HOST_HANDSHAKE_VERSION
+                                                               : hostVersion;
+    }
+    if (handshake != nullptr) {
+        *handshake = &HandshakeRoutine;
+    }
+    return 1;
+}
