@@ -188,6 +188,11 @@ std::string Utf8ToCp1252(const std::string& text) { return Convert("WINDOWS-1252
 std::string PasswordForRevision(const std::string& cp1252, int revision) {
     std::string utf8 = Cp1252ToUtf8(cp1252);
     if (revision >= 5) {
+        // Readers use only the first 127 bytes of a revision 5/6 password; QPDF 11.3 writes with
+        // all of them, which gives a file that no reader opens.
+        if (utf8.size() > 127) {
+            utf8.resize(127);
+        }
         return utf8;
     }
     return QUtil::utf8_to_pdf_doc(utf8, '?');
