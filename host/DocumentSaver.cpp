@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <functional>
 #include <sys/stat.h>
@@ -31,24 +32,41 @@ public:
     }
 
     void write(unsigned char const* data, size_t len) override {
+        if (failed_) {
+            return; // the failure is already on its way to the caller
+        }
         while (len > 0) {
             size_t n = std::min(len, kBufferSize - buffer_.size());
             buffer_.insert(buffer_.end(), data, data + n);
             data += n;
             len -= n;
-            if (buffer_.size() == kBufferSize) {
-                Flush();
+            if (buffer_.size() == kBufferSize && !TryFlush()) {
+                return;
             }
         }
     }
 
-    void finish() override { Flush(); }
+    // QPDFWriter calls finish() from destructors too, where nothing may throw: the data is
+    // flushed by Flush() after the writer is done.
+    void finish() override {}
 
+    // Writes what is buffered; throws the first write error seen.
     void Flush() {
+        if (!failed_) {
+            TryFlush();
+        }
+        if (failed_) {
+            SystemFail("write " + name_, error_);
+        }
+    }
+
+private:
+    // Answers false after a failure; throws it unless an exception is already unwinding.
+    bool TryFlush() {
         const unsigned char* p = buffer_.data();
         size_t left = buffer_.size();
         if (left > 0 && FaultSwitch::Trips("SaveDocument.write")) {
-            SystemFail("write " + name_, EIO);
+            return Failed(EIO);
         }
         while (left > 0) {
             ssize_t written = ::write(fd_, p, left);
@@ -56,18 +74,30 @@ public:
                 if (errno == EINTR) {
                     continue;
                 }
-                SystemFail("write " + name_, errno);
+                return Failed(errno);
             }
             if (written == 0) {
-                SystemFail("write " + name_, ENOSPC);
+                return Failed(ENOSPC);
             }
             p += written;
             left -= static_cast<size_t>(written);
         }
         buffer_.clear();
+        return true;
     }
 
-private:
+    bool Failed(int error) {
+        failed_ = true;
+        error_ = error;
+        buffer_.clear();
+        if (std::uncaught_exceptions() == 0) {
+            SystemFail("write " + name_, error);
+        }
+        return false;
+    }
+
+    bool failed_ = false;
+    int error_ = 0;
     static constexpr size_t kBufferSize = 1 << 18;
     int fd_;
     std::string name_;
