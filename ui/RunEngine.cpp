@@ -286,6 +286,12 @@ bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& recor
         }
         entry.Security = security_;
         docsettings::CaptureSecurity(entry.Security, doc);
+        if (entry.Security.RemoveSecurity && security_.ChangeSecurity &&
+            !security_.OwnerPassword.empty()) {
+            // Undo takes off the security this run adds; the new owner password is what will
+            // give it the right to.
+            entry.Security.CurrentPassword = security_.OwnerPassword;
+        }
         docsettings::ApplySecurity(security_, doc);
         return true;
     } catch (const std::exception& e) {

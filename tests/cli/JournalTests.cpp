@@ -1,0 +1,137 @@
+// The undo journal: what is written comes back exactly, and damage is refused.
+#include "cli/Journal.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace tesser::cli {
+namespace {
+
+using docsettings::ObjectCopy;
+
+JournalRecord SampleRecord() {
+    JournalRecord jr;
+    jr.ReopenPassword = std::string("own er\n%\xE9-", 9);
+    jr.ChangedSecurity = true;
+    model::Tesserion t;
+    t.Name = "Logo [1]";
+    t.Text = "Line one\r\nLine \\two\t%-";
+    t.PosX = 0.1 + 0.2;
+    t.PosY = -1e30;
+    t.PosAngle = -90;
+    t.Layer = model::Layer::Background;
+    t.ColorSpace = model::ColorSpace::CMYK;
+    t.ColorValues = {0.1, 0.2, 0.3, 1.0 / 3};
+    t.Pages.PagesAll = false;
+    t.Pages.PagesRange = "-3,5-7,10,20-";
+    t.Pages.PagesOddEven = model::PagesOddEven::EvenOnly;
+    jr.Record.Tesserions = {t, model::Tesserion{}};
+    ui::UndoEntry e;
+    e.Name = "/tmp/some folder/a file.pdf";
+    e.Info.SetTitle = true;
+    e.Info.Title = "";
+    e.Info.SetIndex = true;
+    e.Info.PreviousIndex = docsettings::IndexSnapshot{
+        true, true,
+        ObjectCopy::Dictionary(
+            {{"Index", ObjectCopy::Dictionary({{"F", ObjectCopy::String("C:\\x y.pdx")}})},
+             {"Name", ObjectCopy::Name("PDX")}})};
+    e.Info.PreviousBaseURL = docsettings::BaseURLSnapshot{false, ObjectCopy::Absent()};
+    e.Open.Zoom = 9;
+    e.Open.Page = -1;
+    docsettings::ViewSnapshot view;
+    view.openAction = ObjectCopy::Array(
+        {ObjectCopy::Page(2), ObjectCopy::Name("XYZ"), ObjectCopy::Null(),
+         ObjectCopy::Real(static_cast<HFixed>(0x80000000)), ObjectCopy::Integer(-7),
+         ObjectCopy::Boolean(true), ObjectCopy::Unsupported()});
+    view.hadViewerPreferences = true;
+    view.preferences[3] = ObjectCopy::Boolean(false);
+    e.Open.Previous = view;
+    e.Security.ChangeSecurity = true;
+    e.Security.RemoveSecurity = true;
+    e.Security.Permissions = 20;
+    e.Security.CurrentPassword = "cur";
+    ui::UndoEntry current;
+    current.IsCurrent = true;
+    current.Name = "[Current]";
+    jr.Record.Entries = {e, current};
+    return jr;
+}
+
+void ExpectSameRecord(const JournalRecord& a, const JournalRecord& b) {
+    EXPECT_EQ(a.ReopenPassword, b.ReopenPassword);
+    EXPECT_EQ(a.ChangedSecurity, b.ChangedSecurity);
+    EXPECT_EQ(a.Record.Tesserions, b.Record.Tesserions);
+    ASSERT_EQ(a.Record.Entries.size(), b.Record.Entries.size());
+    for (std::size_t i = 0; i < a.Record.Entries.size(); ++i) {
+        const ui::UndoEntry& x = a.Record.Entries[i];
+        const ui::UndoEntry& y = b.Record.Entries[i];
+        EXPECT_EQ(x.IsCurrent, y.IsCurrent);
+        EXPECT_EQ(x.Name, y.Name);
+        EXPECT_EQ(x.Info.SetTitle, y.Info.SetTitle);
+        EXPECT_EQ(x.Info.Title, y.Info.Title);
+        EXPECT_EQ(x.Info.SetIndex, y.Info.SetIndex);
+        EXPECT_EQ(x.Info.PreviousIndex, y.Info.PreviousIndex);
+        EXPECT_EQ(x.Info.PreviousBaseURL, y.Info.PreviousBaseURL);
+        EXPECT_EQ(x.Open.Zoom, y.Open.Zoom);
+        EXPECT_EQ(x.Open.Page, y.Open.Page);
+        EXPECT_EQ(x.Open.Previous, y.Open.Previous);
+        EXPECT_EQ(x.Security.ChangeSecurity, y.Security.ChangeSecurity);
+        EXPECT_EQ(x.Security.RemoveSecurity, y.Security.RemoveSecurity);
+        EXPECT_EQ(x.Security.Permissions, y.Security.Permissions);
+        EXPECT_EQ(x.Security.CurrentPassword, y.Security.CurrentPassword);
+    }
+}
+
+TEST(UndoJournal, RecordsComeBackExactly) {
+    const std::vector<JournalRecord> records = {SampleRecord(), JournalRecord{}, SampleRecord()};
+    const std::vector<JournalRecord> back = ParseJournal(FormatJournal(records));
+    ASSERT_EQ(back.size(), 3u);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        ExpectSameRecord(records[i], back[i]);
+    }
+}
+
+TEST(UndoJournal, DamagedTextIsRefused) {
+    const std::string text = FormatJournal({SampleRecord()});
+    EXPECT_THROW(ParseJournal(text.substr(0, text.size() / 2)), JournalError);
+    EXPECT_THROW(ParseJournal("something else"), JournalError);
+    EXPECT_THROW(ParseJournal(text + " extra"), JournalError);
+    std::string badEscape = text;
+    badEscape.replace(badEscape.find("own"), 3, "%Z1");
+    EXPECT_THROW(ParseJournal(badEscape), JournalError);
+}
+
+TEST(UndoJournal, FileAndFolderArePrivateAndTheFileIsReplacedWhole) {
+    test::TempDir dir;
+    const auto folder = dir / "state/tesser";
+    {
+        Journal journal(folder);
+        EXPECT_TRUE(journal.Load().empty());
+        journal.Save({SampleRecord()});
+        journal.Save({SampleRecord(), SampleRecord()});
+        EXPECT_EQ(journal.Load().size(), 2u);
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat((folder / "journal").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    test::WriteFile(folder / "journal", "damaged");
+    Journal journal(folder);
+    EXPECT_THROW(journal.Load(), JournalError);
+}
+
+TEST(UndoJournal, FolderFollowsXdgStateHome) {
+    ::setenv("XDG_STATE_HOME", "/var/tmp/state", 1);
+    EXPECT_EQ(DefaultJournalFolder(), std::filesystem::path("/var/tmp/state/tesser"));
+    ::setenv("XDG_STATE_HOME", "relative", 1);
+    ::setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(DefaultJournalFolder(), std::filesystem::path("/home/u/.local/state/tesser"));
+    ::unsetenv("XDG_STATE_HOME");
+}
+
+} // namespace
+} // namespace tesser::cli

@@ -1,0 +1,88 @@
+// Parsing of the tesser command line.
+#include "cli/Options.h"
+
+#include <gtest/gtest.h>
+
+namespace tesser::cli {
+namespace {
+
+CliOptions Parse(std::vector<std::string> args) { return ParseOptions(args); }
+
+TEST(TesserOptions, TesserionsKeepTheirOrderAndRepeat) {
+    const CliOptions o = Parse({"-t", "B", "--tesserion=A", "-tB", "f.pdf"});
+    EXPECT_EQ(o.tesserions, (std::vector<std::string>{"B", "A", "B"}));
+    EXPECT_EQ(o.paths, (std::vector<std::string>{"f.pdf"}));
+}
+
+TEST(TesserOptions, OpenSettingsMapToTheRowsOfTheOpenPage) {
+    const CliOptions o = Parse({"--view", "thumbnails", "--zoom=fit-visible", "--layout",
+                                "facing", "--open-page", "000000012", "f.pdf"});
+    EXPECT_EQ(o.view, 4);
+    EXPECT_EQ(o.zoom, 11);
+    EXPECT_EQ(o.layout, 4);
+    EXPECT_EQ(o.openPage, 12);
+    EXPECT_EQ(Parse({"--zoom", "100", "f.pdf"}).zoom, 3);
+    EXPECT_EQ(Parse({"--zoom", "default", "f.pdf"}).zoom, 12);
+    EXPECT_EQ(Parse({"--page-mode", "page-only", "f.pdf"}).view, 2);
+}
+
+TEST(TesserOptions, WindowOptionsHaveThreeStates) {
+    const CliOptions o = Parse({"--fit-window", "--center-window=no", "--full-screen=keep",
+                                "--hide-menubar=yes", "f.pdf"});
+    EXPECT_EQ(o.fitWindow, 1);
+    EXPECT_EQ(o.centerWindow, 0);
+    EXPECT_EQ(o.fullScreen, 2);
+    EXPECT_EQ(o.hideMenuBar, 1);
+    EXPECT_EQ(o.hideToolBar, 2);
+    EXPECT_EQ(o.hideWindowUI, 2);
+    EXPECT_THROW(Parse({"--fit-window=maybe", "f.pdf"}), UsageError);
+}
+
+TEST(TesserOptions, PermissionOptionsClearTheirBitsAndChangeSecurity) {
+    const CliOptions o = Parse({"--no-print", "--no-annotate", "f.pdf"});
+    EXPECT_EQ(o.permissions, 60 - 4 - 32);
+    EXPECT_TRUE(o.changeSecurity);
+    const CliOptions current = Parse({"--current-password", "pw", "-t", "A", "f.pdf"});
+    EXPECT_FALSE(current.changeSecurity) << "the current password only opens the files";
+    EXPECT_TRUE(Parse({"--owner-password", "x", "f.pdf"}).changeSecurity);
+}
+
+TEST(TesserOptions, PageNumberFollowsTheOpenPageRule) {
+    EXPECT_THROW(Parse({"--open-page", "1234567890", "f.pdf"}), UsageError);
+    EXPECT_THROW(Parse({"--open-page", "-1", "f.pdf"}), UsageError);
+    EXPECT_THROW(Parse({"--open-page", "", "f.pdf"}), UsageError);
+    EXPECT_EQ(Parse({"--open-page", "999999999", "f.pdf"}).openPage, 999999999);
+}
+
+TEST(TesserOptions, ModesAndTheirArgumentsAreChecked) {
+    EXPECT_EQ(Parse({"--undo"}).mode, Mode::Undo);
+    EXPECT_EQ(Parse({"--list"}).mode, Mode::List);
+    EXPECT_EQ(Parse({"--help", "--bogus"}).mode, Mode::Help);
+    EXPECT_THROW(Parse({"--undo", "f.pdf"}), UsageError);
+    EXPECT_THROW(Parse({"--undo", "--list"}), UsageError);
+    EXPECT_THROW(Parse({"--print", "f.pdf"}), UsageError) << "print needs a Tesserion";
+    EXPECT_THROW(Parse({"--print", "-t", "A", "--title", "x", "f.pdf"}), UsageError);
+    EXPECT_THROW(Parse({"-t", "A", "--printer", "q", "f.pdf"}), UsageError);
+    EXPECT_THROW(Parse({"f.pdf"}), UsageError) << "nothing to apply";
+    EXPECT_THROW(Parse({"-t", "A"}), UsageError) << "no files";
+    EXPECT_THROW(Parse({"-t"}), UsageError);
+    EXPECT_THROW(Parse({"--list=x"}), UsageError);
+    EXPECT_THROW(Parse({"--ask-passwords", "--password-stdin", "-t", "A", "f.pdf"}), UsageError);
+}
+
+TEST(TesserOptions, DoubleDashEndsTheOptions) {
+    const CliOptions o = Parse({"-t", "A", "--", "--title", "-x.pdf"});
+    EXPECT_EQ(o.paths, (std::vector<std::string>{"--title", "-x.pdf"}));
+    EXPECT_FALSE(o.title);
+}
+
+TEST(TesserOptions, AnswersForQuestionsWithoutATerminal) {
+    EXPECT_EQ(Parse({"-t", "A", "f.pdf"}).answer, Answer::Ask);
+    EXPECT_EQ(Parse({"-y", "-t", "A", "f.pdf"}).answer, Answer::Yes);
+    EXPECT_EQ(Parse({"--no", "-t", "A", "f.pdf"}).answer, Answer::No);
+    EXPECT_FALSE(Parse({"--no-optimise", "-t", "A", "f.pdf"}).optimise);
+    EXPECT_TRUE(Parse({"-t", "A", "f.pdf"}).optimise);
+}
+
+} // namespace
+} // namespace tesser::cli
