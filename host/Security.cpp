@@ -223,8 +223,9 @@ int32_t PermissionsOf(QPDF& pdf) {
 }
 
 void SetWriterEncryption(QPDFWriter& writer, const SecurityRecord& record) {
-    std::string user = (record.newOpen || record.hasOpen) ? Cp1252ToUtf8(record.open) : "";
-    std::string owner = (record.newOwner || record.hasOwner) ? Cp1252ToUtf8(record.owner) : "";
+    std::string user = (record.newOpen || record.hasOpen) ? PasswordForRevision(record.open, 6) : "";
+    std::string owner =
+        (record.newOwner || record.hasOwner) ? PasswordForRevision(record.owner, 6) : "";
     bool print = record.permissions & kHPermPrint;
     bool edit = record.permissions & kHPermEdit;
     bool copy = record.permissions & kHPermCopy;
