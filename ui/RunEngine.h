@@ -20,6 +20,12 @@
 // - A folder that cannot be read is reported with ReportError instead of being passed over.
 // - SetStopWithinFolders(true) lets the go-on flag also end a folder entry between its files
 //   (the command line's Ctrl-C); the dialog finishes a folder first.
+// - Open settings that change nothing (all rows 0, page 0, every option 2) are neither captured
+//   nor applied, so a run that only stamps keeps the document's open action and catalogue.
+// - Folder files are taken in byte order of their names, so runs and their logs are repeatable.
+// - The crop-box warning is the host's ConfirmAlert; whoever answers it (the front end's message
+//   sink) reports a Cancel with CancelRun, as the engine cannot tell it from StampDocument's
+//   other false answers.
 #pragma once
 
 #include "docsettings/DocumentInfo.h"

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# The tesser command line on a 200-file folder (3-10 pages each) and on one 10,000-page file:
+# wall time as a ratio to qpdf rewriting the same files in the same run, and peak memory.
+#
+#   bench/run_cli_bench.sh [path/to/tesser]      (default: build/ci/cli/tesser)
+#
+# tesser saves with the optimised (linearised) layout by default, so it is compared with
+# `qpdf --linearize` as well as with a plain `qpdf in out`; --no-optimise is compared with the
+# plain rewrite. Peak memory is the maximum resident set size from /usr/bin/time -v; the folder is
+# also run with 50 files to show that memory does not grow with the number of files.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tesser=${1:-build/ci/cli/tesser}
+[[ -x $tesser ]] || { echo "no tesser binary at $tesser (build it first)" >&2; exit 2; }
+tesser=$(realpath "$tesser")
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_STATE_HOME=$work/state
+
+# A one-page base file; qpdf rebuilds its cross-reference table.
+page='BT /F1 24 Tf 72 700 Td (Benchmark page) Tj /F1 11 Tf 0 -30 Td (Lorem ipsum dolor sit amet, consectetur adipiscing elit.) Tj ET'
+printf '%%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj\n3 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >> endobj\n4 0 obj << /Length %d >> stream\n%s\nendstream endobj\n5 0 obj << /Type /Font /Subtype /Type1 /BaseFont /Times-Roman >> endobj\ntrailer << /Root 1 0 R >>\n%%%%EOF\n' \
+    "${#page}" "$page" > "$work/raw.pdf"
+qpdf "$work/raw.pdf" "$work/one.pdf" 2>/dev/null || [[ $? -eq 3 ]]
+
+# Pages are copies, so every page has its own content stream as in a real document.
+pages_of() { # n -> "one.pdf 1 one.pdf 1 ..." arguments for --pages
+    local n=$1 args=()
+    for ((i = 0; i < n; i++)); do args+=("$work/one.pdf" 1); done
+    echo "${args[@]}"
+}
+qpdf --empty --pages $(pages_of 10) -- "$work/ten.pdf"
+qpdf --empty --pages $(pages_of 100) -- "$work/hundred.pdf"
+big_args=()
+for ((i = 0; i < 100; i++)); do big_args+=("$work/hundred.pdf"); done
+qpdf --empty --pages "${big_args[@]}" -- "$work/big.pdf"
+
+mkdir -p "$work/folder"
+for ((i = 0; i < 200; i++)); do
+    qpdf --empty --pages "$work/ten.pdf" "1-$((3 + i % 8))" -- "$(printf '%s/folder/f%03d.pdf' "$work" "$i")"
+done
+mkdir -p "$work/folder50"
+cp "$work"/folder/f0[0-4]?.pdf "$work/folder50/"
+
+cat > "$work/profile.ini" <<'EOF'
+[Tesserion_Foot]
+Text=Page <PageNumber> of <PageCount>
+PosX=72.000000
+PosY=36.000000
+JustifyV=Bottom
+
+[Tesserions]
+Count=1
+1=Foot
+EOF
+
+# measure LABEL COMMAND... -> prints "LABEL seconds maxrss_kB"
+measure() {
+    local label=$1
+    shift
+    /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" >/dev/null 2>"$work/err.txt" || {
+        echo "$label failed:" >&2
+        cat "$work/err.txt" >&2
+        exit 1
+    }
+    read -r seconds rss < "$work/time.txt"
+    echo "$label $seconds $rss"
+}
+
+qpdf_folder() { # flags... : qpdf over every file of the folder into out/
+    rm -rf "$work/out" && mkdir -p "$work/out"
+    for f in "$work"/folder/*.pdf; do qpdf "$@" "$f" "$work/out/$(basename "$f")"; done
+}
+export -f qpdf_folder
+export work
+
+run_tesser() { # dir, extra flags...
+    local dir=$1
+    shift
+    rm -rf "$work/out" "$work/state"
+    "$tesser" -q -p "$work/profile.ini" -t Foot -o "$work/out" "$@" "$dir"
+}
+export -f run_tesser
+export tesser
+
+results=()
+results+=("$(measure qpdf-folder bash -c 'qpdf_folder')")
+results+=("$(measure qpdf-lin-folder bash -c 'qpdf_folder --linearize')")
+results+=("$(measure tesser-folder bash -c 'run_tesser "$work/folder"')")
+results+=("$(measure tesser-plain-folder bash -c 'run_tesser "$work/folder" --no-optimise')")
+results+=("$(measure tesser-folder50 bash -c 'run_tesser "$work/folder50"')")
+results+=("$(measure qpdf-big qpdf "$work/big.pdf" "$work/big-out.pdf")")
+results+=("$(measure qpdf-lin-big qpdf --linearize "$work/big.pdf" "$work/big-out.pdf")")
+results+=("$(measure tesser-big bash -c 'run_tesser "$work/big.pdf"')")
+results+=("$(measure tesser-plain-big bash -c 'run_tesser "$work/big.pdf" --no-optimise')")
+
+declare -A secs rss
+for line in "${results[@]}"; do
+    read -r label s m <<< "$line"
+    secs[$label]=$s
+    rss[$label]=$m
+done
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+
+echo "tesser command line, $(nproc) cores, $(date -u +%Y-%m-%d)"
+printf '%-22s %9s %12s\n' run seconds peak-RSS-kB
+for line in "${results[@]}"; do
+    read -r label s m <<< "$line"
+    printf '%-22s %9s %12s\n' "$label" "$s" "$m"
+done
+echo
+echo "200 files, 3-10 pages each:"
+echo "  tesser (optimised) / qpdf --linearize : $(ratio "${secs[tesser-folder]}" "${secs[qpdf-lin-folder]}")"
+echo "  tesser (optimised) / qpdf             : $(ratio "${secs[tesser-folder]}" "${secs[qpdf-folder]}")"
+echo "  tesser --no-optimise / qpdf           : $(ratio "${secs[tesser-plain-folder]}" "${secs[qpdf-folder]}")"
+echo "  peak memory, 200 files / 50 files     : $(ratio "${rss[tesser-folder]}" "${rss[tesser-folder50]}")"
+echo "10,000-page file:"
+echo "  tesser (optimised) / qpdf --linearize : $(ratio "${secs[tesser-big]}" "${secs[qpdf-lin-big]}")"
+echo "  tesser (optimised) / qpdf             : $(ratio "${secs[tesser-big]}" "${secs[qpdf-big]}")"
+echo "  tesser --no-optimise / qpdf           : $(ratio "${secs[tesser-plain-big]}" "${secs[qpdf-big]}")"
+echo "  peak memory tesser / qpdf             : $(ratio "${rss[tesser-plain-big]}" "${rss[qpdf-big]}")"
