@@ -142,6 +142,10 @@ void ApplySecurity(const SecuritySettings& settings, HDoc doc) {
 }
 
 void CaptureSecurity(SecuritySettings& settings, HDoc doc) {
+    // After the run the security it writes is the one undo must be allowed to change.
+    if (settings.ChangeSecurity && !settings.OwnerPassword.empty()) {
+        settings.CurrentPassword = settings.OwnerPassword;
+    }
     if (!IsStandardHandler(doc)) {
         if (pc::GetSecurityData(doc) == nullptr) {
             settings.RemoveSecurity = true;
@@ -150,8 +154,6 @@ void CaptureSecurity(SecuritySettings& settings, HDoc doc) {
         }
         return;
     }
-    const bool runChanges = settings.ChangeSecurity;
-    const std::string newOwner = settings.OwnerPassword;
     settings.ChangeSecurity = true;
     settings.RemoveSecurity = false;
     const std::vector<unsigned char> bytes = pc::GetStandardSecurityData(doc);
@@ -162,9 +164,6 @@ void CaptureSecurity(SecuritySettings& settings, HDoc doc) {
     settings.Permissions = record.permissions;
     settings.OpenPassword = record.hasOpenPassword ? record.openPassword : std::string();
     settings.OwnerPassword = record.hasOwnerPassword ? record.ownerPassword : std::string();
-    if (runChanges && !newOwner.empty()) {
-        settings.CurrentPassword = newOwner;
-    }
 }
 
 void SetPasswordFromUtf8(SecuritySettings& settings, PasswordItem item, std::string_view utf8) {

@@ -1,0 +1,238 @@
+// Information entries, search index and base URL written into real files and read back with
+// pdfinfo and qpdf.
+#include "docsettings/DocumentInfo.h"
+#include "plugin/HostCalls.h"
+#include "tests/docsettings/DocFixtures.h"
+
+#include <gtest/gtest.h>
+
+namespace tesser::docsettings {
+namespace {
+
+using test::BuildPdf;
+using test::PdfSpec;
+using test::ShowObject;
+using tesser::test::TempDir;
+using tesser::test::WriteFile;
+
+class DocumentInfoOnFile : public ::testing::Test {
+protected:
+    std::filesystem::path Write(const PdfSpec& spec, const std::string& name = "doc.pdf") {
+        auto path = dir / name;
+        WriteFile(path, BuildPdf(spec));
+        return path;
+    }
+    std::string Catalog(const std::filesystem::path& path) { return ShowObject(path, "1"); }
+
+    TempDir dir;
+    test::TestHost host;
+};
+
+TEST_F(DocumentInfoOnFile, PdfinfoShowsTheFourNewEntries) {
+    auto path = Write({.info = "/Title (Old) /Producer (Kept)"});
+    InfoSettings s;
+    s.SetTitle = s.SetSubject = s.SetAuthor = s.SetKeywords = true;
+    s.Title = "New title";
+    s.Subject = "The subject";
+    s.Author = "A. Writer";
+    s.Keywords = "one, two";
+    host.Edit(path, "", [&](HDoc doc) { ApplyInfo(s, doc); });
+
+    const std::string info = test::PdfInfo(path);
+    EXPECT_NE(info.find("Title:           New title\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("Subject:         The subject\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("Author:          A. Writer\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("Keywords:        one, two\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("Producer:        Kept\n"), std::string::npos) << info;
+}
+
+TEST_F(DocumentInfoOnFile, AnEmptyTitleIsWrittenAsAnEmptyStringAndUncheckedItemsStay) {
+    auto path = Write({.info = "/Title (Old) /Author (Stays)"});
+    InfoSettings s;
+    s.SetTitle = true;
+    s.Author = "ignored";
+    host.Edit(path, "", [&](HDoc doc) { ApplyInfo(s, doc); });
+    const std::string info = test::InfoText(path);
+    EXPECT_NE(info.find("/Title ()"), std::string::npos) << info;
+    EXPECT_NE(info.find("/Author (Stays)"), std::string::npos) << info;
+}
+
+TEST_F(DocumentInfoOnFile, HighBytesAreWrittenAsTheSameStringBytes) {
+    auto path = Write({});
+    InfoSettings s;
+    s.SetTitle = true;
+    s.Title = "Caf\xE9 \xA0\xFF";
+    host.Edit(path, "", [&](HDoc doc) { ApplyInfo(s, doc); });
+    // qpdf prints strings with bytes it cannot show as hexadecimal; either way the bytes are ours.
+    const std::string info = test::InfoText(path);
+    const bool literal = info.find("/Title (Caf\\351 \\240\\377)") != std::string::npos;
+    const bool hex = info.find("/Title <436166e920a0ff>") != std::string::npos;
+    EXPECT_TRUE(literal || hex) << info;
+}
+
+TEST_F(DocumentInfoOnFile, NoItemCheckedMakesNoHostCall) {
+    auto path = Write({});
+    HDoc doc = host.Open(path);
+    host::FaultSwitch::Arm("GetCatalog", 1);
+    host::FaultSwitch::Arm("SetDocInfo", 1);
+    host::FaultSwitch::Arm("GetCosDocument", 1);
+    EXPECT_NO_THROW(ApplyInfo(InfoSettings{}, doc));
+    host::FaultSwitch::DisarmAll();
+    host.Close(doc);
+}
+
+TEST_F(DocumentInfoOnFile, IndexAndBaseURLHaveTheirShapesAndKeepOtherEntries) {
+    auto path = Write({.catalogEntries = "/URI << /Other (kept) >>"});
+    InfoSettings s;
+    s.SetIndex = s.SetBaseURL = true;
+    s.IndexFile = "C:\\Docs\\books.pdx";
+    s.BaseURL = "http://example.com/base/";
+    host.Edit(path, "", [&](HDoc doc) { ApplyInfo(s, doc); });
+    const std::string cat = Catalog(path);
+    EXPECT_NE(cat.find("/Search << /Indexes [ << /Index << /F (C:\\\\Docs\\\\books.pdx) /Type "
+                       "/FileSpec >> /Name /PDX >> ] >>"),
+              std::string::npos)
+        << cat;
+    EXPECT_NE(cat.find("/URI << /Base (http://example.com/base/) /Other (kept) >>"),
+              std::string::npos)
+        << cat;
+}
+
+TEST_F(DocumentInfoOnFile, ApplyingTheIndexTwiceLeavesOneEntry) {
+    auto path = Write({});
+    InfoSettings s;
+    s.SetIndex = true;
+    s.IndexFile = "first.pdx";
+    host.Edit(path, "", [&](HDoc doc) { ApplyInfo(s, doc); });
+    s.IndexFile = "second.pdx";
+    host.Edit(path, "", [&](HDoc doc) { ApplyInfo(s, doc); });
+    const std::string cat = Catalog(path);
+    EXPECT_NE(cat.find("/Indexes [ << /Index << /F (second.pdx) /Type /FileSpec >> /Name /PDX >> ]"),
+              std::string::npos)
+        << cat;
+    EXPECT_EQ(cat.find("first.pdx"), std::string::npos) << cat;
+}
+
+const char* kThreeIndexes =
+    "/Search << /Indexes [ << /Name /PDX /Index << /Type /FileSpec /F (a.pdx) >> >> "
+    "<< /Name /PDX /Index << /Type /FileSpec /F (b.pdx) >> >> "
+    "<< /Name /PDX /Index << /Type /FileSpec /F (c.pdx) >> >> ] /Other 7 >>";
+
+TEST_F(DocumentInfoOnFile, ThreeIndexEntriesKeepTheLastTwo) {
+    auto path = Write({.catalogEntries = kThreeIndexes});
+    InfoSettings s;
+    s.SetIndex = true;
+    s.IndexFile = "new.pdx";
+    host.Edit(path, "", [&](HDoc doc) { ApplyInfo(s, doc); });
+    const std::string cat = Catalog(path);
+    const auto n = cat.find("(new.pdx)");
+    const auto b = cat.find("(b.pdx)");
+    const auto c = cat.find("(c.pdx)");
+    EXPECT_EQ(cat.find("(a.pdx)"), std::string::npos) << cat;
+    ASSERT_NE(n, std::string::npos) << cat;
+    ASSERT_NE(b, std::string::npos) << cat;
+    ASSERT_NE(c, std::string::npos) << cat;
+    EXPECT_LT(n, b);
+    EXPECT_LT(b, c);
+    EXPECT_NE(cat.find("/Other 7"), std::string::npos) << cat;
+}
+
+// Apply, save, reopen, apply the capture, save: the catalogue and the info are the original's.
+void ExpectUndoRestores(test::TestHost& host, const std::filesystem::path& path) {
+    const std::string catalogBefore = test::CatalogJson(path);
+    const std::string infoBefore = test::InfoText(path);
+    InfoSettings s;
+    s.SetTitle = s.SetSubject = s.SetAuthor = s.SetKeywords = s.SetIndex = s.SetBaseURL = true;
+    s.Title = "T2";
+    s.Subject = "S2";
+    s.Author = "A2";
+    s.Keywords = "K2";
+    s.IndexFile = "new.pdx";
+    s.BaseURL = "http://new/";
+    InfoSettings undo = s;
+    host.Edit(path, "", [&](HDoc doc) {
+        CaptureInfo(undo, doc);
+        ApplyInfo(s, doc);
+    });
+    ASSERT_NE(test::CatalogJson(path), catalogBefore) << "the run changed nothing";
+    host.Edit(path, "", [&](HDoc doc) { ApplyInfo(undo, doc); });
+    EXPECT_EQ(test::CatalogJson(path), catalogBefore);
+    EXPECT_EQ(test::InfoText(path), infoBefore);
+}
+
+TEST_F(DocumentInfoOnFile, UndoPutsBackAReplacedIndexEntryAndBaseURLExactly) {
+    auto path = Write({.catalogEntries = std::string(kThreeIndexes) +
+                                         " /URI << /Base (http://old/) /Other (x) >>",
+                       .info = "/Title (T1) /Subject (S1) /Author (A1) /Keywords (K1)"});
+    ExpectUndoRestores(host, path);
+}
+
+TEST_F(DocumentInfoOnFile, UndoRemovesTheSearchAndURIDictionariesTheRunMade) {
+    auto path = Write({.info = "/Title (T1) /Subject (S1) /Author (A1) /Keywords (K1)"});
+    ExpectUndoRestores(host, path);
+}
+
+TEST_F(DocumentInfoOnFile, UndoRemovesWhatWasAddedToAnEmptyIndexesArrayAndABaselessURI) {
+    auto path = Write({.catalogEntries = "/Search << /Indexes [ ] >> /URI << /Other (x) >>",
+                       .info = "/Title (T1) /Subject (S1) /Author (A1) /Keywords (K1)"});
+    ExpectUndoRestores(host, path);
+}
+
+TEST_F(DocumentInfoOnFile, CaptureReadsTheDocumentsValuesForCheckedItemsOnly) {
+    auto path = Write({.catalogEntries = "/Search << /Indexes [ << /Name /PDX /Index << /Type "
+                                         "/FileSpec /F (old.pdx) >> >> ] >>",
+                       .info = "/Title (Present) /Author (Other)"});
+    InfoSettings s;
+    s.SetTitle = s.SetIndex = true;
+    s.Title = "new";
+    s.Author = "new author";
+    s.IndexFile = "new.pdx";
+    HDoc doc = host.Open(path);
+    CaptureInfo(s, doc);
+    host.Close(doc);
+    EXPECT_EQ(s.Title, "Present");
+    EXPECT_EQ(s.Author, "new author");
+    EXPECT_EQ(s.IndexFile, "old.pdx");
+    EXPECT_TRUE(s.SetTitle);
+    EXPECT_FALSE(s.SetAuthor);
+    ASSERT_TRUE(s.PreviousIndex.has_value());
+    EXPECT_FALSE(s.PreviousBaseURL.has_value());
+}
+
+TEST_F(DocumentInfoOnFile, CaptureKeepsATitleLongerThan1000Bytes) {
+    const std::string title(1500, 'x');
+    auto path = Write({.info = "/Title (" + title + ")"});
+    InfoSettings s;
+    s.SetTitle = true;
+    HDoc doc = host.Open(path);
+    CaptureInfo(s, doc);
+    host.Close(doc);
+    EXPECT_EQ(s.Title, title);
+}
+
+TEST_F(DocumentInfoOnFile, AHostFailureEndsTheOperationAndKeepsWhatWasWritten) {
+    auto path = Write({.info = "/Title (T1) /Subject (S1)"});
+    InfoSettings s;
+    s.SetTitle = s.SetSubject = s.SetIndex = true;
+    s.Title = "T2";
+    s.Subject = "S2";
+    s.IndexFile = "x.pdx";
+    HDoc doc = host.Open(path);
+    host::FaultSwitch::Arm("SetDocInfo", 2);
+    try {
+        ApplyInfo(s, doc);
+        ADD_FAILURE() << "the host failure was swallowed";
+    } catch (const plugin::HostError& error) {
+        EXPECT_EQ(error.code(), kHErrFault);
+    }
+    host::FaultSwitch::DisarmAll();
+    host.Save(doc, path);
+    host.Close(doc);
+    const std::string info = test::InfoText(path);
+    EXPECT_NE(info.find("/Title (T2)"), std::string::npos) << info;
+    EXPECT_NE(info.find("/Subject (S1)"), std::string::npos) << info;
+    EXPECT_EQ(Catalog(path).find("/Search"), std::string::npos);
+}
+
+} // namespace
+} // namespace tesser::docsettings
