@@ -1,8 +1,11 @@
 // The "PDModel" table, documents part: open, authorise, close, flags, info, security.
 #include "host/DocumentSaver.h"
+#include "host/FileInput.h"
 #include "host/HostState.h"
 
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFLogger.hh>
 #include <qpdf/QPDFSystemError.hh>
 
 #include <cerrno>
@@ -40,21 +43,28 @@ std::string CanonicalPath(const std::string& path) {
 
 namespace {
 
-// A FILE of its own on the opened file, so that each QPDF instance reads with its own offset.
-FILE* ReopenAnchor(const Document& doc) {
-    std::string proc = "/proc/self/fd/" + std::to_string(doc.anchorFd);
-    FILE* f = std::fopen(proc.c_str(), "rb");
-    if (f == nullptr) {
-        int fd = ::dup(doc.anchorFd);
-        if (fd < 0 || (f = ::fdopen(fd, "rb")) == nullptr) {
-            if (fd >= 0) {
-                ::close(fd);
+// QPDF 11.3 can spend minutes repairing some broken files, warning all the while. Past this
+// many warnings a file is refused as too damaged instead.
+constexpr int kMaxWarnings = 2000;
+
+class WarningLimit : public Pipeline {
+public:
+    explicit WarningLimit(std::string path) : Pipeline("warning limit", nullptr), path_(std::move(path)) {}
+    void write(unsigned char const* data, size_t len) override {
+        for (size_t i = 0; i < len; ++i) {
+            if (data[i] == '\n' && ++count_ > kMaxWarnings) {
+                throw QPDFExc(qpdf_e_damaged_pdf, path_, "", 0,
+                              "the file is too damaged to repair (more than " +
+                                  std::to_string(kMaxWarnings) + " problems)");
             }
-            throw QPDFSystemError("open " + doc.path, errno);
         }
     }
-    return f;
-}
+    void finish() override {}
+
+private:
+    std::string path_;
+    int count_ = 0;
+};
 
 struct OpenResult {
     std::unique_ptr<QPDF> pdf;
@@ -65,9 +75,12 @@ struct OpenResult {
 OpenResult TryOpen(const Document& doc, const std::string& password) {
     OpenResult result;
     auto pdf = std::make_unique<QPDF>();
-    pdf->setSuppressWarnings(true);
+    auto logger = QPDFLogger::create();
+    logger->setWarn(std::make_shared<WarningLimit>(doc.path));
+    pdf->setLogger(logger);
     try {
-        pdf->processFile(doc.path.c_str(), ReopenAnchor(doc), true, password.c_str());
+        pdf->processInputSource(std::make_shared<FileInput>(doc.path, doc.anchorFd),
+                                password.c_str());
         result.pdf = std::move(pdf);
     } catch (const QPDFExc& e) {
         if (e.getErrorCode() != qpdf_e_password) {

@@ -84,7 +84,7 @@ struct ViewRec {
 
 struct Document {
     std::string path;       // as opened, for messages
-    int anchorFd = -1;      // keeps the opened file (inode) readable for every QPDF instance
+    int anchorFd = -1;      // the opened file (inode), read by every QPDF instance of it
     std::unique_ptr<QPDF> qpdf;
     std::vector<std::string> warnings;
     int32_t flags = 0;
