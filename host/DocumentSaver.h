@@ -2,7 +2,8 @@
 //
 // The document is written to a temporary file in the target's folder through an output that
 // checks every write, then flushed, fsynced and closed (each checked), reopened with QPDF and
-// checked (it must parse without recovery and have the document's page count), renamed over
+// checked (it must parse without recovery, without warnings, and its page tree must count the
+// document's pages), renamed over
 // the target, and the folder fsynced. The target keeps its mode and, where the process may set
 // it, its owner; when the path is a symbolic link the link stays and its target is written. On
 // any failure the temporary file is removed, the target is left byte for byte, and the error
