@@ -77,8 +77,12 @@ private:
 
 } // namespace
 
-bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runTime) {
+bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runTime,
+                   bool* cancelled) {
     bool ok = true;
+    if (cancelled != nullptr) {
+        *cancelled = false;
+    }
 
     void* security = nullptr;
     if (!guarded::GetSecurityData(doc, security)) {
@@ -119,6 +123,9 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
     const std::string warning = CropWarningText(overflow);
     if (!warning.empty() && plugin::ConfirmAlert(warning) == 0) {
         ok = false;
+        if (cancelled != nullptr) {
+            *cancelled = true;
+        }
     }
     return ok;
 }

@@ -23,8 +23,11 @@ namespace tesser::stamp {
 //
 // Answers false when the document may not be changed, a host step of the pass failed, or the
 // user cancelled. runTime (seconds since 1970 UTC) is the one time of the whole run, shown by
-// the date and time fields. A host error outside the guarded operations throws HostError.
-bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runTime);
+// the date and time fields. When cancelled is given it tells whether the answer came from the
+// user's Cancel at the crop-box question (the only false answer that is the user's choice). A
+// host error outside the guarded operations throws HostError.
+bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runTime,
+                   bool* cancelled = nullptr);
 
 // Takes the Tesserion's stamp off every page its selection includes (RemoveStampContent with
 // its Layer). Correct when the Tesserions of a run are removed in the reverse order of their
