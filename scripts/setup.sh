@@ -10,7 +10,7 @@ packages=(
   fonts-urw-base35
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils xvfb xauth
-  locales
+  locales bc e2fsprogs
 )
 
 missing=()
