@@ -12,6 +12,7 @@
 #include "model/TextEncoding.h"
 #include "model/Validation.h"
 #include "plugin/HostCalls.h"
+#include "ui/DocumentEntries.h"
 #include "ui/RunEngine.h"
 
 #include <algorithm>
@@ -46,30 +47,13 @@ std::string ToWindows1252(const std::string& what, const std::string& utf8) {
     }
 }
 
-bool IsPdfName(const std::string& name) {
-    if (name.size() < 4) {
-        return false;
-    }
-    std::string ext = name.substr(name.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".pdf";
-}
-
-// The files an entry stands for, as the run will find them (for checks made before the run).
 std::vector<std::string> FilesOfEntry(const std::string& entry) {
-    if (entry.empty() || entry.back() != '/') {
+    if (!ui::IsFolderEntry(entry)) {
         return {entry};
     }
     std::vector<std::string> files;
-    std::error_code error;
-    for (fs::directory_iterator it(entry, error), end; !error && it != end;
-         it.increment(error)) {
-        std::error_code typeError;
-        const std::string name = it->path().filename().string();
-        if (!it->is_directory(typeError) && IsPdfName(name)) {
-            files.push_back(entry + name);
-        }
+    for (const std::string& name : ui::ListFolder(entry).PdfFiles) {
+        files.push_back(entry + name);
     }
     return files;
 }

@@ -1,5 +1,7 @@
 #include "ui/RunEngine.h"
 
+#include "ui/DocumentEntries.h"
+
 #include "docsettings/DocumentInfo.h"
 #include "docsettings/InitialView.h"
 #include "docsettings/SecuritySettings.h"
@@ -101,15 +103,6 @@ bool LeavesViewAlone(const docsettings::OpenSettings& s) {
            s.HideMenuBar == docsettings::kOptionKeep && s.HideWindowUI == docsettings::kOptionKeep;
 }
 
-bool EndsWithPdf(const std::string& name) {
-    if (name.size() < 4) {
-        return false;
-    }
-    std::string ext = name.substr(name.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".pdf";
-}
 
 } // namespace
 
@@ -452,31 +445,18 @@ bool RunEngine::FolderLoopGoesOn() {
 
 void RunEngine::ForEachFolderFile(const std::string& folder,
                                   const std::function<void(const std::string&)>& visit) {
-    std::vector<std::string> files;
-    std::vector<std::string> subfolders;
-    std::error_code error;
-    fs::directory_iterator it(fs::path(folder), error);
-    if (error) {
-        ReportError(folder, "The folder cannot be read: " + error.message());
-        return;
-    }
-    for (; it != fs::directory_iterator(); it.increment(error)) {
-        std::error_code typeError;
-        const std::string name = it->path().filename().string();
-        if (it->is_directory(typeError)) {
-            // A linked folder could lead back to where the search started.
-            if (apply_.Recurse && !it->is_symlink(typeError)) {
-                subfolders.push_back(name);
-            }
-        } else if (EndsWithPdf(name)) {
-            files.push_back(name);
+    FolderListing listing = ListFolder(folder);
+    if (listing.Error) {
+        ReportError(folder, "The folder cannot be read: " + listing.Error.message());
+        if (listing.PdfFiles.empty() && listing.Subfolders.empty()) {
+            return;
         }
     }
-    if (error) {
-        ReportError(folder, "The folder cannot be read: " + error.message());
+    const std::vector<std::string>& files = listing.PdfFiles;
+    std::vector<std::string> subfolders;
+    if (apply_.Recurse) {
+        subfolders = listing.Subfolders;
     }
-    std::sort(files.begin(), files.end());
-    std::sort(subfolders.begin(), subfolders.end());
     for (const std::string& sub : subfolders) {
         if (!FolderLoopGoesOn()) {
             return;
