@@ -4,7 +4,10 @@
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include <chrono>
 #include <filesystem>
@@ -39,6 +42,13 @@ const char* const kBackend = "#!/bin/sh\n"
                              "if [ $# -ge 6 ]; then cat \"$6\" > \"$out.part\"; "
                              "else cat > \"$out.part\"; fi && mv \"$out.part\" \"$out\"\n";
 
+// True while the process exists and is not a zombie (nobody may reap it in a container).
+bool Running(pid_t pid) {
+    const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    const auto close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+}
+
 class PrivateCups : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -71,10 +81,13 @@ protected:
                         Quote(r + "/out"))
                       .exitCode,
                   0);
-        const auto started =
-            Shell("cupsd -c " + Quote(r + "/cupsd.conf") + " -s " + Quote(r + "/cups-files.conf"));
+        // In the foreground (-f) of a background shell job, so that its process number is known
+        // and the test can end it.
+        const auto started = Shell("cupsd -f -c " + Quote(r + "/cupsd.conf") + " -s " +
+                                   Quote(r + "/cups-files.conf") + " >/dev/null 2>&1 & echo $!");
         ASSERT_EQ(started.exitCode, 0) << started.errors;
-        started_ = true;
+        pid_ = std::atoi(started.output.c_str());
+        ASSERT_GT(pid_, 0) << started.output;
         bool up = false;
         for (int i = 0; i < 100 && !up; ++i) {
             up = fs::exists(socket_) && Cups("lpstat -r").exitCode == 0;
@@ -89,8 +102,11 @@ protected:
     }
 
     void TearDown() override {
-        if (started_) {
-            Shell("pkill -f " + Quote("cupsd -c " + root_.string() + "/cupsd.conf"));
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            for (int i = 0; i < 50 && Running(pid_); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
         }
     }
 
@@ -101,7 +117,7 @@ protected:
     tesser::test::TempDir dir_;
     fs::path root_;
     std::string socket_;
-    bool started_ = false;
+    pid_t pid_ = 0;
 };
 
 TEST_F(PrivateCups, PrintedJobShowsTheStampsAndTheSourceStaysAsItWas) {
