@@ -13,8 +13,7 @@ echo "== Build (ci) =="
 cmake --preset ci >/dev/null
 cmake --build --preset ci -j "$jobs"
 echo "== Tests (ci) =="
-# The desktop tests need a display: run the whole suite under a virtual X server.
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset ci --timeout 600
+ctest --preset ci --timeout 600
 
 echo "== Build (asan) =="
 cmake --preset asan >/dev/null
