@@ -21,7 +21,9 @@ using docsettings::ObjectCopy;
 namespace {
 
 constexpr const char* kMagic = "tesser-undo-journal";
-constexpr int kVersion = 1;
+// Version 2 added the information dictionary's previous entries and kept security settings;
+// version 1 journals are still read.
+constexpr int kVersion = 2;
 
 // Tokens are separated by white space. Bytes outside "!".."~", "%" and "-" are written as %XX;
 // the empty text is written as a lone "-".
@@ -310,10 +312,17 @@ void WriteInfo(Writer& w, const docsettings::InfoSettings& s) {
         w.Bool(s.PreviousBaseURL->hadURI);
         WriteCopy(w, s.PreviousBaseURL->base);
     }
+    w.Bool(s.PreviousInfo.has_value());
+    if (s.PreviousInfo) {
+        w.Bool(s.PreviousInfo->hadInfo);
+        for (const ObjectCopy& entry : s.PreviousInfo->entries) {
+            WriteCopy(w, entry);
+        }
+    }
     w.Line();
 }
 
-docsettings::InfoSettings ReadInfo(Reader& r) {
+docsettings::InfoSettings ReadInfo(Reader& r, int version) {
     r.Expect("info");
     docsettings::InfoSettings s;
     for (bool* flag : {&s.SetTitle, &s.SetSubject, &s.SetAuthor, &s.SetKeywords, &s.SetIndex,
@@ -336,6 +345,14 @@ docsettings::InfoSettings ReadInfo(Reader& r) {
         snapshot.hadURI = r.Bool();
         snapshot.base = ReadCopy(r);
         s.PreviousBaseURL = std::move(snapshot);
+    }
+    if (version >= 2 && r.Bool()) {
+        docsettings::InfoSnapshot snapshot;
+        snapshot.hadInfo = r.Bool();
+        for (ObjectCopy& entry : snapshot.entries) {
+            entry = ReadCopy(r);
+        }
+        s.PreviousInfo = std::move(snapshot);
     }
     return s;
 }
@@ -456,7 +473,8 @@ std::string FormatJournal(const std::vector<JournalRecord>& records) {
 std::vector<JournalRecord> ParseJournal(const std::string& text) {
     Reader r(text);
     r.Expect(kMagic);
-    if (r.Int() != kVersion) {
+    const std::int64_t version = r.Int();
+    if (version < 1 || version > kVersion) {
         throw JournalError("the journal was written by another version of tesser");
     }
     std::vector<JournalRecord> records(r.Count());
@@ -473,7 +491,7 @@ std::vector<JournalRecord> ParseJournal(const std::string& text) {
             r.Expect("entry");
             e.IsCurrent = r.Bool();
             e.Name = r.Text();
-            e.Info = ReadInfo(r);
+            e.Info = ReadInfo(r, static_cast<int>(version));
             e.Open = ReadOpen(r);
             e.Security = ReadSecurity(r);
         }

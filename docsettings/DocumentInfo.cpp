@@ -99,6 +99,68 @@ void RestoreBaseURL(HDoc doc, const BaseURLSnapshot& previous) {
     }
 }
 
+bool AnyInfoItem(const InfoSettings& settings) {
+    for (const auto& item : kInfoEntries) {
+        if (settings.*item.flag) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsEmptyDict(HObject dict) {
+    bool empty = true;
+    pc::DictEnumerate(dict, [&](HAtom, HObject) {
+        empty = false;
+        return false;
+    });
+    return empty;
+}
+
+void RestoreInfo(const InfoSettings& settings, HDoc doc, const InfoSnapshot& previous) {
+    HCosDoc cosDoc = pc::GetCosDocument(doc);
+    for (std::size_t i = 0; i < std::size(kInfoEntries); ++i) {
+        const InfoEntry& item = kInfoEntries[i];
+        if (!(settings.*item.flag)) {
+            continue;
+        }
+        const ObjectCopy& copy = previous.entries[i];
+        if (copy.kind() == ObjectCopy::Kind::String) {
+            pc::SetDocInfo(doc, item.entry, copy.text());
+            continue;
+        }
+        HObject info = pc::GetInfoDict(cosDoc);
+        if (!cos::IsNull(info)) {
+            RestoreEntry(doc, info, item.entry, copy);
+        } else if (!copy.absent()) {
+            // The entry held something other than a string: make the dictionary, then put it.
+            pc::SetDocInfo(doc, item.entry, std::string());
+            RestoreEntry(doc, pc::GetInfoDict(cosDoc), item.entry, copy);
+        }
+    }
+    if (!previous.hadInfo) {
+        HObject info = pc::GetInfoDict(cosDoc);
+        if (cos::IsDict(info) && IsEmptyDict(info)) {
+            pc::RemoveInfoDict(cosDoc);
+        }
+    }
+}
+
+InfoSnapshot CaptureInfoEntries(const InfoSettings& settings, HDoc doc) {
+    InfoSnapshot snapshot;
+    HObject info = pc::GetInfoDict(pc::GetCosDocument(doc));
+    snapshot.hadInfo = cos::IsDict(info);
+    if (!snapshot.hadInfo) {
+        return snapshot;
+    }
+    for (std::size_t i = 0; i < std::size(kInfoEntries); ++i) {
+        if (settings.*kInfoEntries[i].flag) {
+            snapshot.entries[i] = CopyObject(doc, cos::Get(info, kInfoEntries[i].entry));
+        }
+    }
+    return snapshot;
+}
+
 IndexSnapshot CaptureIndex(HDoc doc) {
     IndexSnapshot snapshot;
     HObject search = cos::Get(cos::Catalog(doc), "Search");
@@ -153,9 +215,13 @@ std::string InfoSettings::*TextOf(InfoItem item) {
 } // namespace
 
 void ApplyInfo(const InfoSettings& settings, HDoc doc) {
-    for (const auto& item : kInfoEntries) {
-        if (settings.*item.flag) {
-            pc::SetDocInfo(doc, item.entry, settings.*item.text);
+    if (settings.PreviousInfo) {
+        RestoreInfo(settings, doc, *settings.PreviousInfo);
+    } else {
+        for (const auto& item : kInfoEntries) {
+            if (settings.*item.flag) {
+                pc::SetDocInfo(doc, item.entry, settings.*item.text);
+            }
         }
     }
     if (settings.SetIndex) {
@@ -175,6 +241,9 @@ void ApplyInfo(const InfoSettings& settings, HDoc doc) {
 }
 
 void CaptureInfo(InfoSettings& settings, HDoc doc) {
+    if (AnyInfoItem(settings)) {
+        settings.PreviousInfo = CaptureInfoEntries(settings, doc);
+    }
     for (const auto& item : kInfoEntries) {
         if (settings.*item.flag) {
             settings.*item.text = pc::GetDocInfo(doc, item.entry, kInfoCaptureLimit);

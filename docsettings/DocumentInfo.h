@@ -9,6 +9,7 @@
 #include "docsettings/ObjectCopy.h"
 #include "hostapi/HostTypes.h"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <stdexcept>
@@ -33,6 +34,15 @@ struct BaseURLSnapshot {
     friend bool operator==(const BaseURLSnapshot&, const BaseURLSnapshot&) = default;
 };
 
+// The information dictionary as it was before a run: whether the document had one, and the
+// entries Title, Subject, Author and Keywords (Absent copies for missing entries and for items
+// that were not captured).
+struct InfoSnapshot {
+    bool hadInfo = false;
+    std::array<ObjectCopy, 4> entries;
+    friend bool operator==(const InfoSnapshot&, const InfoSnapshot&) = default;
+};
+
 // The Info page's settings. Texts are Windows-1252 bytes, written as they are (nothing is
 // converted, escaped or trimmed); an index path keeps the form the user gave it.
 struct InfoSettings {
@@ -49,8 +59,9 @@ struct InfoSettings {
     std::string IndexFile;
     std::string BaseURL;
 
-    // Capture only. When set, ApplyInfo puts these catalogue entries back exactly as they were
-    // instead of writing IndexFile and BaseURL.
+    // Capture only. When set, ApplyInfo puts the checked information entries and these
+    // catalogue entries back exactly as they were instead of writing the texts.
+    std::optional<InfoSnapshot> PreviousInfo;
     std::optional<IndexSnapshot> PreviousIndex;
     std::optional<BaseURLSnapshot> PreviousBaseURL;
 };
@@ -67,16 +78,19 @@ inline constexpr std::size_t kInfoCaptureLimit = 1u << 20;
 //     one such entry.
 //   - SetBaseURL: the catalogue's URI dictionary is made when missing and its Base becomes the
 //     string BaseURL; its other entries stay.
-// With no item checked the document is not touched. A captured record (PreviousIndex,
-// PreviousBaseURL) restores those entries instead: what ApplyInfo had made is removed again and a
-// replaced element 0 or Base comes back.
+// With no item checked the document is not touched. A captured record (PreviousInfo,
+// PreviousIndex, PreviousBaseURL) restores those entries instead: an information entry that was
+// absent is removed again (an empty one comes back empty), an information dictionary the document
+// did not have is taken out again when nothing else was put into it, what ApplyInfo had made in
+// the catalogue is removed again and a replaced element 0 or Base comes back.
 void ApplyInfo(const InfoSettings& settings, HDoc doc);
 
 // For each checked item, replaces its text by the document's present value: the information
 // entries read back up to kInfoCaptureLimit bytes (an absent entry gives the empty text); the
 // index path is the F string of the present first index entry (empty when there is none) and the
-// base URL the present URI Base string. Also fills PreviousIndex and PreviousBaseURL for the
-// checked index and base-URL items. The six flags are left as they are.
+// base URL the present URI Base string. Also fills PreviousInfo when any of the four information
+// items is checked, and PreviousIndex and PreviousBaseURL for the checked index and base-URL
+// items. The six flags are left as they are.
 void CaptureInfo(InfoSettings& settings, HDoc doc);
 
 // The texts of the Info page by item, for the conversion entry points below.

@@ -6,14 +6,6 @@ namespace tesser::docsettings {
 
 namespace pc = tesser::plugin;
 
-const std::vector<std::string> kCopiedKeys = {
-    // actions and destinations
-    "Type", "S", "D", "SD", "Next", "NewWindow", "URI", "IsMap", "JS", "N", "T", "H",
-    // file specifications
-    "FS", "F", "UF", "DOS", "Mac", "Unix", "ID", "V", "Desc", "EF", "RF", "CI",
-    // search index entries and URI dictionaries
-    "Name", "Index", "Base"};
-
 ObjectCopy ObjectCopy::Null() {
     ObjectCopy c;
     c.kind_ = Kind::Null;
@@ -131,6 +123,9 @@ public:
     explicit ObjectCopier(HDoc doc) : doc_(doc) {}
 
     ObjectCopy Copy(HObject object, int depth) {
+        if (++copied_ > kMaxCopyObjects) {
+            return ObjectCopy::Unsupported();
+        }
         switch (cos::TypeOf(object)) {
         case kHObjNull:
             return depth == 0 ? ObjectCopy::Absent() : ObjectCopy::Null();
@@ -169,16 +164,15 @@ private:
             return index >= 0 ? ObjectCopy::Page(index) : ObjectCopy::Unsupported();
         }
         std::vector<std::pair<std::string, ObjectCopy>> entries;
-        for (const auto& key : kCopiedKeys) {
-            HObject value = cos::Get(dict, key);
-            if (!cos::IsNull(value)) {
-                entries.emplace_back(key, Copy(value, depth + 1));
-            }
-        }
+        pc::DictEnumerate(dict, [&](HAtom key, HObject value) {
+            entries.emplace_back(pc::GetAtomText(key), Copy(value, depth + 1));
+            return true;
+        });
         return ObjectCopy::Dictionary(std::move(entries));
     }
 
     HDoc doc_;
+    int copied_ = 0;
 };
 
 } // namespace

@@ -10,11 +10,11 @@
 //   - arrays element by element;
 //   - a page dictionary (Type /Page) as the page's index, so a destination still points at the
 //     same page after the file was reopened;
-//   - other dictionaries with the entries listed in kCopiedKeys (the host's object layer cannot
-//     enumerate a dictionary): the keys of actions, destinations, file specifications and search
-//     index entries. Other keys are not carried over.
-// Indirect objects come back as direct copies. Streams and objects nested deeper than
-// kMaxCopyDepth are not copied: the copy records them as Unsupported and complete() is false.
+//   - other dictionaries whole, every entry, in the order the host enumerates them.
+// Indirect objects come back as direct copies. Streams, objects nested deeper than kMaxCopyDepth
+// and everything past the first kMaxCopyObjects objects of one copy are not copied (the last
+// keeps a dictionary that reaches a large object graph, such as an outline, from being copied
+// whole): the copy records them as Unsupported and complete() is false.
 #pragma once
 
 #include "hostapi/HostTypes.h"
@@ -77,13 +77,11 @@ private:
     int64_t number_ = 0;
     std::string text_;
     std::vector<ObjectCopy> items_;
-    std::vector<std::pair<std::string, ObjectCopy>> entries_; // in kCopiedKeys order
+    std::vector<std::pair<std::string, ObjectCopy>> entries_;
 };
 
 inline constexpr int kMaxCopyDepth = 12;
-
-// Dictionary keys a copy keeps, in this order.
-extern const std::vector<std::string> kCopiedKeys;
+inline constexpr int kMaxCopyObjects = 10000;
 
 // Copies object (a value from DictGet or ArrayGet) of the document. Host errors are raised.
 ObjectCopy CopyObject(HDoc doc, HObject object);

@@ -508,6 +508,51 @@ HErrorCode GetCatalog(HCosDoc cosDoc, HObject* catalog) {
     });
 }
 
+HErrorCode GetInfoDict(HCosDoc cosDoc, HObject* info) {
+    return Entry("GetInfoDict", [&] {
+        CheckOut(info);
+        Document* doc = CheckCosDoc(cosDoc);
+        QPDFObjectHandle found = doc->pdf().getTrailer().getKey("/Info");
+        *info = Out(doc, found.isDictionary() ? found : QPDFObjectHandle::newNull());
+    });
+}
+
+HErrorCode RemoveInfoDict(HCosDoc cosDoc) {
+    return Entry("RemoveInfoDict", [&] {
+        Document* doc = CheckCosDoc(cosDoc);
+        QPDFObjectHandle trailer = doc->pdf().getTrailer();
+        if (trailer.hasKey("/Info")) {
+            // The dictionary itself stays as an unreferenced object: a full save drops it.
+            trailer.removeKey("/Info");
+            doc->Changed();
+        }
+    });
+}
+
+HErrorCode DictEnumerate(HObject dict, HDictVisitor visitor, void* clientData) {
+    return Entry("DictEnumerate", [&] {
+        CheckOut(reinterpret_cast<const void*>(visitor));
+        ObjectRec* rec = CheckObject(dict);
+        // A copy of the entries: the visitor may change the dictionary.
+        std::map<std::string, QPDFObjectHandle> entries = DictOf(rec).getDictAsMap();
+        for (auto& [key, value] : entries) {
+            if (value.isNull()) {
+                continue;
+            }
+            HAtom atom = S().Atom(key.substr(1));
+            bool more = true;
+            try {
+                more = visitor(atom, Out(rec->doc, value), clientData) != 0;
+            } catch (...) {
+                more = false; // nothing may cross the table boundary
+            }
+            if (!more) {
+                break;
+            }
+        }
+    });
+}
+
 } // namespace
 
 void FillCosTable(HostCosTable& t) {
@@ -541,6 +586,9 @@ void FillCosTable(HostCosTable& t) {
     t.ArrayInsert = ArrayInsert;
     t.ArrayRemove = ArrayRemove;
     t.GetCatalog = GetCatalog;
+    t.GetInfoDict = GetInfoDict;
+    t.RemoveInfoDict = RemoveInfoDict;
+    t.DictEnumerate = DictEnumerate;
 }
 
 } // namespace tesser::host

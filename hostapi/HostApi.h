@@ -56,8 +56,14 @@ typedef struct HostSupportTable {
     HErrorCode (*CloseStream)(HStream stream);
 } HostSupportTable;
 
+/* Called by DictEnumerate for each entry of a dictionary; answering 0 stops the enumeration. */
+typedef HBool (*HDictVisitor)(HAtom key, HObject value, void* clientData);
+
 /* "Cos": PDF objects. Direct objects created with indirect = 0 belong to the Cos document and are
- * copied into place by DictPut, ArrayPut and ArrayInsert (as PDF direct objects are). */
+ * copied into place by DictPut, ArrayPut and ArrayInsert (as PDF direct objects are).
+ *
+ * The entries after GetCatalog were added later: a caller checks that the table's size covers
+ * an entry (and that it is not null) before calling it. */
 typedef struct HostCosTable {
     uint32_t size;
     uint32_t version;
@@ -105,6 +111,18 @@ typedef struct HostCosTable {
     HErrorCode (*ArrayRemove)(HObject array, HObject element);
 
     HErrorCode (*GetCatalog)(HCosDoc doc, HObject* catalog);
+
+    /* The document's information dictionary (the trailer's Info), or the null object when the
+     * document has none. Unlike GetDocInfo this tells an absent entry from an empty one. */
+    HErrorCode (*GetInfoDict)(HCosDoc doc, HObject* info);
+    /* Takes the information dictionary out of the trailer (nothing happens when there is none).
+     * SetDocInfo makes a new one when it is needed again. */
+    HErrorCode (*RemoveInfoDict)(HCosDoc doc);
+    /* Calls visitor for each entry of the dictionary (a stream answers for its dictionary), in
+     * byte order of the keys, until it answers 0. The entries are those the dictionary held when
+     * the call began: what the visitor changes in it does not change the enumeration. Entries
+     * whose value is null count as absent and are not visited. */
+    HErrorCode (*DictEnumerate)(HObject dict, HDictVisitor visitor, void* clientData);
 } HostCosTable;
 
 /* "PDModel": documents, pages, fonts, document info, security. */

@@ -1,6 +1,7 @@
 #include "plugin/HostCalls.h"
 
 #include <array>
+#include <exception>
 
 namespace tesser::plugin {
 
@@ -33,6 +34,20 @@ const HostModelTable& Model() { return *Connected().model; }
 const HostViewTable& View() { return *Connected().view; }
 const HostSupportTable& Support() { return *Connected().support; }
 const HostWinTable& Win() { return *Connected().win; }
+
+// An entry appended to the Cos table after its first release, or an error naming it. A host
+// built before the entry existed gives a smaller table.
+template <typename Fn>
+Fn CosAddition(Fn HostCosTable::*entry, const char* name) {
+    const HostCosTable& table = Cos();
+    const auto offset = static_cast<size_t>(reinterpret_cast<const char*>(&(table.*entry)) -
+                                            reinterpret_cast<const char*>(&table));
+    if (table.size < offset + sizeof(Fn) || table.*entry == nullptr) {
+        throw HostError(kHErrNotFound,
+                        std::string("The host does not offer the Cos function ") + name + ".");
+    }
+    return table.*entry;
+}
 
 } // namespace
 
@@ -286,6 +301,45 @@ HObject GetCatalog(HCosDoc doc) {
     HObject catalog = nullptr;
     Check(Cos().GetCatalog(doc, &catalog));
     return catalog;
+}
+
+HObject GetInfoDict(HCosDoc doc) {
+    HObject info = nullptr;
+    Check(CosAddition(&HostCosTable::GetInfoDict, "GetInfoDict")(doc, &info));
+    return info;
+}
+
+void RemoveInfoDict(HCosDoc doc) {
+    Check(CosAddition(&HostCosTable::RemoveInfoDict, "RemoveInfoDict")(doc));
+}
+
+namespace {
+
+struct EnumerationState {
+    const std::function<bool(HAtom, HObject)>* visit;
+    std::exception_ptr error;
+};
+
+HBool VisitEntry(HAtom key, HObject value, void* clientData) {
+    auto* state = static_cast<EnumerationState*>(clientData);
+    try {
+        return (*state->visit)(key, value) ? 1 : 0;
+    } catch (...) {
+        state->error = std::current_exception();
+        return 0;
+    }
+}
+
+} // namespace
+
+void DictEnumerate(HObject dict, const std::function<bool(HAtom key, HObject value)>& visit) {
+    EnumerationState state{&visit, nullptr};
+    const auto enumerate = CosAddition(&HostCosTable::DictEnumerate, "DictEnumerate");
+    const HErrorCode code = enumerate(dict, VisitEntry, &state);
+    if (state.error) {
+        std::rethrow_exception(state.error);
+    }
+    Check(code);
 }
 
 // PDModel.

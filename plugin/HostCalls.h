@@ -12,6 +12,7 @@
 #include "hostapi/HostApi.h"
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -91,6 +92,13 @@ void ArrayPut(HObject array, int32_t index, HObject element);
 void ArrayInsert(HObject array, int32_t index, HObject element);
 void ArrayRemove(HObject array, HObject element);
 HObject GetCatalog(HCosDoc doc);
+// Later entries of the Cos table: a host whose table lacks one raises HostError with
+// kHErrNotFound naming the function.
+HObject GetInfoDict(HCosDoc doc); // the null object when the document has none
+void RemoveInfoDict(HCosDoc doc);
+// Calls visit(key, value) for each entry (see HostApi.h) until it answers false. An exception
+// thrown by visit ends the enumeration and is raised again here.
+void DictEnumerate(HObject dict, const std::function<bool(HAtom key, HObject value)>& visit);
 
 // PDModel.
 HDoc OpenDocument(HPath path, HFileSys fileSystem, HAuthProc authProc, void* clientData,

@@ -39,6 +39,11 @@ JournalRecord SampleRecord() {
             {{"Index", ObjectCopy::Dictionary({{"F", ObjectCopy::String("C:\\x y.pdx")}})},
              {"Name", ObjectCopy::Name("PDX")}})};
     e.Info.PreviousBaseURL = docsettings::BaseURLSnapshot{false, ObjectCopy::Absent()};
+    docsettings::InfoSnapshot info;
+    info.hadInfo = true;
+    info.entries[0] = ObjectCopy::String("");
+    info.entries[2] = ObjectCopy::Name("Odd");
+    e.Info.PreviousInfo = info;
     e.Open.Zoom = 9;
     e.Open.Page = -1;
     docsettings::ViewSnapshot view;
@@ -75,6 +80,7 @@ void ExpectSameRecord(const JournalRecord& a, const JournalRecord& b) {
         EXPECT_EQ(x.Info.SetIndex, y.Info.SetIndex);
         EXPECT_EQ(x.Info.PreviousIndex, y.Info.PreviousIndex);
         EXPECT_EQ(x.Info.PreviousBaseURL, y.Info.PreviousBaseURL);
+        EXPECT_EQ(x.Info.PreviousInfo, y.Info.PreviousInfo);
         EXPECT_EQ(x.Open.Zoom, y.Open.Zoom);
         EXPECT_EQ(x.Open.Page, y.Open.Page);
         EXPECT_EQ(x.Open.Previous, y.Open.Previous);
@@ -92,6 +98,28 @@ TEST(UndoJournal, RecordsComeBackExactly) {
     for (std::size_t i = 0; i < records.size(); ++i) {
         ExpectSameRecord(records[i], back[i]);
     }
+}
+
+TEST(UndoJournal, AJournalOfTheFirstVersionIsStillRead) {
+    // As tesser wrote it before the information dictionary's entries were kept.
+    const std::string v1 =
+        "tesser-undo-journal 1 1\n"
+        "record pw 0 0 1\n"
+        "entry 0 /tmp/a.pdf\n"
+        "info 1 0 0 0 0 0 Old - - - - - 0 0\n"
+        "open 0 0 0 0 2 2 2 2 2 2 0\n"
+        "security - - - 0 60 0\n"
+        "end\n";
+    const std::vector<JournalRecord> back = ParseJournal(v1);
+    ASSERT_EQ(back.size(), 1u);
+    ASSERT_EQ(back[0].Record.Entries.size(), 1u);
+    const ui::UndoEntry& e = back[0].Record.Entries[0];
+    EXPECT_EQ(e.Name, "/tmp/a.pdf");
+    EXPECT_TRUE(e.Info.SetTitle);
+    EXPECT_EQ(e.Info.Title, "Old");
+    EXPECT_FALSE(e.Info.PreviousInfo.has_value());
+    EXPECT_EQ(back[0].ReopenPassword, "pw");
+    EXPECT_THROW(ParseJournal("tesser-undo-journal 3 0\nend\n"), JournalError);
 }
 
 TEST(UndoJournal, DamagedTextIsRefused) {

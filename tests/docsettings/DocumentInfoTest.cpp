@@ -178,6 +178,99 @@ TEST_F(DocumentInfoOnFile, UndoRemovesWhatWasAddedToAnEmptyIndexesArrayAndABasel
     ExpectUndoRestores(host, path);
 }
 
+TEST_F(DocumentInfoOnFile, UndoGivesBackAnIndexEntryWithKeysOfItsOwnExactly) {
+    auto path = Write({.catalogEntries =
+                           "/Search << /Indexes [ << /Name /PDX /Extra [ 1 2.5 (x) << /Deep true "
+                           ">> ] /Index << /Type /FileSpec /F (old.pdx) /Custom /Mine /UF "
+                           "(old.pdx) >> >> ] /Other 3 >> /URI << /Base (http://old/) >>",
+                       .info = "/Title (T1) /Subject (S1) /Author (A1) /Keywords (K1)"});
+    ExpectUndoRestores(host, path);
+    const std::string cat = Catalog(path);
+    EXPECT_NE(cat.find("/Custom /Mine"), std::string::npos) << cat;
+    EXPECT_NE(cat.find("/Deep true"), std::string::npos) << cat;
+}
+
+// The Info dictionary as a reader sees it: each entry present or not.
+bool HasEntry(const std::filesystem::path& path, const std::string& entry) {
+    return test::InfoText(path).find("/" + entry + " ") != std::string::npos;
+}
+
+TEST_F(DocumentInfoOnFile, UndoRemovesATitleTheDocumentDidNotHaveAndKeepsAnEmptyOneEmpty) {
+    auto path = Write({.info = "/Author (A1) /Subject () /Producer (P)"});
+    InfoSettings s;
+    s.SetTitle = s.SetSubject = s.SetAuthor = true;
+    s.Title = "New title";
+    s.Subject = "New subject";
+    s.Author = "New author";
+    InfoSettings undo = s;
+    host.Edit(path, "", [&](HDoc doc) {
+        CaptureInfo(undo, doc);
+        ApplyInfo(s, doc);
+    });
+    ASSERT_NE(test::PdfInfo(path).find("Title:           New title\n"), std::string::npos);
+    EXPECT_EQ(undo.Title, "") << "an absent Title reads as the empty text";
+
+    host.Edit(path, "", [&](HDoc doc) { ApplyInfo(undo, doc); });
+    const std::string info = test::InfoText(path);
+    EXPECT_FALSE(HasEntry(path, "Title")) << info;
+    EXPECT_NE(info.find("/Subject ()"), std::string::npos) << info;
+    EXPECT_NE(info.find("/Author (A1)"), std::string::npos) << info;
+    EXPECT_NE(info.find("/Producer (P)"), std::string::npos) << info;
+    EXPECT_FALSE(HasEntry(path, "Keywords")) << info;
+    EXPECT_EQ(test::PdfInfo(path).find("Title:"), std::string::npos) << test::PdfInfo(path);
+}
+
+TEST_F(DocumentInfoOnFile, UndoTakesOutTheInformationDictionaryTheRunMade) {
+    auto path = Write({});
+    ASSERT_EQ(test::InfoText(path), "");
+    const std::string before = test::StructureText(path);
+    InfoSettings s;
+    s.SetTitle = s.SetKeywords = true;
+    s.Title = "T";
+    s.Keywords = "";
+    InfoSettings undo = s;
+    host.Edit(path, "", [&](HDoc doc) {
+        CaptureInfo(undo, doc);
+        ApplyInfo(s, doc);
+    });
+    ASSERT_NE(test::InfoText(path).find("/Keywords ()"), std::string::npos);
+    host.Edit(path, "", [&](HDoc doc) { ApplyInfo(undo, doc); });
+    const auto trailer = test::ShowObject(path, "trailer");
+    EXPECT_EQ(trailer.find("/Info"), std::string::npos) << trailer;
+    EXPECT_EQ(test::StructureText(path), before);
+}
+
+TEST_F(DocumentInfoOnFile, UndoKeepsAnInformationDictionaryThatWasThereEmpty) {
+    auto path = Write({.info = " "});
+    ASSERT_NE(test::ShowObject(path, "trailer").find("/Info"), std::string::npos);
+    InfoSettings s;
+    s.SetTitle = true;
+    s.Title = "T";
+    InfoSettings undo = s;
+    host.Edit(path, "", [&](HDoc doc) {
+        CaptureInfo(undo, doc);
+        ApplyInfo(s, doc);
+    });
+    host.Edit(path, "", [&](HDoc doc) { ApplyInfo(undo, doc); });
+    EXPECT_EQ(test::InfoText(path), "<< >>\n");
+}
+
+TEST_F(DocumentInfoOnFile, UndoGivesBackAnEntryThatWasNotAString) {
+    auto path = Write({.info = "/Title /NotAString /Author [ (a) (b) ]"});
+    const std::string before = test::InfoText(path);
+    InfoSettings s;
+    s.SetTitle = s.SetAuthor = true;
+    s.Title = "T";
+    s.Author = "A";
+    InfoSettings undo = s;
+    host.Edit(path, "", [&](HDoc doc) {
+        CaptureInfo(undo, doc);
+        ApplyInfo(s, doc);
+    });
+    host.Edit(path, "", [&](HDoc doc) { ApplyInfo(undo, doc); });
+    EXPECT_EQ(test::InfoText(path), before);
+}
+
 TEST_F(DocumentInfoOnFile, CaptureReadsTheDocumentsValuesForCheckedItemsOnly) {
     auto path = Write({.catalogEntries = "/Search << /Indexes [ << /Name /PDX /Index << /Type "
                                          "/FileSpec /F (old.pdx) >> >> ] >>",

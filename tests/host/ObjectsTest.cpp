@@ -1,7 +1,11 @@
 // The object layer: types, dictionaries, arrays, equality, streams of any length.
 #include "tests/host/HostTestSupport.h"
 
+#include <cstddef>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace tesser::host::test {
 namespace {
@@ -252,6 +256,109 @@ TEST_F(Objects, NameAtomsMatchTheirText) {
     char small[4];
     ASSERT_TRUE(Ok(core->GetAtomText(atom, small, sizeof small)));
     EXPECT_STREQ(small, "Win");
+}
+
+// What DictEnumerate handed over: key texts and value types, in order.
+struct Visited {
+    Visited(const HostCoreTable* c, const HostCosTable* t) : core(c), cos(t) {}
+    const HostCoreTable* core;
+    const HostCosTable* cos;
+    std::vector<std::pair<std::string, int32_t>> entries;
+    size_t stopAfter = 0; // 0: never stop
+    HObject dict = nullptr;
+    HAtom removeKey = 0;
+};
+
+HBool Visit(HAtom key, HObject value, void* clientData) {
+    auto* v = static_cast<Visited*>(clientData);
+    char text[64];
+    v->core->GetAtomText(key, text, sizeof text);
+    int32_t type = -1;
+    v->cos->GetObjectType(value, &type);
+    v->entries.emplace_back(text, type);
+    if (v->removeKey != 0) {
+        v->cos->DictRemove(v->dict, v->removeKey);
+    }
+    return v->stopAfter == 0 || v->entries.size() < v->stopAfter;
+}
+
+TEST_F(Objects, DictEnumerateVisitsEveryEntryInKeyOrderWithItsValue) {
+    HObject dict = nullptr;
+    ASSERT_TRUE(Ok(cos->NewDict(cd, 0, 4, &dict)));
+    HObject name = nullptr, string = nullptr, array = nullptr, null = nullptr;
+    cos->NewName(cd, 0, Atom("N"), &name);
+    cos->NewString(cd, 0, "s", 1, &string);
+    cos->NewArray(cd, 0, 0, &array);
+    cos->NewNull(&null);
+    ASSERT_TRUE(Ok(cos->DictPut(dict, Atom("Zeta"), name)));
+    ASSERT_TRUE(Ok(cos->DictPut(dict, Atom("Alpha"), string)));
+    ASSERT_TRUE(Ok(cos->DictPut(dict, Atom("Mid"), array)));
+    ASSERT_TRUE(Ok(cos->DictPut(dict, Atom("Indirect"), Int(7, true))));
+    ASSERT_TRUE(Ok(cos->DictPut(dict, Atom("Gone"), null)));
+    Visited v(core, cos);
+    ASSERT_TRUE(Ok(cos->DictEnumerate(dict, Visit, &v)));
+    const std::vector<std::pair<std::string, int32_t>> expected = {
+        {"Alpha", kHObjString}, {"Indirect", kHObjInteger}, {"Mid", kHObjArray},
+        {"Zeta", kHObjName}};
+    EXPECT_EQ(v.entries, expected);
+}
+
+TEST_F(Objects, DictEnumerateStopsWhenTheVisitorSaysSoAndIgnoresItsChanges) {
+    HObject dict = Catalog(doc);
+    Visited all(core, cos);
+    ASSERT_TRUE(Ok(cos->DictEnumerate(dict, Visit, &all)));
+    ASSERT_GE(all.entries.size(), 2u);
+    Visited first(core, cos);
+    first.stopAfter = 1;
+    ASSERT_TRUE(Ok(cos->DictEnumerate(dict, Visit, &first)));
+    EXPECT_EQ(first.entries.size(), 1u);
+    // Removing an entry not yet visited does not change the enumeration in progress.
+    Visited removing(core, cos);
+    removing.dict = dict;
+    removing.removeKey = Atom(all.entries.back().first);
+    ASSERT_TRUE(Ok(cos->DictEnumerate(dict, Visit, &removing)));
+    EXPECT_EQ(removing.entries, all.entries);
+    HBool known = 1;
+    ASSERT_TRUE(Ok(cos->DictKnown(dict, removing.removeKey, &known)));
+    EXPECT_EQ(known, 0);
+}
+
+TEST_F(Objects, DictEnumerateRefusesWhatIsNotADictionaryAndANullVisitor) {
+    Visited v(core, cos);
+    const HErrorCode code = cos->DictEnumerate(Int(1), Visit, &v);
+    EXPECT_NE(code, kHErrNone);
+    EXPECT_NE(Text(code).find("not a dictionary"), std::string::npos) << Text(code);
+    EXPECT_EQ(cos->DictEnumerate(Catalog(doc), nullptr, &v), kHErrBadParameter);
+    EXPECT_TRUE(v.entries.empty());
+}
+
+TEST_F(Objects, TheInfoDictionaryIsAbsentUntilMadeAndCanBeTakenOutAgain) {
+    HObject info = nullptr;
+    ASSERT_TRUE(Ok(cos->GetInfoDict(cd, &info)));
+    EXPECT_EQ(Type(info), kHObjNull) << "the fixture has no information dictionary";
+    ASSERT_TRUE(Ok(model->SetDocInfo(doc, "Title", "", 0)));
+    ASSERT_TRUE(Ok(cos->GetInfoDict(cd, &info)));
+    ASSERT_EQ(Type(info), kHObjDict);
+    HBool known = 0;
+    ASSERT_TRUE(Ok(cos->DictKnown(info, Atom("Title"), &known)));
+    EXPECT_EQ(known, 1) << "an empty Title is an entry, not an absence";
+    ASSERT_TRUE(Ok(cos->RemoveInfoDict(cd)));
+    ASSERT_TRUE(Ok(cos->GetInfoDict(cd, &info)));
+    EXPECT_EQ(Type(info), kHObjNull);
+    ASSERT_TRUE(Ok(cos->RemoveInfoDict(cd))) << "removing what is not there is no error";
+
+    const auto out = dir / "no-info.pdf";
+    ASSERT_TRUE(Ok(Save(doc, out)));
+    const auto trailer = Qpdf("--show-object=trailer " + Quote(out.string()));
+    EXPECT_EQ(trailer.output.find("/Info"), std::string::npos) << trailer.output;
+    EXPECT_TRUE(QpdfCheckPasses(out));
+}
+
+TEST_F(Objects, TheCosTableSizeCoversTheLaterEntries) {
+    EXPECT_GE(cos->size, offsetof(HostCosTable, DictEnumerate) + sizeof(cos->DictEnumerate));
+    EXPECT_NE(cos->GetInfoDict, nullptr);
+    EXPECT_NE(cos->RemoveInfoDict, nullptr);
+    EXPECT_NE(cos->DictEnumerate, nullptr);
 }
 
 } // namespace
