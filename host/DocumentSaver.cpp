@@ -326,9 +326,15 @@ void SaveDocumentAtomically(Document& doc, int flags, const std::string& path) {
                 }
             }
         }
+        const int openedRevision = doc.security.encrypted ? doc.security.revision : 0;
+        const int writtenRevision = mode == Encryption::Preserve ? openedRevision
+                                    : mode == Encryption::None   ? 0
+                                    : mode == Encryption::Kept   ? RevisionOf(*kept)
+                                                                 : 6;
         AtomicWrite(
             path,
             [&](Pipeline& output) {
+                EncryptionMarkDrop mark(pdf, openedRevision, writtenRevision);
                 QPDFWriter writer(pdf);
                 writer.setOutputPipeline(&output);
                 if (flags & kHSaveLinearized) {

@@ -241,4 +241,49 @@ void SetWriterEncryption(QPDFWriter& writer, const SecurityRecord& record) {
                                      /*encrypt_metadata_aes=*/true);
 }
 
+int RevisionOf(QPDF& pdf) {
+    int revision = 0, permissions = 0;
+    return pdf.isEncrypted(revision, permissions) ? revision : 0;
+}
+
+EncryptionMarkDrop::EncryptionMarkDrop(QPDF& pdf, int openedRevision, int writtenRevision)
+    : pdf_(pdf) {
+    if ((openedRevision != 5 && openedRevision != 6) || writtenRevision >= 5) {
+        return;
+    }
+    QPDFObjectHandle root = pdf.getRoot();
+    QPDFObjectHandle extensions = root.getKey("/Extensions");
+    if (!extensions.isDictionary()) {
+        return;
+    }
+    QPDFObjectHandle adbe = extensions.getKey("/ADBE");
+    const int level = openedRevision == 5 ? 3 : 8;
+    if (!adbe.isDictionary() || adbe.getKeys().size() != 2 ||
+        !adbe.getKey("/BaseVersion").isNameAndEquals("/1.7") ||
+        !adbe.getKey("/ExtensionLevel").isInteger() ||
+        adbe.getKey("/ExtensionLevel").getIntValue() != level) {
+        return;
+    }
+    // The catalogue gets a new value; the old one (perhaps an indirect object) is not touched.
+    original_ = std::make_unique<QPDFObjectHandle>(extensions);
+    QPDFObjectHandle rest = extensions.shallowCopy();
+    rest.removeKey("/ADBE");
+    if (rest.getKeys().empty()) {
+        root.removeKey("/Extensions");
+    } else {
+        root.replaceKey("/Extensions", rest);
+    }
+    dropped_ = true;
+}
+
+EncryptionMarkDrop::~EncryptionMarkDrop() {
+    if (dropped_) {
+        try {
+            pdf_.getRoot().replaceKey("/Extensions", *original_);
+        } catch (...) {
+            // A destructor may not throw; the catalogue then lacks only the encryption's mark.
+        }
+    }
+}
+
 } // namespace tesser::host

@@ -54,6 +54,7 @@
 #include <string>
 
 class QPDF;
+class QPDFObjectHandle;
 class QPDFWriter;
 
 namespace tesser::host {
@@ -138,5 +139,34 @@ int32_t PermissionsOf(QPDF& pdf);
 
 // Sets AES-256 encryption on the writer from a record.
 void SetWriterEncryption(QPDFWriter& writer, const SecurityRecord& record);
+
+// The revision of the opened QPDF's encryption, 0 when it has none.
+int RevisionOf(QPDF& pdf);
+
+// QPDF marks a file it writes with AES-256 encryption by the ADBE developer extension in the
+// catalogue (/Extensions << /ADBE << /BaseVersion /1.7 /ExtensionLevel 8 >> >>, level 3 for
+// revision 5), and keeps the mark when such a file is written again without that encryption.
+// While this lives, a catalogue that holds exactly the mark of the revision the file was opened
+// with (openedRevision, 5 or 6) has it taken out when the save writes no encryption or one of a
+// revision below 5 (writtenRevision); an /Extensions dictionary left empty goes too, other
+// extensions stay. The catalogue is put back as it was when this goes, so the document in
+// memory is unchanged. Only that exact mark is taken: an ADBE extension of another level, or a
+// file that was not opened with revision 5 or 6, is left alone. The PDF version stays the
+// file's own (1.7 after AES-256): the version the file had before it was encrypted is not
+// recorded anywhere, and a higher version is harmless where a lower one could misstate what
+// the content needs.
+class EncryptionMarkDrop {
+public:
+    EncryptionMarkDrop(QPDF& pdf, int openedRevision, int writtenRevision);
+    ~EncryptionMarkDrop();
+    EncryptionMarkDrop(const EncryptionMarkDrop&) = delete;
+    EncryptionMarkDrop& operator=(const EncryptionMarkDrop&) = delete;
+    bool dropped() const { return dropped_; }
+
+private:
+    QPDF& pdf_;
+    std::unique_ptr<QPDFObjectHandle> original_; // the catalogue's /Extensions value
+    bool dropped_ = false;
+};
 
 } // namespace tesser::host

@@ -22,6 +22,19 @@ const Encryption kEncryptions[] = {
     {"aes_256", "256 --print=full --modify=none --extract=y --", 6},
 };
 
+// The catalogue as qpdf shows it (the object the trailer's Root names).
+std::string RootText(const std::filesystem::path& file, const std::string& password = "") {
+    const std::string option = password.empty() ? "" : " --password=" + Quote(password);
+    const std::string trailer = Qpdf("--show-object=trailer" + option + " " + Quote(file)).output;
+    const auto at = trailer.find("/Root ");
+    if (at == std::string::npos) {
+        ADD_FAILURE() << "no Root in " << trailer;
+        return "";
+    }
+    const std::string number = trailer.substr(at + 6, trailer.find(' ', at + 6) - at - 6);
+    return Qpdf("--show-object=" + number + option + " " + Quote(file)).output;
+}
+
 class EncryptedFiles : public HostTest, public ::testing::WithParamInterface<Encryption> {
 protected:
     std::filesystem::path Make(const std::string& user = "user", const std::string& owner = "owner") {
@@ -106,6 +119,7 @@ TEST_P(EncryptedFiles, SaveKeepsTheEncryptionAsItWas) {
 
 TEST_P(EncryptedFiles, CapturedRecordRestoresTheOriginalEncryptionExactly) {
     auto file = Make();
+    const std::string catalogBefore = RootText(file, "owner");
     // Opened with the owner password: for AES-256 the user password cannot be recovered.
     HDoc doc = OpenOk(file, "owner");
     std::array<unsigned char, kHSecurityRecordSize> captured{};
@@ -152,6 +166,9 @@ TEST_P(EncryptedFiles, CapturedRecordRestoresTheOriginalEncryptionExactly) {
     auto show = Qpdf("--show-encryption --password=owner " + Quote(file));
     EXPECT_NE(show.output.find("R = " + std::to_string(GetParam().revision)), std::string::npos)
         << show.output;
+    // The AES-256 of the run marked the catalogue; an older encryption put back takes the mark
+    // away again, AES-256 keeps its own.
+    EXPECT_EQ(RootText(file, "owner"), catalogBefore);
 }
 
 INSTANTIATE_TEST_SUITE_P(Revisions, EncryptedFiles, ::testing::ValuesIn(kEncryptions),
@@ -252,6 +269,60 @@ TEST_F(NewSecurity, HandlerNoneRemovesTheSecurity) {
     model->CloseDocument(secured);
     auto show = Qpdf("--show-encryption " + Quote(file));
     EXPECT_NE(show.output.find("File is not encrypted"), std::string::npos) << show.output;
+    const std::string root = RootText(file);
+    EXPECT_EQ(root.find("/Extensions"), std::string::npos) << root;
+}
+
+TEST_F(NewSecurity, RemovingAes256KeepsOtherExtensionsAndLeavesAnUnsecuredFilesMarkAlone) {
+    auto plain = dir / "plain.pdf";
+    MakePdf(plain);
+    auto extended = dir / "extended.pdf";
+    auto r = Qpdf("--encrypt u o 256 -- " + Quote(plain) + " " + Quote(extended));
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    // The same catalogue with a second extension next to the encryption's mark.
+    {
+        HDoc doc = OpenOk(extended, "o");
+        HObject root = Catalog(doc);
+        HObject extensions = nullptr, other = nullptr;
+        ASSERT_TRUE(Ok(cos->DictGet(root, Atom("Extensions"), &extensions)));
+        HCosDoc cd = nullptr;
+        model->GetCosDocument(doc, &cd);
+        ASSERT_TRUE(Ok(cos->NewDict(cd, 0, 1, &other)));
+        ASSERT_TRUE(Ok(cos->DictPut(extensions, Atom("XYZW"), other)));
+        ASSERT_TRUE(Ok(Save(doc, extended)));
+        model->CloseDocument(doc);
+    }
+    ASSERT_NE(RootText(extended, "o").find("/ADBE"), std::string::npos);
+    HDoc doc = OpenOk(extended, "o");
+    ASSERT_TRUE(Ok(model->SetSecurityHandler(doc, Atom("None"))));
+    ASSERT_TRUE(Ok(model->SetDocumentFlags(doc, kHDocNewSecurity)));
+    ASSERT_TRUE(Ok(Save(doc, extended)));
+    // The document in memory keeps its catalogue: a second save to another file with the
+    // encryption it had gives the mark again.
+    HObject root = Catalog(doc);
+    HBool known = 0;
+    ASSERT_TRUE(Ok(cos->DictKnown(root, Atom("Extensions"), &known)));
+    EXPECT_EQ(known, 1);
+    model->CloseDocument(doc);
+    std::string text = RootText(extended);
+    EXPECT_EQ(text.find("/ADBE"), std::string::npos) << text;
+    EXPECT_NE(text.find("/Extensions << /XYZW << >> >>"), std::string::npos) << text;
+
+    // A file that is not encrypted keeps whatever extension it declares.
+    auto marked = dir / "marked.pdf";
+    r = Qpdf("--encrypt u o 256 -- " + Quote(plain) + " " + Quote(dir / "plain-enc.pdf"));
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    r = Qpdf("--decrypt --password=o " + Quote(dir / "plain-enc.pdf") + " " + Quote(marked));
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    ASSERT_NE(RootText(marked).find("/ExtensionLevel 8"), std::string::npos);
+    HDoc unsecured = OpenOk(marked);
+    ASSERT_TRUE(Ok(model->SetSecurityHandler(unsecured, Atom("None"))));
+    ASSERT_TRUE(Ok(model->SetDocumentFlags(unsecured, kHDocNewSecurity)));
+    ASSERT_TRUE(Ok(Save(unsecured, marked)));
+    model->CloseDocument(unsecured);
+    text = RootText(marked);
+    EXPECT_NE(text.find("/ADBE << /BaseVersion /1.7 /ExtensionLevel 8 >>"), std::string::npos)
+        << text;
 }
 
 TEST_F(NewSecurity, WithoutFlagTwoTheSaveKeepsTheOldSecurity) {
