@@ -1,7 +1,9 @@
 #include "cli/Journal.h"
 
+#include "host/Security.h"
 #include "model/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -464,6 +466,14 @@ std::string FormatJournal(const std::vector<JournalRecord>& records) {
             WriteOpen(w, e.Open);
             WriteSecurity(w, e.Security);
         }
+        w.Text("kept");
+        w.Int(static_cast<std::int64_t>(jr.KeptSecurity.size()));
+        w.Line();
+        for (const auto& [marker, bytes] : jr.KeptSecurity) {
+            w.Text(marker);
+            w.Text(bytes);
+            w.Line();
+        }
     }
     w.Text("end");
     w.Line();
@@ -495,12 +505,78 @@ std::vector<JournalRecord> ParseJournal(const std::string& text) {
             e.Open = ReadOpen(r);
             e.Security = ReadSecurity(r);
         }
+        if (version >= 2) {
+            r.Expect("kept");
+            jr.KeptSecurity.resize(r.Count());
+            for (auto& [marker, bytes] : jr.KeptSecurity) {
+                marker = r.Text();
+                bytes = r.Text();
+            }
+        }
     }
     r.Expect("end");
     if (!r.AtEnd()) {
         throw JournalError("the journal has text after its end");
     }
     return records;
+}
+
+namespace {
+
+std::vector<std::string*> SecurityTexts(JournalRecord& record) {
+    std::vector<std::string*> texts;
+    for (ui::UndoEntry& e : record.Record.Entries) {
+        texts.push_back(&e.Security.OpenPassword);
+        texts.push_back(&e.Security.OwnerPassword);
+        texts.push_back(&e.Security.CurrentPassword);
+    }
+    return texts;
+}
+
+} // namespace
+
+void KeepSecurityOf(JournalRecord& record) {
+    for (std::string* text : SecurityTexts(record)) {
+        if (host::ParseKeptMarker(*text) == 0) {
+            continue;
+        }
+        const bool held = std::any_of(record.KeptSecurity.begin(), record.KeptSecurity.end(),
+                                      [&](const auto& kept) { return kept.first == *text; });
+        if (held) {
+            continue;
+        }
+        try {
+            record.KeptSecurity.emplace_back(*text, host::ExportKeptSecurity(*text));
+        } catch (const std::exception& e) {
+            throw JournalError(std::string("cannot keep the original security of a file for "
+                                           "undo: ") +
+                               e.what());
+        }
+    }
+}
+
+void RestoreKeptSecurity(JournalRecord& record) {
+    std::vector<std::pair<std::string, std::string>> kept = record.KeptSecurity;
+    std::vector<std::pair<std::string, std::string>> renamed; // old marker, new marker
+    for (auto& [marker, bytes] : kept) {
+        try {
+            renamed.emplace_back(marker, host::ImportKeptSecurity(bytes));
+        } catch (const std::exception& e) {
+            throw JournalError(std::string("the original security of a file kept for undo "
+                                           "cannot be used: ") +
+                               e.what());
+        }
+        marker = renamed.back().second;
+    }
+    for (std::string* text : SecurityTexts(record)) {
+        for (const auto& [from, to] : renamed) {
+            if (*text == from) {
+                *text = to;
+                break;
+            }
+        }
+    }
+    record.KeptSecurity = std::move(kept);
 }
 
 Journal::Journal(fs::path folder) : path_(folder / "journal") {
@@ -545,7 +621,13 @@ std::vector<JournalRecord> Journal::Load() const {
     std::ostringstream content;
     content << in.rdbuf();
     try {
-        return ParseJournal(content.str());
+        std::vector<JournalRecord> records = ParseJournal(content.str());
+        for (JournalRecord& record : records) {
+            if (!record.KeptSecurity.empty()) {
+                RestoreKeptSecurity(record);
+            }
+        }
+        return records;
     } catch (const JournalError& e) {
         throw JournalError(path_.string() + ": " + e.what());
     }
@@ -562,9 +644,13 @@ void Journal::Save(const std::vector<JournalRecord>& records) const {
             ::close(fd);
         }
     }
+    std::vector<JournalRecord> kept = records;
+    for (JournalRecord& record : kept) {
+        KeepSecurityOf(record);
+    }
     ::chmod(path_.c_str(), 0600);
     const model::AtomicWriteResult result =
-        model::WriteFileAtomically(path_, FormatJournal(records));
+        model::WriteFileAtomically(path_, FormatJournal(kept));
     if (!result) {
         throw JournalError("cannot write " + path_.string() + ": " + result.Reason);
     }

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tesser::cli {
@@ -22,6 +23,11 @@ struct JournalRecord {
     // new open password, else the password the run was given), Windows-1252 bytes.
     std::string ReopenPassword;
     bool ChangedSecurity = false; // the run changed security: reopening needs bits 11
+    // The encryption of files whose password the host could not read back stands in the
+    // security snapshots as a marker of the host's kept security; the host keeps it only in
+    // memory. Here each marker of the record goes with the host's export of it (marker, bytes),
+    // so that an undo in a later process can put that encryption back.
+    std::vector<std::pair<std::string, std::string>> KeptSecurity;
 };
 
 class JournalError : public std::runtime_error {
@@ -36,6 +42,15 @@ std::filesystem::path DefaultJournalFolder();
 std::string FormatJournal(const std::vector<JournalRecord>& records);
 std::vector<JournalRecord> ParseJournal(const std::string& text);
 
+// Fills record.KeptSecurity from the live host for each kept-security marker of the record's
+// security snapshots that it does not hold yet. Throws JournalError when the host cannot give
+// one.
+void KeepSecurityOf(JournalRecord& record);
+// Hands each kept security of the record to the live host and puts the marker the host answers
+// in place of the recorded one, in the snapshots and in KeptSecurity. Throws JournalError for
+// bytes the host refuses; the record is then unchanged.
+void RestoreKeptSecurity(JournalRecord& record);
+
 // The journal file in a folder, locked for as long as the object lives.
 class Journal {
 public:
@@ -46,9 +61,11 @@ public:
     Journal& operator=(const Journal&) = delete;
 
     const std::filesystem::path& Path() const { return path_; }
-    // The recorded runs, oldest first; none when the file does not exist.
+    // The recorded runs, oldest first; none when the file does not exist. Kept security is
+    // handed to the live host (RestoreKeptSecurity).
     std::vector<JournalRecord> Load() const;
-    // Replaces the file atomically (0600). Throws JournalError.
+    // Replaces the file atomically (0600), with the live host's kept security behind the
+    // records' markers (KeepSecurityOf). Throws JournalError.
     void Save(const std::vector<JournalRecord>& records) const;
 
 private:

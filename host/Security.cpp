@@ -181,6 +181,70 @@ int SnapshotStore::Find(const std::string& file, const RecordBytes& record) cons
     return it == records_.end() ? 0 : it->second;
 }
 
+namespace {
+
+const char kExportHeader[] = "TesserKeptSecurity 1\n";
+
+} // namespace
+
+std::string SnapshotStore::Export(int number) const {
+    auto it = snapshots_.find(number);
+    if (it == snapshots_.end()) {
+        Fail("the security settings kept as number " + std::to_string(number) +
+             " are not known to this host");
+    }
+    // The header, the password's length and the password, then the PDF.
+    return kExportHeader + std::to_string(it->second.password.size()) + "\n" +
+           it->second.password + it->second.pdf;
+}
+
+int SnapshotStore::Import(const std::string& bytes) {
+    const size_t header = sizeof kExportHeader - 1;
+    const size_t newline = bytes.find('\n', header);
+    if (bytes.compare(0, header, kExportHeader) != 0 || newline == std::string::npos ||
+        newline == header || newline - header > 4) {
+        Fail("the kept security settings are damaged (they do not begin as this host writes "
+             "them)");
+    }
+    size_t length = 0;
+    for (size_t i = header; i < newline; ++i) {
+        if (bytes[i] < '0' || bytes[i] > '9') {
+            Fail("the kept security settings are damaged (a bad password length)");
+        }
+        length = length * 10 + static_cast<size_t>(bytes[i] - '0');
+    }
+    if (bytes.size() - newline - 1 < length) {
+        Fail("the kept security settings are damaged (they end too early)");
+    }
+    Snapshot snapshot{bytes.substr(newline + 1 + length), bytes.substr(newline + 1, length)};
+    try {
+        QPDF check;
+        check.setSuppressWarnings(true);
+        check.processMemoryFile("kept security settings", snapshot.pdf.data(),
+                                snapshot.pdf.size(), snapshot.password.c_str());
+        if (!check.isEncrypted()) {
+            Fail("they carry no encryption");
+        }
+    } catch (const std::exception& e) {
+        Fail(std::string("the kept security settings cannot be read back: ") + e.what());
+    }
+    const int number = next_++;
+    snapshots_[number] = std::move(snapshot);
+    return number;
+}
+
+std::string ExportKeptSecurity(const std::string& marker) {
+    const int number = ParseKeptMarker(marker);
+    if (number == 0) {
+        Fail("the text is not a marker of kept security settings");
+    }
+    return S().snapshots.Export(number);
+}
+
+std::string ImportKeptSecurity(const std::string& bytes) {
+    return KeptMarker(S().snapshots.Import(bytes));
+}
+
 std::string Cp1252ToUtf8(const std::string& text) { return Convert("UTF-8", "WINDOWS-1252", text); }
 
 std::string Utf8ToCp1252(const std::string& text) { return Convert("WINDOWS-1252", "UTF-8", text); }

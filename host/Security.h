@@ -110,6 +110,13 @@ public:
     void Remember(const std::string& file, const RecordBytes& record, int number);
     // The kept number a record given for the file stands for, or 0.
     int Find(const std::string& file, const RecordBytes& record) const;
+    // The kept encryption as bytes that Import of this or a later host takes back: a small PDF
+    // that carries only the encryption dictionary and the ID, and the password that opens it.
+    // Throws for an unknown number.
+    std::string Export(int number) const;
+    // Keeps exported bytes under a new number. Throws, saying so, for bytes that are not an
+    // export or that the password in them does not open.
+    int Import(const std::string& bytes);
 
 private:
     struct Snapshot {
@@ -124,6 +131,16 @@ private:
 std::string KeptMarker(int number);
 // The number of a kept-security marker, or 0 when the text is not one.
 int ParseKeptMarker(const std::string& text);
+
+// For programs that keep undo data beyond the life of the host (the command line's journal):
+// the live host's kept encryption behind a marker as bytes (SnapshotStore::Export), and back.
+// The bytes hold a password that opens the original file's encryption: store them as privately
+// as the passwords themselves. ImportKeptSecurity answers the marker under which the live host
+// now keeps the encryption; a record that carries it puts that encryption back on save. Both
+// throw std::runtime_error with a text that says what is wrong (no live host, not a marker, a
+// number this host does not know, bytes it cannot read).
+std::string ExportKeptSecurity(const std::string& marker);
+std::string ImportKeptSecurity(const std::string& bytes);
 
 // Windows-1252 <-> UTF-8. Bytes with no character map to '?'.
 std::string Cp1252ToUtf8(const std::string& text);
