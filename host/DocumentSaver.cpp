@@ -1,5 +1,6 @@
 #include "host/DocumentSaver.h"
 
+#include "host/FileInput.h"
 #include "host/HostState.h"
 
 #include <qpdf/Pipeline.hh>
@@ -233,10 +234,20 @@ void AtomicWrite(const std::string& path, const std::function<void(Pipeline&)>& 
 }
 
 void VerifyWritten(const std::string& file, const std::string& password, size_t pages) {
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        SystemFail("open " + file, errno);
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     QPDF check;
     check.setSuppressWarnings(true);
     check.setAttemptRecovery(false);
-    check.processFile(file.c_str(), password.c_str());
+    // Read through the host's own input: QPDF's file input seeks its FILE for every line of the
+    // cross-reference table.
+    check.processInputSource(std::make_shared<FileInput>(file, fd), password.c_str());
     // The page tree's own count: walking every page would double the memory a long document
     // needs.
     QPDFObjectHandle count = check.getRoot().getKey("/Pages").getKey("/Count");

@@ -83,30 +83,31 @@ void FileInput::unreadCh(char) {
 }
 
 // The same contract as QPDF's FileInputSource: answers the offset of the next end of line and
-// leaves the position after the run of CR and LF that ends it.
+// leaves the position after the run of CR and LF that ends it. Scans the cached block in place:
+// QPDF calls this for every line of a cross-reference table.
 qpdf_offset_t FileInput::findAndSkipNextEOL() {
-    char buffer[10240];
     for (;;) {
-        qpdf_offset_t start = pos_;
-        size_t len = read(buffer, sizeof buffer);
-        if (len == 0) {
+        if (!Load(pos_)) {
+            last_offset = pos_;
             return pos_;
         }
-        char* cr = static_cast<char*>(std::memchr(buffer, '\r', len));
-        char* lf = static_cast<char*>(std::memchr(buffer, '\n', len));
-        char* eol = (cr && lf) ? std::min(cr, lf) : cr ? cr : lf;
-        if (eol == nullptr) {
+        const char* begin = block_.data() + (pos_ - blockStart_);
+        const char* end = block_.data() + block_.size();
+        const char* eol = std::find_if(begin, end, [](char c) { return c == '\r' || c == '\n'; });
+        pos_ += eol - begin;
+        if (eol == end) {
             continue;
         }
-        qpdf_offset_t result = start + (eol - buffer);
-        pos_ = result + 1;
-        char ch;
-        while (read(&ch, 1) == 1) {
+        qpdf_offset_t result = pos_;
+        ++pos_;
+        while (Load(pos_)) {
+            char ch = block_[static_cast<size_t>(pos_ - blockStart_)];
             if (ch != '\r' && ch != '\n') {
-                unreadCh(ch);
                 break;
             }
+            ++pos_;
         }
+        last_offset = pos_;
         return result;
     }
 }

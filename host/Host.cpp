@@ -3,6 +3,8 @@
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFSystemError.hh>
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <iostream>
 #include <new>
@@ -67,6 +69,7 @@ HAtom Host::State::Atom(const std::string& text) {
     }
     HAtom atom = static_cast<HAtom>(atomTexts.size());
     atomTexts.push_back(text);
+    atomKeys.push_back("/" + text);
     atoms.emplace(text, atom);
     return atom;
 }
@@ -78,23 +81,34 @@ const std::string& Host::State::AtomText(HAtom atom) const {
     return atomTexts[atom];
 }
 
-HErrorCode Entry(const char* operation, const std::function<void()>& body) {
+const std::string& Host::State::AtomKey(HAtom atom) const {
+    AtomText(atom); // refuses an unknown atom
+    return atomKeys[atom];
+}
+
+HErrorCode EntryAllowed(const char* operation) {
     if (g_host == nullptr) {
         return kHErrGeneral;
     }
-    Host::State& state = g_host->state();
-    if (FaultSwitch::Trips(operation)) {
+    if (!Faults().armed.empty() && FaultSwitch::Trips(operation)) {
         return kHErrFault;
     }
-    auto fail = [&](HErrorCode code, const std::string& text) -> HErrorCode {
-        if (text.empty()) {
+    return kHErrNone;
+}
+
+HErrorCode EntryFailure() noexcept {
+    auto fail = [](HErrorCode code, const char* text) -> HErrorCode {
+        if (text == nullptr || *text == '\0' || g_host == nullptr) {
             return code;
         }
-        return state.Allocate(text);
+        try {
+            return g_host->state().Allocate(text);
+        } catch (...) {
+            return code;
+        }
     };
     try {
-        body();
-        return kHErrNone;
+        throw;
     } catch (const HostException& e) {
         return fail(e.code(), e.what());
     } catch (const std::bad_alloc&) {
@@ -106,18 +120,140 @@ HErrorCode Entry(const char* operation, const std::function<void()>& body) {
     }
 }
 
+// ---- Object and font handles ----
+
 namespace {
 
-template <typename Rec>
-Rec* CheckMagic(const void* handle, uint32_t magic, const char* what) {
-    auto* rec = static_cast<Rec*>(const_cast<void*>(handle));
-    if (rec == nullptr || rec->magic != magic) {
-        throw HostException(kHErrBadParameter, std::string("Bad ") + what + " handle.");
+// A handle is the record's index + 1 in the high half and its generation in the low half.
+constexpr unsigned kIndexShift = sizeof(uintptr_t) * 4;
+static_assert(sizeof(uintptr_t) >= 8, "handles need a 64-bit address space");
+
+} // namespace
+
+HandleTable::HandleTable() {
+    ObjectRec& null = records_.emplace_back();
+    null.kind = RecKind::Object;
+    null.object = QPDFObjectHandle::newNull();
+}
+
+ObjectRec& HandleTable::Add(RecKind kind, Document* doc, QPDFObjectHandle object) {
+    uint32_t index;
+    if (!free_.empty()) {
+        index = free_.back();
+        free_.pop_back();
+    } else {
+        if (records_.size() >= (uint64_t{1} << 31)) {
+            Fail("The host has no room for another object handle.");
+        }
+        index = static_cast<uint32_t>(records_.size());
+        records_.emplace_back().index = index;
     }
+    ObjectRec& rec = records_[index];
+    rec.kind = kind;
+    rec.doc = doc;
+    rec.object = std::move(object);
     return rec;
 }
 
-} // namespace
+void HandleTable::Free(uint32_t index) {
+    if (index == 0 || index >= records_.size() || records_[index].kind == RecKind::Free) {
+        return;
+    }
+    ObjectRec& rec = records_[index];
+    rec.kind = RecKind::Free;
+    rec.doc = nullptr;
+    rec.object = QPDFObjectHandle();
+    // A generation of 0 never names a record, so a wrapped generation skips it.
+    rec.generation = rec.generation == UINT32_MAX ? 1 : rec.generation + 1;
+    free_.push_back(index);
+}
+
+ObjectRec* HandleTable::Find(const void* handle, RecKind kind) {
+    auto value = reinterpret_cast<uintptr_t>(handle);
+    uintptr_t slot = value >> kIndexShift;
+    auto generation = static_cast<uint32_t>(value & ((uintptr_t{1} << kIndexShift) - 1));
+    if (slot == 0 || slot > records_.size()) {
+        return nullptr;
+    }
+    ObjectRec& rec = records_[slot - 1];
+    if (rec.kind != kind || rec.generation != generation) {
+        return nullptr;
+    }
+    return &rec;
+}
+
+const void* HandleTable::HandleOf(const ObjectRec& rec) const {
+    return reinterpret_cast<const void*>((static_cast<uintptr_t>(rec.index) + 1) << kIndexShift |
+                                         rec.generation);
+}
+
+HObject ToHandle(const ObjectRec* rec) {
+    return static_cast<HObject>(const_cast<void*>(S().handles.HandleOf(*rec)));
+}
+
+HFont ToFontHandle(const FontRec* rec) {
+    return static_cast<HFont>(const_cast<void*>(S().handles.HandleOf(*rec)));
+}
+
+DocumentHandles::~DocumentHandles() {
+    Host* host = Host::Current();
+    if (host == nullptr) {
+        return; // the whole table goes with the host
+    }
+    HandleTable& table = host->state().handles;
+    EndScopes(1);
+    for (uint32_t index : kept) {
+        table.Free(index);
+    }
+}
+
+void DocumentHandles::EndScopes(size_t depth) {
+    Host* host = Host::Current();
+    while (scopes.size() >= depth && !scopes.empty()) {
+        if (host != nullptr) {
+            for (uint32_t index : scopes.back()) {
+                host->state().handles.Free(index);
+            }
+        }
+        scopes.pop_back();
+    }
+}
+
+ObjectRec* Document::Wrap(QPDFObjectHandle object) {
+    HandleTable& table = S().handles;
+    if (object.isIndirect()) {
+        QPDFObjGen og = object.getObjGen();
+        auto it = handles.indirect.find(og);
+        if (it != handles.indirect.end()) {
+            return &table.At(it->second);
+        }
+        ObjectRec& rec = table.Add(RecKind::Object, this, std::move(object));
+        handles.kept.push_back(rec.index);
+        handles.indirect.emplace(og, rec.index);
+        return &rec;
+    }
+    ObjectRec& rec = table.Add(RecKind::Object, this, std::move(object));
+    handles.Own(rec.index);
+    return &rec;
+}
+
+FontRec* Document::WrapFont(QPDFObjectHandle font) {
+    HandleTable& table = S().handles;
+    if (font.isIndirect()) {
+        QPDFObjGen og = font.getObjGen();
+        auto it = handles.fonts.find(og);
+        if (it != handles.fonts.end()) {
+            return &table.At(it->second);
+        }
+        FontRec& rec = table.Add(RecKind::Font, this, std::move(font));
+        handles.kept.push_back(rec.index);
+        handles.fonts.emplace(og, rec.index);
+        return &rec;
+    }
+    FontRec& rec = table.Add(RecKind::Font, this, std::move(font));
+    handles.Own(rec.index);
+    return &rec;
+}
 
 Document* CheckDoc(HDoc doc) {
     auto* d = reinterpret_cast<Document*>(doc);
@@ -130,7 +266,11 @@ Document* CheckDoc(HDoc doc) {
 Document* CheckCosDoc(HCosDoc doc) { return CheckDoc(reinterpret_cast<HDoc>(doc)); }
 
 ObjectRec* CheckObject(HObject object) {
-    return CheckMagic<ObjectRec>(object, kMagicObject, "object");
+    ObjectRec* rec = S().handles.Find(object, RecKind::Object);
+    if (rec == nullptr) {
+        throw HostException(kHErrBadParameter, "Bad object handle.");
+    }
+    return rec;
 }
 PageRec* CheckPage(HPage page) {
     auto* rec = reinterpret_cast<PageRec*>(page);
@@ -140,7 +280,13 @@ PageRec* CheckPage(HPage page) {
     }
     return rec;
 }
-FontRec* CheckFont(HFont font) { return CheckMagic<FontRec>(font, kMagicFont, "font"); }
+FontRec* CheckFont(HFont font) {
+    FontRec* rec = S().handles.Find(font, RecKind::Font);
+    if (rec == nullptr) {
+        throw HostException(kHErrBadParameter, "Bad font handle.");
+    }
+    return rec;
+}
 StreamRec* CheckStream(HStream stream) {
     auto* rec = reinterpret_cast<StreamRec*>(stream);
     if (rec == nullptr || S().streams.count(rec) == 0) {
@@ -370,7 +516,37 @@ HErrorCode CloseStream(HStream stream) {
     });
 }
 
+// ---- Object scopes ----
+
+HErrorCode BeginObjectScope(HDoc handle, int32_t* scope) {
+    return Entry("BeginObjectScope", [&] {
+        CheckOut(scope);
+        Document* doc = CheckDoc(handle);
+        if (doc->handles.scopes.size() >= INT32_MAX) {
+            Fail("Too many object scopes are open.");
+        }
+        doc->handles.scopes.emplace_back();
+        *scope = static_cast<int32_t>(doc->handles.scopes.size());
+    });
+}
+
+HErrorCode EndObjectScope(HDoc handle, int32_t scope) {
+    return Entry("EndObjectScope", [&] {
+        Document* doc = CheckDoc(handle);
+        if (scope < 1 || static_cast<size_t>(scope) > doc->handles.scopes.size()) {
+            throw HostException(kHErrBadParameter, "No object scope " + std::to_string(scope) +
+                                                       " is open in " + doc->path + ".");
+        }
+        doc->handles.EndScopes(static_cast<size_t>(scope));
+    });
+}
+
 } // namespace
+
+void FillObjectScopeFunctions(HostModelTable& t) {
+    t.BeginObjectScope = BeginObjectScope;
+    t.EndObjectScope = EndObjectScope;
+}
 
 void FillCoreTable(HostCoreTable& t) {
     t.size = sizeof(HostCoreTable);
@@ -402,6 +578,7 @@ Host::Host() : state_(std::make_unique<State>()) {
     FillSupportTable(state_->support);
     FillCosTable(state_->cos);
     FillModelTable(state_->model);
+    FillObjectScopeFunctions(state_->model);
     FillViewTable(state_->view);
     FillWinTable(state_->win);
     for (const char* name : {HOST_TABLE_ACROSUPPORT, HOST_TABLE_COS, HOST_TABLE_PDMODEL,

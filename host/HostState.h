@@ -40,30 +40,73 @@ private:
 struct Document;
 
 enum : uint32_t {
-    kMagicObject = 0x4f424a31,
     kMagicPage = 0x50414731,
-    kMagicFont = 0x464e5431,
     kMagicStream = 0x53545231,
     kMagicPath = 0x50415431,
     kMagicView = 0x56494531,
 };
 
+enum class RecKind : uint8_t { Free, Object, Font };
+
+// One object or font handle handed out. Records live in the host's handle table and are reused
+// once freed; a handle carries its record's index and generation, so that a handle whose record
+// was freed (its object scope ended, its document closed) is refused instead of misread.
 struct ObjectRec {
-    uint32_t magic = kMagicObject;
-    Document* doc = nullptr; // null for objects that belong to no document (NewNull)
-    QPDFObjectHandle object;
+    uint32_t index = 0;
+    uint32_t generation = 1;
+    RecKind kind = RecKind::Free;
+    Document* doc = nullptr; // null for objects that belong to no document (NewNull, ...)
+    QPDFObjectHandle object; // a font's dictionary for a font record
+};
+using FontRec = ObjectRec;
+
+// Every object and font record of the host. Record 0 is the shared null object.
+class HandleTable {
+public:
+    HandleTable();
+    ObjectRec& Add(RecKind kind, Document* doc, QPDFObjectHandle object);
+    void Free(uint32_t index);
+    ObjectRec& At(uint32_t index) { return records_[index]; }
+    // The live record a handle names, or null for a stale, foreign or wrong-kind handle.
+    ObjectRec* Find(const void* handle, RecKind kind);
+    const void* HandleOf(const ObjectRec& rec) const;
+    ObjectRec& Null() { return records_.front(); }
+    size_t LiveCount() const { return records_.size() - free_.size(); }
+
+private:
+    std::deque<ObjectRec> records_; // a deque: records keep their address while it grows
+    std::vector<uint32_t> free_;
+};
+
+struct ObjGenHash {
+    size_t operator()(const QPDFObjGen& og) const noexcept {
+        return std::hash<uint64_t>()((static_cast<uint64_t>(og.getObj()) << 16) ^
+                                     static_cast<uint64_t>(og.getGen()));
+    }
+};
+
+// The object and font handles a document has handed out. Indirect objects and indirect font
+// dictionaries have one record each for the life of the document. Other records belong to the
+// innermost object scope open when they were made, or, with no scope open, to the document.
+struct DocumentHandles {
+    std::unordered_map<QPDFObjGen, uint32_t, ObjGenHash> indirect;
+    std::unordered_map<QPDFObjGen, uint32_t, ObjGenHash> fonts;
+    std::vector<uint32_t> kept;
+    std::vector<std::vector<uint32_t>> scopes;
+
+    DocumentHandles() = default;
+    DocumentHandles(const DocumentHandles&) = delete;
+    DocumentHandles& operator=(const DocumentHandles&) = delete;
+    ~DocumentHandles(); // frees every record of the document
+    // Ends the scopes from depth (1-based) inwards, freeing their records.
+    void EndScopes(size_t depth);
+    void Own(uint32_t index) { (scopes.empty() ? kept : scopes.back()).push_back(index); }
 };
 
 struct PageRec {
     uint32_t magic = kMagicPage;
     Document* doc = nullptr;
     QPDFObjectHandle page;
-};
-
-struct FontRec {
-    uint32_t magic = kMagicFont;
-    Document* doc = nullptr;
-    QPDFObjectHandle font;
 };
 
 struct StreamRec {
@@ -89,10 +132,7 @@ struct Document {
     std::vector<std::string> warnings;
     int32_t flags = 0;
 
-    // Objects handed out: stable addresses, freed with the document.
-    std::deque<ObjectRec> objects;
-    std::map<QPDFObjGen, ObjectRec*> indirect;
-    std::deque<FontRec> fonts;
+    DocumentHandles handles;
     std::set<PageRec*> pages;
     std::set<QPDFObjGen> ownResources; // pages whose resources were made their own
 
@@ -102,7 +142,9 @@ struct Document {
 
     ~Document();
     QPDF& pdf();
+    // The record of an object of this document (see DocumentHandles).
     ObjectRec* Wrap(QPDFObjectHandle object);
+    FontRec* WrapFont(QPDFObjectHandle font);
     void Changed() { flags |= kHDocNeedsSave; }
 };
 
@@ -116,6 +158,7 @@ struct Host::State {
     std::map<std::string, uint32_t> grantedVersions;
 
     std::vector<std::string> atomTexts{""}; // atom 0 is never valid
+    std::deque<std::string> atomKeys{""};   // the same as PDF names; a deque keeps references
     std::unordered_map<std::string, HAtom> atoms;
 
     std::map<HErrorCode, std::string> errorTexts;
@@ -130,7 +173,7 @@ struct Host::State {
 
     std::set<StreamRec*> streams;
     std::set<PathRec*> paths;
-    std::deque<ObjectRec> looseObjects;
+    HandleTable handles;
 
     struct MenuItem {
         std::string title;
@@ -156,12 +199,31 @@ struct Host::State {
     HErrorCode Allocate(const std::string& text);
     HAtom Atom(const std::string& text);
     const std::string& AtomText(HAtom atom) const;
+    const std::string& AtomKey(HAtom atom) const; // "/" + the atom's text
 };
 
 Host::State& S();
 
+// Whether a table operation may run: kHErrGeneral without a host, kHErrFault when the fault
+// switch trips for it, else kHErrNone.
+HErrorCode EntryAllowed(const char* operation);
+// The code of the exception being handled (its text kept for GetErrorText).
+HErrorCode EntryFailure() noexcept;
+
 // Runs one table operation: counts it for the fault switch, turns every exception into a code.
-HErrorCode Entry(const char* operation, const std::function<void()>& body);
+// A template rather than a std::function so that the body costs no allocation per call.
+template <typename Body>
+HErrorCode Entry(const char* operation, Body&& body) {
+    if (HErrorCode refused = EntryAllowed(operation); refused != kHErrNone) {
+        return refused;
+    }
+    try {
+        body();
+        return kHErrNone;
+    } catch (...) {
+        return EntryFailure();
+    }
+}
 
 // Handle checks: each throws kHErrBadParameter for a null or foreign handle.
 Document* CheckDoc(HDoc doc);
@@ -174,7 +236,8 @@ PathRec* CheckPath(HPath path);
 ViewRec* CheckView(HView view);
 void CheckOut(const void* out);
 
-inline HObject ToHandle(ObjectRec* rec) { return reinterpret_cast<HObject>(rec); }
+HObject ToHandle(const ObjectRec* rec);
+HFont ToFontHandle(const FontRec* rec);
 inline HDoc ToHandle(Document* doc) { return reinterpret_cast<HDoc>(doc); }
 
 // Copies a zero-terminated text into a caller's buffer, cut to size - 1 bytes.
@@ -189,6 +252,7 @@ QPDFObjectHandle OwnResources(Document& doc, QPDFObjectHandle page);
 void FillCoreTable(HostCoreTable& t);
 void FillSupportTable(HostSupportTable& t);
 void FillCosTable(HostCosTable& t);
+void FillObjectScopeFunctions(HostModelTable& t);
 void FillModelTable(HostModelTable& t);
 void FillDocumentFunctions(HostModelTable& t);
 void FillViewTable(HostViewTable& t);

@@ -7,26 +7,10 @@
 
 namespace tesser::host {
 
-ObjectRec* Document::Wrap(QPDFObjectHandle object) {
-    if (object.isIndirect()) {
-        auto it = indirect.find(object.getObjGen());
-        if (it != indirect.end()) {
-            return it->second;
-        }
-        objects.push_back(ObjectRec{kMagicObject, this, object});
-        indirect.emplace(object.getObjGen(), &objects.back());
-        return &objects.back();
-    }
-    objects.push_back(ObjectRec{kMagicObject, this, object});
-    return &objects.back();
-}
-
 namespace {
 
 ObjectRec* WrapLoose(QPDFObjectHandle object) {
-    auto& loose = S().looseObjects;
-    loose.push_back(ObjectRec{kMagicObject, nullptr, object});
-    return &loose.back();
+    return &S().handles.Add(RecKind::Object, nullptr, std::move(object));
 }
 
 HObject Out(Document* doc, QPDFObjectHandle object) {
@@ -58,7 +42,7 @@ QPDFObjectHandle ArrayOf(ObjectRec* rec) {
     return rec->object;
 }
 
-std::string Key(HAtom atom) { return "/" + S().AtomText(atom); }
+const std::string& Key(HAtom atom) { return S().AtomKey(atom); }
 
 // The value to store into a container of the document. Objects of another document cannot be
 // stored; direct objects are copied into place, as PDF direct objects are.
@@ -243,8 +227,7 @@ HObject Make(HCosDoc cosDoc, HBool indirect, QPDFObjectHandle object) {
 HErrorCode NewNull(HObject* object) {
     return Entry("NewNull", [&] {
         CheckOut(object);
-        static ObjectRec null{kMagicObject, nullptr, QPDFObjectHandle::newNull()};
-        *object = ToHandle(&null);
+        *object = ToHandle(&S().handles.Null());
     });
 }
 
@@ -366,7 +349,7 @@ HErrorCode DestroyObject(HObject object) {
         }
         QPDFObjGen og = rec->object.getObjGen();
         rec->doc->pdf().replaceObject(og, QPDFObjectHandle::newNull());
-        rec->doc->indirect.erase(og);
+        rec->doc->handles.indirect.erase(og);
         rec->object = QPDFObjectHandle::newNull();
         rec->doc->Changed();
     });

@@ -184,12 +184,11 @@ HErrorCode EnumeratePageFonts(HPage page, HFontVisitor visitor, void* clientData
             if (!font.isDictionary()) {
                 continue;
             }
-            rec->doc->fonts.push_back(FontRec{kMagicFont, rec->doc, font});
+            HFont handle = ToFontHandle(rec->doc->WrapFont(font));
             HAtom name = S().Atom(key.substr(1));
             bool more = true;
             try {
-                more = visitor(reinterpret_cast<HFont>(&rec->doc->fonts.back()), name,
-                               clientData) != 0;
+                more = visitor(handle, name, clientData) != 0;
             } catch (...) {
                 more = false;
             }
@@ -202,7 +201,7 @@ HErrorCode EnumeratePageFonts(HPage page, HFontVisitor visitor, void* clientData
 
 HErrorCode GetFontName(HFont font, char* buffer, size_t bufferSize) {
     return Entry("GetFontName", [&] {
-        QPDFObjectHandle base = CheckFont(font)->font.getKey("/BaseFont");
+        QPDFObjectHandle base = CheckFont(font)->object.getKey("/BaseFont");
         if (!base.isName()) {
             throw HostException(kHErrBadObject, "The font has no base font name.");
         }
@@ -213,7 +212,7 @@ HErrorCode GetFontName(HFont font, char* buffer, size_t bufferSize) {
 HErrorCode GetFontWidths(HFont font, int16_t widths[256]) {
     return Entry("GetFontWidths", [&] {
         CheckOut(widths);
-        QPDFObjectHandle dict = CheckFont(font)->font;
+        QPDFObjectHandle dict = CheckFont(font)->object;
         QPDFObjectHandle list = dict.getKey("/Widths");
         QPDFObjectHandle first = dict.getKey("/FirstChar");
         if (list.isArray() && first.isInteger()) {
@@ -253,7 +252,7 @@ HErrorCode GetFontObject(HFont font, HObject* fontDict) {
     return Entry("GetFontObject", [&] {
         CheckOut(fontDict);
         FontRec* rec = CheckFont(font);
-        *fontDict = ToHandle(rec->doc->Wrap(rec->font));
+        *fontDict = ToHandle(rec->doc->Wrap(rec->object));
     });
 }
 

@@ -63,7 +63,17 @@ typedef HBool (*HDictVisitor)(HAtom key, HObject value, void* clientData);
  * copied into place by DictPut, ArrayPut and ArrayInsert (as PDF direct objects are).
  *
  * The entries after GetCatalog were added later: a caller checks that the table's size covers
- * an entry (and that it is not null) before calling it. */
+ * an entry (and that it is not null) before calling it.
+ *
+ * Handle lifetimes. An indirect object has one handle for the life of its document: asking for it
+ * again answers the same handle. Any other object handle of a document (a direct object, new or
+ * found in the document), and a font handle (EnumeratePageFonts) of a direct font dictionary,
+ * lives until the document closes, unless it was handed out while an object scope of that
+ * document was open (PDModel's BeginObjectScope): then it lives until the innermost scope open
+ * at the time ends. Font handles of indirect font dictionaries live as long as the document.
+ * Objects made with no document (doc null) and the null object of NewNull live as long as the
+ * host. A handle used after its end is refused with kHErrBadParameter, never misread. Ending a
+ * handle never changes the document: stored copies and indirect objects stay. */
 typedef struct HostCosTable {
     uint32_t size;
     uint32_t version;
@@ -185,6 +195,14 @@ typedef struct HostModelTable {
     /* A zeroed record of kHSecurityRecordSize bytes owned by the host until the document closes. */
     HErrorCode (*NewSecurityData)(HDoc doc, unsigned char** record);
     HErrorCode (*SetSecurityData)(HDoc doc, const unsigned char* record);
+
+    /* Object scopes bound the handles a long pass is handed, such as one page after another
+     * (handle lifetimes: see the "Cos" table). BeginObjectScope opens a scope of the document
+     * and answers its depth (1 for the outermost). EndObjectScope ends that scope and any scope
+     * opened inside it and still open; the handles that belong to them become invalid. Added
+     * after the first release: a caller checks that the table's size covers them. */
+    HErrorCode (*BeginObjectScope)(HDoc doc, int32_t* scope);
+    HErrorCode (*EndObjectScope)(HDoc doc, int32_t scope);
 } HostModelTable;
 
 /* "AcroView": views, menus, alerts, printing. */

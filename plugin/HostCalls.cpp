@@ -49,6 +49,19 @@ Fn CosAddition(Fn HostCosTable::*entry, const char* name) {
     return table.*entry;
 }
 
+// An entry appended to the PDModel table after its first release, or an error naming it.
+template <typename Fn>
+Fn ModelAddition(Fn HostModelTable::*entry, const char* name) {
+    const HostModelTable& table = Model();
+    const auto offset = static_cast<size_t>(reinterpret_cast<const char*>(&(table.*entry)) -
+                                            reinterpret_cast<const char*>(&table));
+    if (table.size < offset + sizeof(Fn) || table.*entry == nullptr) {
+        throw HostError(kHErrNotFound,
+                        std::string("The host does not offer the PDModel function ") + name + ".");
+    }
+    return table.*entry;
+}
+
 } // namespace
 
 bool ConnectHost(const HostCoreTable* core, HExtensionID extension) {
@@ -398,6 +411,16 @@ HPage AcquirePage(HDoc doc, int32_t index) {
 }
 
 void ReleasePage(HPage page) { Check(Model().ReleasePage(page)); }
+
+int32_t BeginObjectScope(HDoc doc) {
+    int32_t scope = 0;
+    Check(ModelAddition(&HostModelTable::BeginObjectScope, "BeginObjectScope")(doc, &scope));
+    return scope;
+}
+
+void EndObjectScope(HDoc doc, int32_t scope) {
+    Check(ModelAddition(&HostModelTable::EndObjectScope, "EndObjectScope")(doc, scope));
+}
 
 int32_t GetPageNumber(HPage page) {
     int32_t index = 0;

@@ -114,6 +114,10 @@ void SetDocInfo(HDoc doc, const std::string& entry, const std::string& bytes);
 int32_t GetPageCount(HDoc doc);
 HPage AcquirePage(HDoc doc, int32_t index);
 void ReleasePage(HPage page);
+// Object scopes (hostapi/HostApi.h): handles of direct objects handed out inside a scope end with
+// it. A host that has none answers kHErrNotFound.
+int32_t BeginObjectScope(HDoc doc);
+void EndObjectScope(HDoc doc, int32_t scope);
 int32_t GetPageNumber(HPage page);
 HDoc GetPageDocument(HPage page);
 HObject GetPageCosObject(HPage page);

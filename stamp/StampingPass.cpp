@@ -75,6 +75,33 @@ private:
     HPage page_;
 };
 
+// The handles one page's stamping is handed end with the page, so that a long document does not
+// keep hundreds of thousands of them. A host without object scopes simply keeps them.
+class PageObjectScope {
+public:
+    explicit PageObjectScope(HDoc doc) : doc_(doc) {
+        try {
+            scope_ = plugin::BeginObjectScope(doc);
+        } catch (const plugin::HostError&) {
+            scope_ = 0;
+        }
+    }
+    PageObjectScope(const PageObjectScope&) = delete;
+    PageObjectScope& operator=(const PageObjectScope&) = delete;
+    ~PageObjectScope() {
+        if (scope_ != 0) {
+            try {
+                plugin::EndObjectScope(doc_, scope_);
+            } catch (...) {
+            }
+        }
+    }
+
+private:
+    HDoc doc_;
+    int32_t scope_ = 0;
+};
+
 } // namespace
 
 bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runTime,
@@ -107,6 +134,7 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
         if (!tesserion.Pages.IncludesPage(i + 1)) {
             continue;
         }
+        PageObjectScope scope(doc);
         HPage handle = nullptr;
         if (!guarded::AcquirePage(doc, i, handle)) {
             ok = false;
@@ -139,6 +167,7 @@ bool UnstampDocument(const model::Tesserion& tesserion, HDoc doc) {
         if (!tesserion.Pages.IncludesPage(i + 1)) {
             continue;
         }
+        PageObjectScope scope(doc);
         HPage handle = nullptr;
         if (!guarded::AcquirePage(doc, i, handle)) {
             return false;
