@@ -37,9 +37,10 @@
 // an AES-256 file opened with the owner password) is given as a kept-security marker: the text
 // ESC "TesserKeptSecurity:" followed by a number. The host keeps the file's encryption exactly
 // (its encryption dictionary, ID and a password that opens it) under that number for the life of
-// the host. A record given back to SetSecurityData with a marker in either password field makes
-// the next save put that encryption back exactly (same algorithm, same passwords, same
-// permissions), whatever the other fields say. This is what an undo of a security change needs.
+// the host; a program that keeps undo data longer exports it and imports it into a later host
+// (ExportKeptSecurity, ImportKeptSecurity below). A record given back to SetSecurityData with a
+// marker in either password field makes the next save put that encryption back exactly (same
+// algorithm, same passwords, same permissions), whatever the other fields say. This is what an undo of a security change needs.
 // Likewise, a record byte for byte equal to one that GetStandardSecurityData gave for the same
 // file (same path) puts that file's encryption back exactly, so an undo of an RC4 file gives
 // RC4 again; any other record is written as AES-256.

@@ -1,10 +1,15 @@
 // Information entries, search index and base URL written into real files and read back with
 // pdfinfo and qpdf.
 #include "docsettings/DocumentInfo.h"
+#include "docsettings/CosAccess.h"
 #include "plugin/HostCalls.h"
 #include "tests/docsettings/DocFixtures.h"
 
 #include <gtest/gtest.h>
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
 
 namespace tesser::docsettings {
 namespace {
@@ -327,5 +332,78 @@ TEST_F(DocumentInfoOnFile, AHostFailureEndsTheOperationAndKeepsWhatWasWritten) {
     EXPECT_EQ(Catalog(path).find("/Search"), std::string::npos);
 }
 
+
+// A host built before the later Cos entries: its Cos table ends at GetCatalog.
+struct OlderHost {
+    static inline const HostCoreTable* real = nullptr;
+    static inline HostCoreTable core{};
+    static inline HostCosTable cos{};
+
+    static HErrorCode Import(HAtom name, uint32_t version, const void** table) {
+        const HErrorCode code = real->ImportFunctionTable(name, version, table);
+        char text[32] = {};
+        real->GetAtomText(name, text, sizeof text);
+        if (code == kHErrNone && std::string(text) == HOST_TABLE_COS) {
+            cos = *static_cast<const HostCosTable*>(*table);
+            cos.size = static_cast<uint32_t>(offsetof(HostCosTable, GetInfoDict));
+            cos.GetInfoDict = nullptr;
+            cos.RemoveInfoDict = nullptr;
+            cos.DictEnumerate = nullptr;
+            *table = &cos;
+        }
+        return code;
+    }
+
+    explicit OlderHost(const HostCoreTable* table) {
+        real = table;
+        core = *table;
+        core.ImportFunctionTable = Import;
+        EXPECT_TRUE(plugin::ConnectHost(&core, 1));
+    }
+    ~OlderHost() { plugin::ConnectHost(real, 1); }
+};
+
+TEST_F(DocumentInfoOnFile, AHostWithoutTheLaterCosEntriesGivesAnErrorNamingTheEntry) {
+    auto path = Write({.info = "/Title (T1)"});
+    HDoc doc = host.Open(path);
+    {
+        OlderHost older(host.host.GetHostCoreTable());
+        InfoSettings s;
+        s.SetTitle = true;
+        try {
+            CaptureInfo(s, doc);
+            ADD_FAILURE() << "the capture went on without the host's information dictionary";
+        } catch (const plugin::HostError& error) {
+            EXPECT_EQ(error.code(), kHErrNotFound);
+            EXPECT_NE(std::string(error.what()).find("GetInfoDict"), std::string::npos)
+                << error.what();
+        }
+        EXPECT_THROW(plugin::DictEnumerate(cos::Catalog(doc), [](HAtom, HObject) { return true; }),
+                     plugin::HostError);
+    }
+    // Connected to the full host again.
+    InfoSettings s;
+    s.SetTitle = true;
+    CaptureInfo(s, doc);
+    EXPECT_EQ(s.Title, "T1");
+    host.Close(doc);
+}
+
+TEST_F(DocumentInfoOnFile, AnErrorThrownWhileEnumeratingComesBackToTheCaller) {
+    auto path = Write({.catalogEntries = "/A 1 /B 2 /C 3"});
+    HDoc doc = host.Open(path);
+    int visited = 0;
+    try {
+        plugin::DictEnumerate(cos::Catalog(doc), [&](HAtom, HObject) -> bool {
+            ++visited;
+            throw std::runtime_error("visitor failed");
+        });
+        ADD_FAILURE() << "the visitor's exception was lost";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "visitor failed");
+    }
+    EXPECT_EQ(visited, 1) << "the enumeration went on after the exception";
+    host.Close(doc);
+}
 } // namespace
 } // namespace tesser::docsettings
