@@ -720,6 +720,8 @@ std::vector<std::string> Host::DocumentWarnings(HDoc doc) const {
     return d->warnings;
 }
 
+size_t Host::ObjectHandleCount() const { return state_->handles.LiveCount() - 1; }
+
 std::string Host::ErrorText(HErrorCode code) const {
     char buffer[2000];
     GetErrorText(code, buffer, sizeof buffer);

@@ -11,6 +11,12 @@
 //     tesser::plugin::ConnectHost(host.GetHostCoreTable(), 1);
 //
 // All calls happen on one thread (the host's user-interface thread).
+//
+// Object and font handles are records in one table of the host, reused once freed. A handle
+// carries its record's generation, so a handle used after its end (its object scope ended, its
+// document closed) is refused, never misread. Indirect objects have one handle per document;
+// direct ones live until their object scope ends or their document closes (the lifetimes are
+// spelled out with the "Cos" table in hostapi/HostApi.h).
 #pragma once
 
 #include "hostapi/HostApi.h"
@@ -130,6 +136,10 @@ public:
 
     // Convenience for programs: the text of a host error code.
     std::string ErrorText(HErrorCode code) const;
+
+    // The object and font handles alive, of every document and of none (tests and benchmarks
+    // use it to see that a pass keeps them bounded).
+    size_t ObjectHandleCount() const;
 
     struct State;
     State& state() { return *state_; }

@@ -72,8 +72,9 @@ typedef HBool (*HDictVisitor)(HAtom key, HObject value, void* clientData);
  * document was open (PDModel's BeginObjectScope): then it lives until the innermost scope open
  * at the time ends. Font handles of indirect font dictionaries live as long as the document.
  * Objects made with no document (doc null) and the null object of NewNull live as long as the
- * host. A handle used after its end is refused with kHErrBadParameter, never misread. Ending a
- * handle never changes the document: stored copies and indirect objects stay. */
+ * host. A handle used after its end is refused with the error "Bad object handle." ("Bad font
+ * handle."), never misread. Ending a handle never changes the document: stored copies and
+ * indirect objects stay. */
 typedef struct HostCosTable {
     uint32_t size;
     uint32_t version;
