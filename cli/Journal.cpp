@@ -537,7 +537,7 @@ std::vector<std::string*> SecurityTexts(JournalRecord& record) {
 
 void KeepSecurityOf(JournalRecord& record) {
     for (std::string* text : SecurityTexts(record)) {
-        if (host::ParseKeptMarker(*text) == 0) {
+        if (host::ParseKeptMarker(*text) == 0 || *text == host::LostKeptMarker()) {
             continue;
         }
         const bool held = std::any_of(record.KeptSecurity.begin(), record.KeptSecurity.end(),
@@ -569,12 +569,12 @@ void RestoreKeptSecurity(JournalRecord& record) {
         marker = renamed.back().second;
     }
     for (std::string* text : SecurityTexts(record)) {
-        for (const auto& [from, to] : renamed) {
-            if (*text == from) {
-                *text = to;
-                break;
-            }
+        if (host::ParseKeptMarker(*text) == 0) {
+            continue;
         }
+        const auto found = std::find_if(renamed.begin(), renamed.end(),
+                                        [&](const auto& pair) { return pair.first == *text; });
+        *text = found != renamed.end() ? found->second : host::LostKeptMarker();
     }
     record.KeptSecurity = std::move(kept);
 }
@@ -623,9 +623,7 @@ std::vector<JournalRecord> Journal::Load() const {
     try {
         std::vector<JournalRecord> records = ParseJournal(content.str());
         for (JournalRecord& record : records) {
-            if (!record.KeptSecurity.empty()) {
-                RestoreKeptSecurity(record);
-            }
+            RestoreKeptSecurity(record);
         }
         return records;
     } catch (const JournalError& e) {

@@ -47,8 +47,11 @@ std::vector<JournalRecord> ParseJournal(const std::string& text);
 // one.
 void KeepSecurityOf(JournalRecord& record);
 // Hands each kept security of the record to the live host and puts the marker the host answers
-// in place of the recorded one, in the snapshots and in KeptSecurity. Throws JournalError for
-// bytes the host refuses; the record is then unchanged.
+// in place of the recorded one, in the snapshots and in KeptSecurity. A marker the record holds
+// no kept security for (a journal of the first version) stood for a host that has ended: it
+// becomes the host's lost marker, so that its undo fails saying so instead of meaning something
+// this host keeps under the same number. Throws JournalError for bytes the host refuses; the
+// record is then unchanged.
 void RestoreKeptSecurity(JournalRecord& record);
 
 // The journal file in a folder, locked for as long as the object lives.

@@ -162,8 +162,9 @@ int SnapshotStore::Keep(QPDF& pdf, const std::string& password) {
 std::pair<std::unique_ptr<QPDF>, std::string> SnapshotStore::Open(int number) const {
     auto it = snapshots_.find(number);
     if (it == snapshots_.end()) {
-        Fail("the security settings kept as number " + std::to_string(number) +
-             " are not known to this host");
+        Fail("the original security settings to put back (kept as number " +
+             std::to_string(number) +
+             ") are not known to this host: they were kept by a host that has ended");
     }
     auto pdf = std::make_unique<QPDF>();
     pdf->setSuppressWarnings(true);
@@ -243,6 +244,11 @@ std::string ExportKeptSecurity(const std::string& marker) {
 
 std::string ImportKeptSecurity(const std::string& bytes) {
     return KeptMarker(S().snapshots.Import(bytes));
+}
+
+std::string LostKeptMarker() {
+    // Numbers are handed out from 1 upwards, one per kept file: this one is never reached.
+    return KeptMarker(999999999);
 }
 
 std::string Cp1252ToUtf8(const std::string& text) { return Convert("UTF-8", "WINDOWS-1252", text); }

@@ -142,6 +142,10 @@ int ParseKeptMarker(const std::string& text);
 // number this host does not know, bytes it cannot read).
 std::string ExportKeptSecurity(const std::string& marker);
 std::string ImportKeptSecurity(const std::string& bytes);
+// A marker under which no host ever keeps anything, for undo data whose kept security is gone
+// (kept by a host that has ended, never exported): a save with it fails and says why, instead of
+// the number meaning another file's encryption in a later host.
+std::string LostKeptMarker();
 
 // Windows-1252 <-> UTF-8. Bytes with no character map to '?'.
 std::string Cp1252ToUtf8(const std::string& text);

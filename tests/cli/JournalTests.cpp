@@ -1,5 +1,6 @@
 // The undo journal: what is written comes back exactly, and damage is refused.
 #include "cli/Journal.h"
+#include "host/Security.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -120,6 +121,33 @@ TEST(UndoJournal, AJournalOfTheFirstVersionIsStillRead) {
     EXPECT_FALSE(e.Info.PreviousInfo.has_value());
     EXPECT_EQ(back[0].ReopenPassword, "pw");
     EXPECT_THROW(ParseJournal("tesser-undo-journal 3 0\nend\n"), JournalError);
+}
+
+TEST(UndoJournal, AMarkerWithoutItsKeptSecurityBecomesTheLostMarker) {
+    // A first-version journal: the marker's number meant something only to the host that wrote
+    // it. In a later host the same number may stand for another file's encryption.
+    test::TempDir dir;
+    const auto folder = dir / "tesser";
+    std::filesystem::create_directories(folder);
+    test::WriteFile(folder / "journal",
+                    "tesser-undo-journal 1 1\n"
+                    "record own 1 0 1\n"
+                    "entry 0 /tmp/a.pdf\n"
+                    "info 0 0 0 0 0 0 - - - - - - 0 0\n"
+                    "open 0 0 0 0 2 2 2 2 2 2 0\n"
+                    "security own %1BTesserKeptSecurity:1 own 1 60 0\n"
+                    "end\n");
+    Journal journal(folder);
+    std::vector<JournalRecord> records = journal.Load();
+    ASSERT_EQ(records.size(), 1u);
+    const docsettings::SecuritySettings& s = records[0].Record.Entries.at(0).Security;
+    EXPECT_EQ(s.OpenPassword, host::LostKeptMarker());
+    EXPECT_EQ(s.OwnerPassword, "own");
+    EXPECT_NE(host::ParseKeptMarker(s.OpenPassword), 0);
+    // Saving it again needs no host: there is nothing to export.
+    journal.Save(records);
+    EXPECT_EQ(journal.Load()[0].Record.Entries.at(0).Security.OpenPassword,
+              host::LostKeptMarker());
 }
 
 TEST(UndoJournal, DamagedTextIsRefused) {

@@ -171,6 +171,42 @@ TEST_P(EncryptedFiles, CapturedRecordRestoresTheOriginalEncryptionExactly) {
     EXPECT_EQ(RootText(file, "owner"), catalogBefore);
 }
 
+TEST_P(EncryptedFiles, KeptSecurityExportedAndImportedAgainPutsTheEncryptionBack) {
+    auto file = Make();
+    const std::string before = Qpdf("--show-encryption --password=owner " + Quote(file)).output;
+    HDoc doc = OpenOk(file, "user"); // the owner password cannot be read back
+    std::array<unsigned char, kHSecurityRecordSize> captured{};
+    HBool present = 0;
+    ASSERT_TRUE(Ok(model->GetStandardSecurityData(doc, captured.data(), &present)));
+    SecurityRecord record = DecodeSecurityRecord(captured.data());
+    ASSERT_NE(ParseKeptMarker(record.owner), 0);
+    const std::string exported = ExportKeptSecurity(record.owner);
+    EXPECT_EQ(exported.find("TesserKeptSecurity 1\n"), 0u);
+
+    // Another marker for the same encryption, as a later host would give it.
+    const std::string imported = ImportKeptSecurity(exported);
+    EXPECT_NE(imported, record.owner);
+    SecurityRecord undo;
+    undo.hasOpen = undo.hasOwner = true;
+    undo.open = "ignored";
+    undo.owner = imported;
+    ASSERT_TRUE(Ok(model->SetSecurityHandler(doc, Atom("None"))));
+    ASSERT_TRUE(Ok(model->SetDocumentFlags(doc, kHDocNewSecurity)));
+    ASSERT_TRUE(Ok(Save(doc, file)));
+    ASSERT_NE(Qpdf("--show-encryption " + Quote(file)).output.find("not encrypted"),
+              std::string::npos);
+    unsigned char* rec = nullptr;
+    ASSERT_TRUE(Ok(model->SetSecurityHandler(doc, Atom("Standard"))));
+    ASSERT_TRUE(Ok(model->NewSecurityData(doc, &rec)));
+    const auto bytes = EncodeSecurityRecord(undo);
+    std::memcpy(rec, bytes.data(), bytes.size());
+    ASSERT_TRUE(Ok(model->SetSecurityData(doc, rec)));
+    ASSERT_TRUE(Ok(Save(doc, file)));
+    model->CloseDocument(doc);
+    EXPECT_EQ(Qpdf("--show-encryption --password=owner " + Quote(file)).output, before);
+    EXPECT_TRUE(QpdfCheckPasses(file, "user"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Revisions, EncryptedFiles, ::testing::ValuesIn(kEncryptions),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -370,5 +406,34 @@ TEST_F(NewSecurity, UnsecuredDocumentHasNoStandardRecord) {
     model->CloseDocument(doc);
 }
 
+
+TEST_F(NewSecurity, KeptSecurityThatIsDamagedUnknownOrLostIsRefusedSayingSo) {
+    EXPECT_THROW(ImportKeptSecurity("not an export"), std::runtime_error);
+    EXPECT_THROW(ImportKeptSecurity("TesserKeptSecurity 1\n3\nabc%PDF-1.7 nothing"),
+                 std::runtime_error);
+    EXPECT_THROW(ImportKeptSecurity("TesserKeptSecurity 1\n900\nshort"), std::runtime_error);
+    EXPECT_THROW(ExportKeptSecurity("plain password"), std::runtime_error);
+    EXPECT_THROW(ExportKeptSecurity(KeptMarker(4242)), std::runtime_error);
+
+    // A record with the lost marker: the save fails, says why and leaves the file.
+    auto file = dir / "lost.pdf";
+    MakePdf(file);
+    const std::string before = tesser::test::ReadFile(file);
+    HDoc doc = OpenOk(file);
+    Secure(doc, "x", "y", 0);
+    unsigned char* rec = nullptr;
+    ASSERT_TRUE(Ok(model->NewSecurityData(doc, &rec)));
+    SecurityRecord lost;
+    lost.hasOpen = true;
+    lost.open = LostKeptMarker();
+    const auto bytes = EncodeSecurityRecord(lost);
+    std::memcpy(rec, bytes.data(), bytes.size());
+    ASSERT_TRUE(Ok(model->SetSecurityData(doc, rec)));
+    const HErrorCode code = Save(doc, file);
+    EXPECT_NE(code, kHErrNone);
+    EXPECT_NE(Text(code).find("host that has ended"), std::string::npos) << Text(code);
+    model->CloseDocument(doc);
+    EXPECT_EQ(tesser::test::ReadFile(file), before);
+}
 } // namespace
 } // namespace tesser::host::test
