@@ -46,11 +46,15 @@ const std::string& Key(HAtom atom) { return S().AtomKey(atom); }
 
 // The value to store into a container of the document. Objects of another document cannot be
 // stored; direct objects are copied into place, as PDF direct objects are.
-QPDFObjectHandle Storable(Document* container, ObjectRec* value) {
+void CheckStorable(Document* container, ObjectRec* value) {
     if (value->doc != nullptr && value->doc != container) {
         throw HostException(kHErrBadParameter,
                             "The object belongs to another document and cannot be stored here.");
     }
+}
+
+QPDFObjectHandle Storable(Document* container, ObjectRec* value) {
+    CheckStorable(container, value);
     if (value->object.isIndirect()) {
         return value->object;
     }
@@ -312,7 +316,9 @@ HErrorCode NewStream(HCosDoc cosDoc, HBool, HStream source, int64_t sourceOffset
         if (attributes != nullptr) {
             ObjectRec* attr = CheckObject(attributes);
             if (!attr->object.isNull()) {
-                QPDFObjectHandle dict = Storable(doc, attr);
+                // Only read from: its entries are copied into the stream's own dictionary.
+                CheckStorable(doc, attr);
+                QPDFObjectHandle dict = attr->object;
                 if (!dict.isDictionary()) {
                     WrongType("a dictionary");
                 }
