@@ -84,6 +84,8 @@ struct MenuItemInfo {
 
 class Host {
 public:
+    // With glibc, sets the allocator's trim threshold to 16 MB for the whole process (see
+    // Host.cpp): freed memory up to that much stays with the process.
     Host();
     ~Host();
     Host(const Host&) = delete;
