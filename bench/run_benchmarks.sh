@@ -7,6 +7,7 @@
 #   tesser, one file        tesser --no-optimise        vs  qpdf in.pdf out.pdf
 #   tesser, one file        tesser (linearised save)    vs  qpdf --linearize in.pdf out.pdf
 #   tesser, 200 files       tesser --no-optimise DIR    vs  qpdf on each file
+#   tesser, 200 files       tesser DIR (linearised)     vs  qpdf --linearize on each file
 #
 # The stamp is "Page <PageNumber> of <PageCount>" on every page. The 10,000-page file is made
 # once (bench/make_pages: its own content stream per page, one shared font); the folder holds
@@ -89,6 +90,8 @@ for ((round = 1; round <= rounds; round++)); do
     run tesser-file-linearized "$tesser" -q -p "$work/profile.ini" -t Foot -o "$work/out" "$work/in.pdf"
     run qpdf-folder bash -c 'qpdf_folder'
     run tesser-folder "$tesser" -q -p "$work/profile.ini" -t Foot -o "$work/out" --no-optimise "$work/folder"
+    run qpdf-linearize-folder bash -c 'qpdf_folder --linearize'
+    run tesser-folder-linearized "$tesser" -q -p "$work/profile.ini" -t Foot -o "$work/out" "$work/folder"
 done
 
 awk -v rounds="$rounds" -v pages="$pages" -v cores="$(nproc)" -v when="$(date -u +%Y-%m-%d)" '
@@ -114,4 +117,6 @@ awk -v rounds="$rounds" -v pages="$pages" -v cores="$(nproc)" -v when="$(date -u
         line("tesser (linearised), one file", "tesser-file-linearized", "qpdf-linearize")
         line("qpdf on each of 200 files", "qpdf-folder", "qpdf-folder")
         line("tesser --no-optimise, 200 files", "tesser-folder", "qpdf-folder")
+        line("qpdf --linearize on each file", "qpdf-linearize-folder", "qpdf-linearize-folder")
+        line("tesser (linearised), 200 files", "tesser-folder-linearized", "qpdf-linearize-folder")
     }' "$work/results.txt"
