@@ -5,6 +5,7 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <chrono>
 #include <csignal>
 #include <random>
 #include <sys/resource.h>
@@ -37,8 +38,7 @@ protected:
     }
 };
 
-class InjectedSaveFailure : public SaveSafety,
-                            public ::testing::WithParamInterface<const char*> {};
+class InjectedSaveFailure : public SaveSafety, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(InjectedSaveFailure, LeavesTheOriginalByteForByteAndNamesTheFile) {
     auto file = dir / "keep.pdf";
@@ -79,7 +79,8 @@ TEST_F(SaveSafety, FullDiskLeavesTheOriginalAndReportsTheFile) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{static_cast<rlim_t>(before.size() / 2), static_cast<rlim_t>(before.size() / 2)};
+        rlimit limit{static_cast<rlim_t>(before.size() / 2),
+                     static_cast<rlim_t>(before.size() / 2)};
         setrlimit(RLIMIT_FSIZE, &limit);
         HDoc doc = OpenChanged(file);
         HErrorCode code = Save(doc, file);
@@ -119,7 +120,24 @@ TEST_F(SaveSafety, ReadOnlyFolderFailsCleanly) {
 TEST_F(SaveSafety, KillDuringSavesLeavesOldOrNewValidFile) {
     auto file = dir / "killed.pdf";
     MakePdf(file, PdfSpec{.pages = 100});
+    // Kill moments are spread around the time one open and save takes here and now, so that the
+    // rounds see both outcomes however loaded the machine or slow the build (sanitizers) is.
+    auto started = std::chrono::steady_clock::now();
+    pid_t calibration = fork();
+    ASSERT_GE(calibration, 0);
+    if (calibration == 0) {
+        HDoc doc = OpenOk(file);
+        model->SetDocInfo(doc, "Title", "calibration", 11);
+        _exit(Save(doc, file) == kHErrNone ? 0 : 3);
+    }
+    int calibrationStatus = 0;
+    waitpid(calibration, &calibrationStatus, 0);
+    ASSERT_TRUE(WIFEXITED(calibrationStatus) && WEXITSTATUS(calibrationStatus) == 0);
+    const auto oneSave = std::chrono::duration_cast<std::chrono::microseconds>(
+                             std::chrono::steady_clock::now() - started)
+                             .count();
     std::mt19937 random(12345);
+    std::uniform_int_distribution<long> delay(oneSave / 4, oneSave * 3);
     int oldSeen = 0, newSeen = 0;
     for (int round = 0; round < 50; ++round) {
         std::string before = ReadFile(file);
@@ -135,7 +153,7 @@ TEST_F(SaveSafety, KillDuringSavesLeavesOldOrNewValidFile) {
                 }
             }
         }
-        usleep(std::uniform_int_distribution<int>(5000, 150000)(random));
+        usleep(static_cast<useconds_t>(delay(random)));
         kill(pid, SIGKILL);
         int status = 0;
         waitpid(pid, &status, 0);
