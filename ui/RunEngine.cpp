@@ -103,7 +103,6 @@ bool LeavesViewAlone(const docsettings::OpenSettings& s) {
            s.HideMenuBar == docsettings::kOptionKeep && s.HideWindowUI == docsettings::kOptionKeep;
 }
 
-
 } // namespace
 
 RunEngine::RunEngine(RunUi& ui) : ui_(ui) {}
@@ -162,20 +161,8 @@ void RunEngine::RunApply() {
     const std::time_t runTime = std::time(nullptr);
 
     if (apply_.MultipleDocuments) {
-        // Copied: a front end may change the list while the run reads it.
-        const std::vector<std::string> entries = apply_.DocumentEntries;
-        for (const std::string& entry : entries) {
-            if (!continue_) {
-                break;
-            }
-            ProcessEntry(entry, runTime, record);
-            if (progressOpen_ && !ui_.ProgressGoOn()) {
-                counts_.Aborted = true;
-                AnnounceFile(kProcessAborted);
-                break;
-            }
-        }
-        CloseProgress();
+        ForEachListedEntry(kProcessAborted,
+                           [&](const std::string& entry) { ProcessEntry(entry, runTime, record); });
     } else {
         bool applied = true;
         try {
@@ -196,9 +183,8 @@ void RunEngine::RunApply() {
 
 void RunEngine::ProcessEntry(const std::string& entry, std::time_t runTime, UndoRecord& record) {
     if (!entry.empty() && entry.back() == '/') {
-        ForEachFolderFile(entry, [&](const std::string& path) {
-            ProcessEntry(path, runTime, record);
-        });
+        ForEachFolderFile(entry,
+                          [&](const std::string& path) { ProcessEntry(path, runTime, record); });
         return;
     }
     AnnounceFile(entry);
@@ -241,8 +227,8 @@ void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTi
     }
 }
 
-bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& record,
-                                bool isCurrent, const std::string& name) {
+bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& record, bool isCurrent,
+                                const std::string& name) {
     UndoEntry added;
     added.IsCurrent = isCurrent;
     added.Name = name;
@@ -382,8 +368,7 @@ bool RunEngine::ReportError(const std::string& name, const std::string& hostText
     if (!continue_) {
         return false;
     }
-    const std::string text =
-        "Error processing document: " + name + "\n" + LimitErrorText(hostText);
+    const std::string text = "Error processing document: " + name + "\n" + LimitErrorText(hostText);
     continue_ = ui_.AskYesNo(text, kErrorBoxTitle);
     return continue_;
 }
@@ -443,6 +428,25 @@ bool RunEngine::FolderLoopGoesOn() {
     return true;
 }
 
+void RunEngine::ForEachListedEntry(const char* abortedText,
+                                   const std::function<void(const std::string&)>& visit) {
+    // Copied: a front end may change the list while the run reads it.
+    const std::vector<std::string> entries = apply_.DocumentEntries;
+    for (const std::string& entry : entries) {
+        if (!continue_) {
+            break;
+        }
+        visit(entry);
+        // "Abort" is honoured between entries only.
+        if (progressOpen_ && !ui_.ProgressGoOn()) {
+            counts_.Aborted = true;
+            AnnounceFile(abortedText);
+            break;
+        }
+    }
+    CloseProgress();
+}
+
 void RunEngine::ForEachFolderFile(const std::string& folder,
                                   const std::function<void(const std::string&)>& visit) {
     FolderListing listing = ListFolder(folder);
@@ -481,19 +485,8 @@ void RunEngine::PrintDocuments() {
     const std::vector<model::Tesserion> list = ChosenTesserions();
     const std::time_t runTime = std::time(nullptr);
     if (apply_.MultipleDocuments) {
-        const std::vector<std::string> entries = apply_.DocumentEntries;
-        for (const std::string& entry : entries) {
-            if (!continue_) {
-                break;
-            }
-            PrintEntry(entry, runTime, list);
-            if (progressOpen_ && !ui_.ProgressGoOn()) {
-                counts_.Aborted = true;
-                AnnounceFile(kPrintingAborted);
-                break;
-            }
-        }
-        CloseProgress();
+        ForEachListedEntry(kPrintingAborted,
+                           [&](const std::string& entry) { PrintEntry(entry, runTime, list); });
     } else {
         PrintView(activeView_, runTime, list, true, kCurrentDocumentName);
     }
@@ -503,9 +496,7 @@ void RunEngine::PrintDocuments() {
 void RunEngine::PrintEntry(const std::string& entry, std::time_t runTime,
                            const std::vector<model::Tesserion>& list) {
     if (!entry.empty() && entry.back() == '/') {
-        ForEachFolderFile(entry, [&](const std::string& path) {
-            PrintEntry(path, runTime, list);
-        });
+        ForEachFolderFile(entry, [&](const std::string& path) { PrintEntry(path, runTime, list); });
         return;
     }
     AnnounceFile(entry);

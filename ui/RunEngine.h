@@ -129,6 +129,10 @@ private:
     std::vector<model::Tesserion> ChosenTesserions() const;
     std::int32_t SaveFlags() const;
     void SetAuthorisation();
+    // Calls visit(entry) for each entry of the documents list while the run goes on; an "Abort"
+    // between entries ends the loop with abortedText in the progress window.
+    void ForEachListedEntry(const char* abortedText,
+                            const std::function<void(const std::string&)>& visit);
     // Calls visit(path) for each file a folder entry stands for, while the run goes on.
     void ForEachFolderFile(const std::string& folder,
                            const std::function<void(const std::string&)>& visit);
