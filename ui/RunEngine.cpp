@@ -181,10 +181,11 @@ void RunEngine::RunApply() {
     ui_.RunEnded();
 }
 
-void RunEngine::ProcessEntry(const std::string& entry, std::time_t runTime, UndoRecord& record) {
-    if (!entry.empty() && entry.back() == '/') {
-        ForEachFolderFile(entry,
-                          [&](const std::string& path) { ProcessEntry(path, runTime, record); });
+void RunEngine::VisitEntry(const std::string& entry,
+                           const std::function<void(const std::string&)>& visitListed,
+                           const std::function<void(HPath, HFileSys)>& visitFile) {
+    if (IsFolderEntry(entry)) {
+        ForEachFolderFile(entry, visitListed);
         return;
     }
     AnnounceFile(entry);
@@ -192,10 +193,18 @@ void RunEngine::ProcessEntry(const std::string& entry, std::time_t runTime, Undo
         SetAuthorisation();
         HFileSys fileSystem = hc::GetDefaultFileSystem();
         hc::PathHandle path(fileSystem, hc::PathFromPlatformPath(fileSystem, entry));
-        OpenApplySave(path.get(), fileSystem, runTime, record, entry);
+        visitFile(path.get(), fileSystem);
     } catch (const std::exception& e) {
         ReportError(entry, e.what());
     }
+}
+
+void RunEngine::ProcessEntry(const std::string& entry, std::time_t runTime, UndoRecord& record) {
+    VisitEntry(
+        entry, [&](const std::string& path) { ProcessEntry(path, runTime, record); },
+        [&](HPath path, HFileSys fileSystem) {
+            OpenApplySave(path, fileSystem, runTime, record, entry);
+        });
 }
 
 void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTime,
@@ -495,19 +504,11 @@ void RunEngine::PrintDocuments() {
 
 void RunEngine::PrintEntry(const std::string& entry, std::time_t runTime,
                            const std::vector<model::Tesserion>& list) {
-    if (!entry.empty() && entry.back() == '/') {
-        ForEachFolderFile(entry, [&](const std::string& path) { PrintEntry(path, runTime, list); });
-        return;
-    }
-    AnnounceFile(entry);
-    try {
-        SetAuthorisation();
-        HFileSys fileSystem = hc::GetDefaultFileSystem();
-        hc::PathHandle path(fileSystem, hc::PathFromPlatformPath(fileSystem, entry));
-        PrintFile(path.get(), fileSystem, runTime, list, entry);
-    } catch (const std::exception& e) {
-        ReportError(entry, e.what());
-    }
+    VisitEntry(
+        entry, [&](const std::string& path) { PrintEntry(path, runTime, list); },
+        [&](HPath path, HFileSys fileSystem) {
+            PrintFile(path, fileSystem, runTime, list, entry);
+        });
 }
 
 void RunEngine::PrintFile(HPath path, HFileSys fileSystem, std::time_t runTime,

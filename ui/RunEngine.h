@@ -129,6 +129,12 @@ private:
     std::vector<model::Tesserion> ChosenTesserions() const;
     std::int32_t SaveFlags() const;
     void SetAuthorisation();
+    // One entry of the documents list: a folder entry calls visitListed for each file it stands
+    // for; a file is announced and handed to visitFile with its host path, inside a host error
+    // frame whose errors go to ReportError.
+    void VisitEntry(const std::string& entry,
+                    const std::function<void(const std::string&)>& visitListed,
+                    const std::function<void(HPath, HFileSys)>& visitFile);
     // Calls visit(entry) for each entry of the documents list while the run goes on; an "Abort"
     // between entries ends the loop with abortedText in the progress window.
     void ForEachListedEntry(const char* abortedText,
