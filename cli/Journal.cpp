@@ -449,8 +449,8 @@ std::string FormatJournal(const std::vector<JournalRecord>& records) {
     w.Line();
     for (const JournalRecord& jr : records) {
         w.Text("record");
-        w.Text(jr.ReopenPassword);
-        w.Bool(jr.ChangedSecurity);
+        w.Text(jr.Record.ReopenPassword);
+        w.Bool(jr.Record.ChangedSecurity);
         w.Int(static_cast<std::int64_t>(jr.Record.Tesserions.size()));
         w.Int(static_cast<std::int64_t>(jr.Record.Entries.size()));
         w.Line();
@@ -490,8 +490,8 @@ std::vector<JournalRecord> ParseJournal(const std::string& text) {
     std::vector<JournalRecord> records(r.Count());
     for (JournalRecord& jr : records) {
         r.Expect("record");
-        jr.ReopenPassword = r.Text();
-        jr.ChangedSecurity = r.Bool();
+        jr.Record.ReopenPassword = r.Text();
+        jr.Record.ChangedSecurity = r.Bool();
         jr.Record.Tesserions.resize(r.Count());
         jr.Record.Entries.resize(r.Count());
         for (model::Tesserion& t : jr.Record.Tesserions) {

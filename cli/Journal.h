@@ -18,11 +18,7 @@ namespace tesser::cli {
 
 // One recorded run, with what an undo needs to reopen its files.
 struct JournalRecord {
-    ui::UndoRecord Record;
-    // The password that opens the run's files after the run (the new owner password, else the
-    // new open password, else the password the run was given), Windows-1252 bytes.
-    std::string ReopenPassword;
-    bool ChangedSecurity = false; // the run changed security: reopening needs bits 11
+    ui::UndoRecord Record; // with the password that reopens its files
     // The encryption of files whose password the host could not read back stands in the
     // security snapshots as a marker of the host's kept security; the host keeps it only in
     // memory. Here each marker of the record goes with the host's export of it (marker, bytes),

@@ -386,8 +386,8 @@ int RunTesser(const std::vector<std::string>& arguments) {
             }
             const JournalRecord& newest = records.back();
             apply.UndoHistory = {newest.Record};
-            engine.Security().ChangeSecurity = newest.ChangedSecurity;
             if (o.currentPassword || o.askPasswords || o.passwordStdin) {
+                // A password given now reopens the files instead of the recorded one.
                 const Passwords passwords = GatherPasswords(o);
                 try {
                     docsettings::SetPasswordFromUtf8(engine.Security(),
@@ -396,8 +396,7 @@ int RunTesser(const std::vector<std::string>& arguments) {
                 } catch (const std::exception& e) {
                     throw SetupError(e.what());
                 }
-            } else {
-                engine.Security().CurrentPassword = newest.ReopenPassword;
+                apply.UndoHistory.back().ReopenPassword = engine.Security().CurrentPassword;
             }
             InstallAbortHandlers();
             engine.RunUndo();
@@ -426,11 +425,6 @@ int RunTesser(const std::vector<std::string>& arguments) {
         if (!apply.UndoHistory.empty() && !apply.UndoHistory.back().Entries.empty()) {
             JournalRecord record;
             record.Record = apply.UndoHistory.back();
-            const docsettings::SecuritySettings& s = engine.Security();
-            record.ChangedSecurity = s.ChangeSecurity;
-            record.ReopenPassword = !s.ChangeSecurity        ? s.CurrentPassword
-                                    : !s.OwnerPassword.empty() ? s.OwnerPassword
-                                                               : s.OpenPassword;
             records.push_back(std::move(record));
             journal.Save(records);
         }

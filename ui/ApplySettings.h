@@ -5,6 +5,7 @@
 #include "docsettings/InitialView.h"
 #include "docsettings/SecuritySettings.h"
 #include "model/Tesserion.h"
+#include "ui/FileFingerprint.h"
 
 #include <cstdint>
 #include <string>
@@ -20,6 +21,13 @@ struct UndoEntry {
     docsettings::InfoSettings Info;
     docsettings::OpenSettings Open;
     docsettings::SecuritySettings Security;
+    // For each Tesserion of the record, by index: the 1-based numbers of the pages its selection
+    // includes that got no stamp (skipped after an error). A missing or empty list: every
+    // selected page was stamped. Undo takes off only what was put on.
+    std::vector<std::vector<std::int32_t>> SkippedPages;
+    // The file as the run left it (empty for the current document); undo refuses a file that no
+    // longer matches, so that a different file put under the name is not "restored".
+    FileFingerprint Fingerprint;
 };
 
 // One apply run: the Tesserions in the order they were applied, and its documents in the order
@@ -27,6 +35,11 @@ struct UndoEntry {
 struct UndoRecord {
     std::vector<model::Tesserion> Tesserions;
     std::vector<UndoEntry> Entries;
+    // The password that opens the run's files after the run (the new owner password, else the new
+    // open password, else the password the run was given), Windows-1252 bytes; an undo reopens
+    // the files with it.
+    std::string ReopenPassword;
+    bool ChangedSecurity = false; // the run changed security: reopening needs bits 11
 };
 
 // SelectionMode values.

@@ -158,6 +158,10 @@ void RunEngine::RunApply() {
     apply_.UndoHistory.emplace_back();
     UndoRecord& record = apply_.UndoHistory.back();
     record.Tesserions = ChosenTesserions();
+    record.ChangedSecurity = security_.ChangeSecurity;
+    record.ReopenPassword = !security_.ChangeSecurity        ? security_.CurrentPassword
+                            : !security_.OwnerPassword.empty() ? security_.OwnerPassword
+                                                               : security_.OpenPassword;
     const std::time_t runTime = std::time(nullptr);
 
     if (apply_.MultipleDocuments) {
@@ -322,7 +326,9 @@ void RunEngine::RunUndo() {
         }
         AnnounceFile(entry.Name);
         try {
-            SetAuthorisation();
+            // The record knows what reopens its files, whatever the settings say now.
+            authPassword_ = record.ReopenPassword;
+            requiredBits_ = record.ChangedSecurity ? kRequiredBitsSecurity : kRequiredBitsEdit;
             HFileSys fileSystem = hc::GetDefaultFileSystem();
             hc::PathHandle path(fileSystem, hc::PathFromPlatformPath(fileSystem, entry.Name));
             OpenUndoSave(path.get(), fileSystem, record, entry);

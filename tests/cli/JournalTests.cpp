@@ -14,8 +14,8 @@ using docsettings::ObjectCopy;
 
 JournalRecord SampleRecord() {
     JournalRecord jr;
-    jr.ReopenPassword = std::string("own er\n%\xE9-", 9);
-    jr.ChangedSecurity = true;
+    jr.Record.ReopenPassword = std::string("own er\n%\xE9-", 9);
+    jr.Record.ChangedSecurity = true;
     model::Tesserion t;
     t.Name = "Logo [1]";
     t.Text = "Line one\r\nLine \\two\t%-";
@@ -67,8 +67,8 @@ JournalRecord SampleRecord() {
 }
 
 void ExpectSameRecord(const JournalRecord& a, const JournalRecord& b) {
-    EXPECT_EQ(a.ReopenPassword, b.ReopenPassword);
-    EXPECT_EQ(a.ChangedSecurity, b.ChangedSecurity);
+    EXPECT_EQ(a.Record.ReopenPassword, b.Record.ReopenPassword);
+    EXPECT_EQ(a.Record.ChangedSecurity, b.Record.ChangedSecurity);
     EXPECT_EQ(a.Record.Tesserions, b.Record.Tesserions);
     ASSERT_EQ(a.Record.Entries.size(), b.Record.Entries.size());
     for (std::size_t i = 0; i < a.Record.Entries.size(); ++i) {
@@ -119,7 +119,7 @@ TEST(UndoJournal, AJournalOfTheFirstVersionIsStillRead) {
     EXPECT_TRUE(e.Info.SetTitle);
     EXPECT_EQ(e.Info.Title, "Old");
     EXPECT_FALSE(e.Info.PreviousInfo.has_value());
-    EXPECT_EQ(back[0].ReopenPassword, "pw");
+    EXPECT_EQ(back[0].Record.ReopenPassword, "pw");
     EXPECT_THROW(ParseJournal("tesser-undo-journal 3 0\nend\n"), JournalError);
 }
 
