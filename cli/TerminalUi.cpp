@@ -1,7 +1,6 @@
 #include "cli/TerminalUi.h"
 
 #include "model/TextEncoding.h"
-#include "ui/RunEngine.h"
 
 #include <cctype>
 #include <csignal>
@@ -133,9 +132,6 @@ int32_t TerminalUi::ConfirmAlert(const std::string& message) {
     if (!goOn) {
         std::cerr << "Cancelled: the run stops; the document in hand is left as it was."
                   << std::endl;
-        if (engine_ != nullptr) {
-            engine_->CancelRun();
-        }
     }
     return goOn ? 1 : 0;
 }

@@ -13,10 +13,6 @@
 #include <functional>
 #include <string>
 
-namespace tesser::ui {
-class RunEngine;
-}
-
 namespace tesser::cli {
 
 // Installs the SIGINT/SIGTERM handlers that set the abort request.
@@ -29,8 +25,6 @@ class TerminalUi : public ui::RunUi, public host::MessageSink {
 public:
     TerminalUi(Answer answer, bool quiet);
 
-    // The engine told when the crop-box warning is answered Cancel.
-    void SetEngine(ui::RunEngine* engine) { engine_ = engine; }
     // Called with each file name announced (print to a folder uses it).
     void SetAnnounceHook(std::function<void(const std::string&)> hook) {
         announceHook_ = std::move(hook);
@@ -57,7 +51,6 @@ private:
     Answer answer_;
     bool quiet_;
     bool interactive_;
-    ui::RunEngine* engine_ = nullptr;
     std::function<void(const std::string&)> announceHook_;
     std::string lastFile_;
 };

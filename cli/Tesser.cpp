@@ -326,7 +326,6 @@ int RunTesser(const std::vector<std::string>& arguments) {
     } disconnect;
 
     ui::RunEngine engine(terminal);
-    terminal.SetEngine(&engine);
     engine.SetStopWithinFolders(true);
     ui::ApplySettings& apply = engine.Apply();
     apply.MultipleDocuments = true;

@@ -212,6 +212,12 @@ HErrorCode Authorise(HDoc handle, int32_t, const char* password, int32_t* grante
             *granted = kHPermAll;
             return;
         }
+        if (cp1252.empty() && doc->qpdf) {
+            // No authorisation data asks what the document's opening granted (all of it when an
+            // owner password opened it), not what the empty password alone would give.
+            *granted = sec.granted;
+            return;
+        }
         // Before the file is open its revision is unknown: try both encodings.
         std::vector<std::string> candidates;
         if (sec.revision != 0) {

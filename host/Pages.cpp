@@ -201,11 +201,10 @@ HErrorCode EnumeratePageFonts(HPage page, HFontVisitor visitor, void* clientData
 
 HErrorCode GetFontName(HFont font, char* buffer, size_t bufferSize) {
     return Entry("GetFontName", [&] {
+        // A Type 3 font (or a damaged font dictionary) has no base font name: it is named by
+        // the empty text, which no standard font matches.
         QPDFObjectHandle base = CheckFont(font)->object.getKey("/BaseFont");
-        if (!base.isName()) {
-            throw HostException(kHErrBadObject, "The font has no base font name.");
-        }
-        CopyText(base.getName().substr(1), buffer, bufferSize);
+        CopyText(base.isName() ? base.getName().substr(1) : std::string(), buffer, bufferSize);
     });
 }
 

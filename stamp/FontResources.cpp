@@ -88,6 +88,9 @@ HBool VisitFont(HFont font, HAtom resourceName, void* clientData) {
             return 0;
         }
         return 1;
+    } catch (const plugin::HostError&) {
+        // A font the host cannot name is not the one looked for.
+        return 1;
     } catch (...) {
         // No exception may cross back into the host.
         lookup.failed = true;

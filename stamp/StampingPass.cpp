@@ -105,11 +105,11 @@ private:
 } // namespace
 
 bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runTime,
-                   bool* cancelled) {
+                   StampOutcome* outcome) {
+    StampOutcome local;
+    StampOutcome& out = outcome != nullptr ? *outcome : local;
+    out = StampOutcome{};
     bool ok = true;
-    if (cancelled != nullptr) {
-        *cancelled = false;
-    }
 
     void* security = nullptr;
     if (!guarded::GetSecurityData(doc, security)) {
@@ -121,6 +121,7 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
         } else if ((granted & kHPermEdit) == 0) {
             plugin::ShowAlert(kHAlertError,
                               "The security settings of this document do not allow changes", "OK");
+            out.Refused = true;
             return false;
         }
     }
@@ -130,7 +131,14 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
     if (ok && !guarded::GetPageCount(doc, count)) {
         ok = false;
     }
-    for (int32_t i = 0; ok && i < count; ++i) {
+    if (!ok) {
+        // Nothing was touched: the permission or the page count could not be had.
+        out.Refused = true;
+        out.Stopped = true;
+        return false;
+    }
+    int32_t i = 0;
+    for (; ok && i < count; ++i) {
         if (!tesserion.Pages.IncludesPage(i + 1)) {
             continue;
         }
@@ -142,29 +150,52 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
         }
         AcquiredPage page(handle);
         const bool stamped = StampPage(tesserion, doc, page.get(), runTime, overflow);
+        if (stamped) {
+            ++out.Stamped;
+        } else {
+            out.Skipped.push_back(i + 1);
+        }
         if (!page.Release(stamped)) {
             ok = false;
+            ++i;
             break;
+        }
+    }
+    if (!ok) {
+        out.Stopped = true;
+        for (; i < count; ++i) {
+            if (tesserion.Pages.IncludesPage(i + 1)) {
+                out.Skipped.push_back(i + 1);
+            }
         }
     }
 
     const std::string warning = CropWarningText(overflow);
     if (!warning.empty() && plugin::ConfirmAlert(warning) == 0) {
         ok = false;
-        if (cancelled != nullptr) {
-            *cancelled = true;
-        }
+        out.Cancelled = true;
     }
     return ok;
 }
 
-bool UnstampDocument(const model::Tesserion& tesserion, HDoc doc) {
+bool UnstampDocument(const model::Tesserion& tesserion, HDoc doc,
+                     const std::vector<std::int32_t>& skipped, std::int32_t* notRemoved) {
+    if (notRemoved != nullptr) {
+        *notRemoved = 0;
+    }
     int32_t count = 0;
     if (!guarded::GetPageCount(doc, count)) {
         return false;
     }
+    std::size_t nextSkipped = 0; // skipped is in ascending order
     for (int32_t i = 0; i < count; ++i) {
         if (!tesserion.Pages.IncludesPage(i + 1)) {
+            continue;
+        }
+        while (nextSkipped < skipped.size() && skipped[nextSkipped] < i + 1) {
+            ++nextSkipped;
+        }
+        if (nextSkipped < skipped.size() && skipped[nextSkipped] == i + 1) {
             continue;
         }
         PageObjectScope scope(doc);
@@ -174,6 +205,9 @@ bool UnstampDocument(const model::Tesserion& tesserion, HDoc doc) {
         }
         AcquiredPage page(handle);
         const bool removed = RemoveStampContent(page.get(), tesserion.Layer);
+        if (!removed && notRemoved != nullptr) {
+            ++*notRemoved;
+        }
         if (!page.Release(removed)) {
             return false;
         }

@@ -7,8 +7,10 @@
 
 #include "hostapi/HostTypes.h"
 
+#include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace tesser::stamp {
 
@@ -23,17 +25,32 @@ namespace tesser::stamp {
 //
 // Answers false when the document may not be changed, a host step of the pass failed, or the
 // user cancelled. runTime (seconds since 1970 UTC) is the one time of the whole run, shown by
-// the date and time fields. When cancelled is given it tells whether the answer came from the
-// user's Cancel at the crop-box question (the only false answer that is the user's choice). A
-// host error outside the guarded operations throws HostError.
+// the date and time fields. When outcome is given it tells what happened (below). A host error
+// outside the guarded operations throws HostError.
+struct StampOutcome {
+    bool Refused = false;   // the security settings do not allow changes: no page was touched
+    bool Cancelled = false; // the user answered Cancel to the crop-box question
+    bool Stopped = false;   // a host step ended the pass early (page count, acquiring, releasing)
+    std::int32_t Stamped = 0; // pages that received the stamp
+    // Pages (1-based) the selection includes that received no stamp: skipped after an error, or
+    // not reached after the pass stopped. Unknown (empty) when the page count failed.
+    std::vector<std::int32_t> Skipped;
+    // Every selected page was stamped and nothing was refused (a Cancel still counts as whole:
+    // the stamps are in place).
+    bool Whole() const { return !Refused && !Stopped && Skipped.empty(); }
+};
 bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runTime,
-                   bool* cancelled = nullptr);
+                   StampOutcome* outcome = nullptr);
 
 // Takes the Tesserion's stamp off every page its selection includes (RemoveStampContent with
-// its Layer). Correct when the Tesserions of a run are removed in the reverse order of their
-// stamping with the same selection and Layer. A failed removal skips the page; failing to get
-// the page count or to acquire or release a page ends the pass with false.
-bool UnstampDocument(const model::Tesserion& tesserion, HDoc doc);
+// its Layer), but for the pages in skipped (those a StampDocument pass left without its stamp).
+// Correct when the Tesserions of a run are removed in the reverse order of their stamping with
+// the same selection and Layer. A failed removal skips the page; failing to get the page count
+// or to acquire or release a page ends the pass with false.
+// When notRemoved is given it receives the number of pages whose removal failed.
+bool UnstampDocument(const model::Tesserion& tesserion, HDoc doc,
+                     const std::vector<std::int32_t>& skipped = {},
+                     std::int32_t* notRemoved = nullptr);
 
 // The crop-box question for the sides in overflow ("left", "right", "top", "bottom", joined by
 // " and "), or an empty text when no side is set.

@@ -1,10 +1,12 @@
 #include "ui/RunEngine.h"
 
 #include "ui/DocumentEntries.h"
+#include "ui/FileFingerprint.h"
 
 #include "docsettings/DocumentInfo.h"
 #include "docsettings/InitialView.h"
 #include "docsettings/SecuritySettings.h"
+#include "model/TextEncoding.h"
 #include "plugin/HostCalls.h"
 #include "stamp/StampingPass.h"
 
@@ -103,9 +105,95 @@ bool LeavesViewAlone(const docsettings::OpenSettings& s) {
            s.HideMenuBar == docsettings::kOptionKeep && s.HideWindowUI == docsettings::kOptionKeep;
 }
 
+// "3, 5-7" for the pages 3, 5, 6 and 7 (ascending).
+std::string PageListText(const std::vector<std::int32_t>& pages) {
+    std::string text;
+    for (std::size_t i = 0; i < pages.size();) {
+        std::size_t j = i;
+        while (j + 1 < pages.size() && pages[j + 1] == pages[j] + 1) {
+            ++j;
+        }
+        if (!text.empty()) {
+            text += ", ";
+        }
+        text += std::to_string(pages[i]);
+        if (j > i) {
+            text += "-" + std::to_string(pages[j]);
+        }
+        i = j + 1;
+    }
+    return text;
+}
+
+constexpr const char* kRefusedText =
+    "The document was not changed: its security settings do not allow changes.";
+constexpr const char* kIncompletePrintText =
+    "The document was not printed: its stamps could not all be put on.";
+constexpr const char* kNotRestoredText =
+    "The file is not the one the run wrote: it was changed or replaced since. It was left as it "
+    "is, and the run can still be undone once the file is back.";
+
 } // namespace
 
 RunEngine::RunEngine(RunUi& ui) : ui_(ui) {}
+
+std::string RunEngine::SkippedPagesText(const std::vector<model::Tesserion>& list,
+                                        const std::vector<std::vector<std::int32_t>>& skipped) {
+    std::string text;
+    for (std::size_t i = 0; i < skipped.size() && i < list.size(); ++i) {
+        if (skipped[i].empty()) {
+            continue;
+        }
+        if (!text.empty()) {
+            text += "\n";
+        }
+        text += "Pages not stamped with \"" + model::Windows1252ToUtf8(list[i].Name) +
+                "\": " + PageListText(skipped[i]) + ".";
+    }
+    return text;
+}
+
+bool RunEngine::StampAll(const std::vector<model::Tesserion>& list, HDoc doc,
+                         std::time_t runTime, std::vector<stamp::StampOutcome>& outcomes) {
+    outcomes.clear();
+    for (const model::Tesserion& tesserion : list) {
+        if (!continue_) {
+            break;
+        }
+        stamp::StampOutcome outcome;
+        stamp::StampDocument(tesserion, doc, runTime, &outcome);
+        outcomes.push_back(outcome);
+        if (outcome.Cancelled) {
+            // The person chose to stop: the run ends after the document in hand, which is left
+            // as it was.
+            cancelled_ = true;
+            counts_.Cancelled = true;
+            continue_ = false;
+            return false;
+        }
+        if (outcome.Refused) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RunEngine::UnstampAll(const std::vector<model::Tesserion>& list,
+                           const std::vector<stamp::StampOutcome>& outcomes, HDoc doc) {
+    bool allOff = true;
+    for (std::size_t i = std::min(outcomes.size(), list.size()); i > 0; --i) {
+        const stamp::StampOutcome& outcome = outcomes[i - 1];
+        if (outcome.Stamped == 0) {
+            continue;
+        }
+        std::int32_t notRemoved = 0;
+        if (!stamp::UnstampDocument(list[i - 1], doc, outcome.Skipped, &notRemoved) ||
+            notRemoved != 0) {
+            allOff = false;
+        }
+    }
+    return allOff;
+}
 
 std::vector<model::Tesserion> RunEngine::ChosenTesserions() const {
     std::vector<model::Tesserion> list;
@@ -132,12 +220,6 @@ void RunEngine::SetAuthorisation() {
 
 std::string RunEngine::SavePathFor(const std::string& name) const {
     return savePath_ ? savePath_(name) : name;
-}
-
-void RunEngine::CancelRun() {
-    cancelled_ = true;
-    counts_.Cancelled = true;
-    continue_ = false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -172,8 +254,8 @@ void RunEngine::RunApply() {
         try {
             HDoc doc = hc::GetViewDocument(activeView_);
             applied = ApplyToDocument(doc, runTime, record, true, kCurrentDocumentName);
-            if (applied && !cancelled_) {
-                ++counts_.Processed;
+            if (applied && !leftAsItWas_) {
+                FinishDocument(kCurrentDocumentName);
             }
         } catch (const std::exception& e) {
             ReportError(kCurrentDocumentName, e.what());
@@ -181,6 +263,10 @@ void RunEngine::RunApply() {
         if (!applied) {
             apply_.UndoHistory.clear();
         }
+    }
+    // A run that changed no document leaves nothing to undo.
+    if (!apply_.UndoHistory.empty() && apply_.UndoHistory.back().Entries.empty()) {
+        apply_.UndoHistory.pop_back();
     }
     ui_.RunEnded();
 }
@@ -215,9 +301,8 @@ void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTi
                               UndoRecord& record, const std::string& name) {
     try {
         OpenDocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
-        cancelled_ = false;
         const bool ok = ApplyToDocument(doc.get(), runTime, record, false, name);
-        if (ok && !cancelled_) {
+        if (ok && !leftAsItWas_) {
             const std::string target = SavePathFor(name);
             try {
                 if (target == name) {
@@ -231,8 +316,12 @@ void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTi
                 record.Entries.pop_back();
                 throw;
             }
-            record.Entries.back().Name = target;
-            ++counts_.Processed;
+            UndoEntry& entry = record.Entries.back();
+            entry.Name = target;
+            std::string unreadable;
+            // Without a fingerprint an undo cannot tell a replaced file; it still works.
+            entry.Fingerprint = TakeFingerprint(target, unreadable);
+            FinishDocument(name);
         }
         doc.Close();
     } catch (const std::exception& e) {
@@ -240,34 +329,45 @@ void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTi
     }
 }
 
+void RunEngine::FinishDocument(const std::string& name) {
+    if (partialText_.empty()) {
+        ++counts_.Processed;
+    } else {
+        ReportError(name, partialText_);
+    }
+}
+
 bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& record, bool isCurrent,
                                 const std::string& name) {
+    leftAsItWas_ = false;
+    partialText_.clear();
     UndoEntry added;
     added.IsCurrent = isCurrent;
     added.Name = name;
     record.Entries.push_back(std::move(added));
-    std::size_t stamped = 0;
+    std::vector<stamp::StampOutcome> outcomes;
     try {
-        for (const model::Tesserion& tesserion : record.Tesserions) {
-            if (!continue_) {
-                break;
-            }
-            stamp::StampDocument(tesserion, doc, runTime);
-            ++stamped;
-            if (cancelled_) {
-                break;
-            }
-        }
-        if (cancelled_) {
-            // The document is left as it was: a listed file is not saved by the caller, and the
-            // current document loses the stamps this run put on.
+        if (!StampAll(record.Tesserions, doc, runTime, outcomes)) {
+            // Cancelled, or the document may not be changed: it is left as it was. A listed file
+            // is not saved by the caller; the current document loses the stamps put on.
             if (isCurrent) {
-                Unstamp(record.Tesserions, stamped, doc);
+                UnstampAll(record.Tesserions, outcomes, doc);
             }
             record.Entries.pop_back();
+            leftAsItWas_ = true;
+            if (!cancelled_) {
+                ReportError(name, kRefusedText);
+            }
             return true;
         }
         UndoEntry& entry = record.Entries.back();
+        for (std::size_t i = 0; i < outcomes.size(); ++i) {
+            if (!outcomes[i].Skipped.empty()) {
+                entry.SkippedPages.resize(outcomes.size());
+                entry.SkippedPages[i] = outcomes[i].Skipped;
+            }
+        }
+        partialText_ = SkippedPagesText(record.Tesserions, entry.SkippedPages);
         entry.Info = info_;
         docsettings::CaptureInfo(entry.Info, doc);
         docsettings::ApplyInfo(info_, doc);
@@ -293,12 +393,6 @@ bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& recor
     }
 }
 
-void RunEngine::Unstamp(const std::vector<model::Tesserion>& list, std::size_t count, HDoc doc) {
-    for (std::size_t i = std::min(count, list.size()); i > 0; --i) {
-        stamp::UnstampDocument(list[i - 1], doc);
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
 // Undo
 
@@ -310,10 +404,15 @@ void RunEngine::RunUndo() {
     continue_ = true;
     cancelled_ = false;
     const UndoRecord record = apply_.UndoHistory.back();
+    // What could not be restored (failed, or not reached after a No) stays in the history, so
+    // the way back is never lost; older records are not touched.
+    std::vector<UndoEntry> notRestored;
     for (const UndoEntry& entry : record.Entries) {
         if (!continue_) {
-            break;
+            notRestored.push_back(entry);
+            continue;
         }
+        const int restoredBefore = counts_.Processed;
         if (entry.IsCurrent) {
             try {
                 if (UndoDocument(hc::GetViewDocument(activeView_), record, entry)) {
@@ -322,24 +421,38 @@ void RunEngine::RunUndo() {
             } catch (const std::exception& e) {
                 ReportError(kCurrentDocumentName, e.what());
             }
-            continue;
+        } else {
+            AnnounceFile(entry.Name);
+            try {
+                // The record knows what reopens its files, whatever the settings say now.
+                authPassword_ = record.ReopenPassword;
+                requiredBits_ = record.ChangedSecurity ? kRequiredBitsSecurity : kRequiredBitsEdit;
+                if (!entry.Fingerprint.Empty()) {
+                    std::string unreadable;
+                    const FileFingerprint now = TakeFingerprint(entry.Name, unreadable);
+                    if (!unreadable.empty()) {
+                        throw std::runtime_error(entry.Name + ": " + unreadable);
+                    }
+                    if (now != entry.Fingerprint) {
+                        throw std::runtime_error(kNotRestoredText);
+                    }
+                }
+                HFileSys fileSystem = hc::GetDefaultFileSystem();
+                hc::PathHandle path(fileSystem, hc::PathFromPlatformPath(fileSystem, entry.Name));
+                OpenUndoSave(path.get(), fileSystem, record, entry);
+            } catch (const std::exception& e) {
+                ReportError(entry.Name, e.what());
+            }
         }
-        AnnounceFile(entry.Name);
-        try {
-            // The record knows what reopens its files, whatever the settings say now.
-            authPassword_ = record.ReopenPassword;
-            requiredBits_ = record.ChangedSecurity ? kRequiredBitsSecurity : kRequiredBitsEdit;
-            HFileSys fileSystem = hc::GetDefaultFileSystem();
-            hc::PathHandle path(fileSystem, hc::PathFromPlatformPath(fileSystem, entry.Name));
-            OpenUndoSave(path.get(), fileSystem, record, entry);
-        } catch (const std::exception& e) {
-            ReportError(entry.Name, e.what());
+        if (counts_.Processed == restoredBefore) {
+            notRestored.push_back(entry);
         }
     }
     CloseProgress();
-    apply_.UndoHistory.pop_back();
-    if (!continue_) {
-        apply_.UndoHistory.clear();
+    if (notRestored.empty()) {
+        apply_.UndoHistory.pop_back();
+    } else {
+        apply_.UndoHistory.back().Entries = std::move(notRestored);
     }
     ui_.RunEnded();
 }
@@ -350,9 +463,9 @@ void RunEngine::OpenUndoSave(HPath path, HFileSys fileSystem, const UndoRecord& 
         OpenDocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
         if (UndoDocument(doc.get(), record, entry)) {
             hc::SaveDocument(doc.get(), SaveFlags(), path, fileSystem);
+            doc.Close();
             ++counts_.Processed;
         }
-        doc.Close();
     } catch (const std::exception& e) {
         ReportError(entry.Name, e.what());
     }
@@ -360,8 +473,11 @@ void RunEngine::OpenUndoSave(HPath path, HFileSys fileSystem, const UndoRecord& 
 
 bool RunEngine::UndoDocument(HDoc doc, const UndoRecord& record, const UndoEntry& entry) {
     try {
+        static const std::vector<std::int32_t> kNoneSkipped;
         for (std::size_t i = record.Tesserions.size(); i > 0 && continue_; --i) {
-            stamp::UnstampDocument(record.Tesserions[i - 1], doc);
+            const std::vector<std::int32_t>& skipped =
+                i - 1 < entry.SkippedPages.size() ? entry.SkippedPages[i - 1] : kNoneSkipped;
+            stamp::UnstampDocument(record.Tesserions[i - 1], doc, skipped);
         }
         docsettings::ApplyInfo(entry.Info, doc);
         if (!LeavesViewAlone(entry.Open)) {
@@ -542,43 +658,51 @@ void RunEngine::PrintInView(HDoc doc, std::time_t runTime,
 void RunEngine::PrintView(HView view, std::time_t runTime,
                           const std::vector<model::Tesserion>& list, bool removeAfterwards,
                           const std::string& name) {
+    HDoc doc = nullptr;
+    std::int32_t flags = 0;
+    std::vector<stamp::StampOutcome> outcomes;
     try {
-        HDoc doc = hc::GetViewDocument(view);
-        const std::int32_t flags = hc::GetDocumentFlags(doc);
-        cancelled_ = false;
-        std::size_t stamped = 0;
-        for (const model::Tesserion& tesserion : list) {
-            if (!continue_) {
-                break;
-            }
-            stamp::StampDocument(tesserion, doc, runTime);
-            ++stamped;
-            if (cancelled_) {
-                break;
-            }
-        }
-        if (!cancelled_) {
+        doc = hc::GetViewDocument(view);
+        flags = hc::GetDocumentFlags(doc);
+        const bool whole = StampAll(list, doc, runTime, outcomes);
+        const bool allPages = std::all_of(outcomes.begin(), outcomes.end(),
+                                          [](const stamp::StampOutcome& o) { return o.Whole(); });
+        if (!whole && !cancelled_) {
+            ReportError(name, kRefusedText);
+        } else if (whole && !allPages) {
+            ReportError(name, std::string(kIncompletePrintText) + "\n" +
+                                  SkippedPagesText(list, SkippedOf(outcomes)));
+        } else if (whole) {
             const int failedBefore = counts_.Failed;
             PrintAllPages(view, name);
             if (counts_.Failed == failedBefore) {
                 ++counts_.Processed;
             }
         }
-        if (removeAfterwards) {
-            if (cancelled_) {
-                Unstamp(list, stamped, doc);
-            } else {
-                for (std::size_t i = list.size(); i > 0 && continue_; --i) {
-                    stamp::UnstampDocument(list[i - 1], doc);
-                }
-            }
-            if ((flags & kHDocNeedsSave) == 0) {
-                hc::ClearDocumentFlags(doc, kHDocNeedsSave);
-            }
+    } catch (const std::exception& e) {
+        ReportError(name, e.what());
+    }
+    if (!removeAfterwards || doc == nullptr) {
+        return;
+    }
+    // The print stamps always come off, whatever happened; the document is marked unchanged
+    // again only when it was so before and every stamp did come off.
+    try {
+        if (UnstampAll(list, outcomes, doc) && (flags & kHDocNeedsSave) == 0) {
+            hc::ClearDocumentFlags(doc, kHDocNeedsSave);
         }
     } catch (const std::exception& e) {
         ReportError(name, e.what());
     }
+}
+
+std::vector<std::vector<std::int32_t>>
+RunEngine::SkippedOf(const std::vector<stamp::StampOutcome>& outcomes) {
+    std::vector<std::vector<std::int32_t>> skipped;
+    for (const stamp::StampOutcome& outcome : outcomes) {
+        skipped.push_back(outcome.Skipped);
+    }
+    return skipped;
 }
 
 void RunEngine::PrintAllPages(HView view, const std::string& name) {

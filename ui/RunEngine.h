@@ -14,18 +14,30 @@
 // - A document is always closed (and a host path released) when a host error leaves its frame.
 // - A file whose save fails leaves no undo entry: the file on disk was not changed, so undoing it
 //   would take off content that is not a stamp.
-// - Cancel to the crop-box warning (reported with CancelRun) stops the rest of the run. The
-//   document in hand is left as it was: a listed file is closed unsaved, the current document has
-//   the stamps of this run taken off again; it leaves no undo entry and prints nothing.
+// - A document that may not be changed (its security refuses, or its pages cannot be counted)
+//   is a failure: it is left as it was (a listed file is not saved, the current document loses
+//   the stamps this run put on), gets no undo entry, and is reported with ReportError.
+// - A document where pages were skipped after an error keeps what was stamped and is saved and
+//   recorded (its undo takes off only the stamps that were put on), but it is reported with the
+//   pages not stamped and counts as failed, never as processed.
+// - Cancel to the crop-box warning (StampDocument's cancelled answer) stops the rest of the run.
+//   The document in hand is left as it was: a listed file is closed unsaved, the current
+//   document has the stamps of this run taken off again; it leaves no undo entry and prints
+//   nothing.
+// - A run that changed no document leaves no undo record.
+// - Undo reopens files with the password the record keeps, and refuses a file that no longer
+//   matches the fingerprint taken when the run saved it. A record keeps the entries that could
+//   not be restored (failed, or not reached after a No) until they are; older records are never
+//   touched.
+// - Printing takes off exactly the stamps it put on, also after an error or a No; the current
+//   document is marked unchanged again only when it was so before and every stamp came off. A
+//   document whose stamps could not all be put on is reported and not printed.
 // - A folder that cannot be read is reported with ReportError instead of being passed over.
 // - SetStopWithinFolders(true) lets the go-on flag also end a folder entry between its files
 //   (the command line's Ctrl-C); the dialog finishes a folder first.
 // - Open settings that change nothing (all rows 0, page 0, every option 2) are neither captured
 //   nor applied, so a run that only stamps keeps the document's open action and catalogue.
 // - Folder files are taken in byte order of their names, so runs and their logs are repeatable.
-// - The crop-box warning is the host's ConfirmAlert; whoever answers it (the front end's message
-//   sink) reports a Cancel with CancelRun, as the engine cannot tell it from StampDocument's
-//   other false answers.
 #pragma once
 
 #include "docsettings/DocumentInfo.h"
@@ -34,6 +46,7 @@
 #include "hostapi/HostApi.h"
 #include "model/Tesserion.h"
 #include "model/TesserionList.h"
+#include "stamp/StampingPass.h"
 #include "ui/ApplySettings.h"
 #include "ui/RunUi.h"
 
@@ -91,9 +104,6 @@ public:
     void RunUndo();
     void PrintDocuments();
 
-    // The crop-box warning was answered Cancel: the run stops, see above.
-    void CancelRun();
-
     bool ContinueFlag() const { return continue_; }
     const RunCounts& LastRun() const { return counts_; }
 
@@ -143,8 +153,20 @@ private:
     void ForEachFolderFile(const std::string& folder,
                            const std::function<void(const std::string&)>& visit);
     bool FolderLoopGoesOn();
-    // Takes the stamps of list[0..count) off again, last first.
-    void Unstamp(const std::vector<model::Tesserion>& list, std::size_t count, HDoc doc);
+    // Stamps each Tesserion of list in turn while the run goes on, one outcome each. Answers
+    // false when the document must be left as it was: Cancel at the crop-box warning (the run
+    // then stops) or a refusal to change it.
+    bool StampAll(const std::vector<model::Tesserion>& list, HDoc doc, std::time_t runTime,
+                  std::vector<stamp::StampOutcome>& outcomes);
+    // Takes off, last first, exactly what the outcomes say was put on. True when all came off.
+    bool UnstampAll(const std::vector<model::Tesserion>& list,
+                    const std::vector<stamp::StampOutcome>& outcomes, HDoc doc);
+    // Counts the document in hand as processed, or reports the pages it was not stamped on.
+    void FinishDocument(const std::string& name);
+    static std::string SkippedPagesText(const std::vector<model::Tesserion>& list,
+                                        const std::vector<std::vector<std::int32_t>>& skipped);
+    static std::vector<std::vector<std::int32_t>>
+    SkippedOf(const std::vector<stamp::StampOutcome>& outcomes);
     std::string SavePathFor(const std::string& name) const;
 
     RunUi& ui_;
@@ -160,7 +182,9 @@ private:
 
     // Run state.
     bool continue_ = true;
-    bool cancelled_ = false; // Cancel was answered during the document in hand
+    bool cancelled_ = false;   // Cancel was answered at a crop-box warning of this run
+    bool leftAsItWas_ = false; // ApplyToDocument left the document in hand unchanged
+    std::string partialText_;  // the pages the document in hand was not stamped on
     bool progressOpen_ = false;
     void* progressHandle_ = nullptr;
     std::int32_t filesProcessed_ = -1;

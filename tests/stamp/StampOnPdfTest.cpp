@@ -457,9 +457,11 @@ TEST_F(StampOnPdf, CancelAtTheWarningAnswersFalseAndKeepsTheStamps) {
     WriteFile(dir / "in.pdf", MakeLetterPdf(2));
     HDoc doc = session.Open(dir / "in.pdf");
     ASSERT_NE(doc, nullptr);
-    bool cancelled = false;
-    EXPECT_FALSE(StampDocument(t, doc, kRunTime, &cancelled));
-    EXPECT_TRUE(cancelled);
+    StampOutcome outcome;
+    EXPECT_FALSE(StampDocument(t, doc, kRunTime, &outcome));
+    EXPECT_TRUE(outcome.Cancelled);
+    EXPECT_EQ(outcome.Stamped, 2);
+    EXPECT_TRUE(outcome.Whole());
     session.SaveAndClose(doc, dir / "out.pdf");
     EXPECT_EQ(session.sink.messages.size(), 1u);
     for (const auto& page : ReadPages(dir / "out.pdf")) {
@@ -478,9 +480,11 @@ TEST_F(StampOnPdf, DocumentThatForbidsChangesIsLeftAlone) {
     ASSERT_NE(doc, nullptr);
     auto t = TextStamp("x");
     t.PosX = -10; // would overflow: no warning must follow the refusal
-    bool cancelled = true;
-    EXPECT_FALSE(StampDocument(t, doc, kRunTime, &cancelled));
-    EXPECT_FALSE(cancelled);
+    StampOutcome outcome;
+    EXPECT_FALSE(StampDocument(t, doc, kRunTime, &outcome));
+    EXPECT_TRUE(outcome.Refused);
+    EXPECT_FALSE(outcome.Cancelled);
+    EXPECT_EQ(outcome.Stamped, 0);
     EXPECT_EQ(session.Messages(),
               std::vector<std::string>{
                   "The security settings of this document do not allow changes"});

@@ -43,17 +43,14 @@ public:
     bool goOn = true, answerYes = true, confirmAnswer = true;
 };
 
-// Answers the crop-box warning with Cancel and tells the engine, as a front end does.
+// Answers the crop-box warning with Cancel and does nothing else: the engine must act on the
+// answer by itself, whatever the front end.
 class CancellingSink : public host::RecordingSink {
 public:
     int32_t ConfirmAlert(const std::string& message) override {
         host::RecordingSink::ConfirmAlert(message);
-        if (engine != nullptr) {
-            engine->CancelRun();
-        }
         return 0;
     }
-    RunEngine* engine = nullptr;
 };
 
 class RunEngineTest : public ::testing::Test {
@@ -61,7 +58,6 @@ protected:
     void SetUp() override {
         host_.SetMessageSink(&sink_);
         ASSERT_TRUE(plugin::ConnectHost(host_.GetHostCoreTable(), 1));
-        sink_.engine = &engine_;
         model::Tesserion foot;
         foot.Name = "Foot";
         foot.Text = "Page <PageNumber> of <PageCount>";
@@ -168,8 +164,8 @@ TEST_F(RunEngineTest, AFailedSaveLeavesTheFileAndNoUndoEntry) {
     engine_.RunApply();
     EXPECT_EQ(ReadFile(a), before);
     EXPECT_EQ(ui_.questions.size(), 1u);
-    ASSERT_EQ(engine_.Apply().UndoHistory.size(), 1u);
-    EXPECT_TRUE(engine_.Apply().UndoHistory[0].Entries.empty());
+    // A run that changed no file leaves nothing to undo.
+    EXPECT_TRUE(engine_.Apply().UndoHistory.empty());
 }
 
 TEST_F(RunEngineTest, InfoAloneIsWrittenAndRecordedWithoutStamps) {
@@ -279,8 +275,7 @@ TEST_F(RunEngineTest, CancelAtTheCropBoxWarningStopsTheRunAndSavesNothing) {
     EXPECT_EQ(ReadFile(a), aBefore);
     EXPECT_EQ(ReadFile(b), bBefore);
     EXPECT_EQ(ui_.shown.size(), 1u);
-    ASSERT_EQ(engine_.Apply().UndoHistory.size(), 1u);
-    EXPECT_TRUE(engine_.Apply().UndoHistory[0].Entries.empty());
+    EXPECT_TRUE(engine_.Apply().UndoHistory.empty());
 }
 
 TEST_F(RunEngineTest, CancelOnTheCurrentDocumentTakesThisRunsStampsOffAgain) {
@@ -289,8 +284,7 @@ TEST_F(RunEngineTest, CancelOnTheCurrentDocumentTakesThisRunsStampsOffAgain) {
     engine_.Apply().NamesToApply = {"Foot", "Outside"};
     engine_.RunApply();
     EXPECT_TRUE(engine_.LastRun().Cancelled);
-    ASSERT_EQ(engine_.Apply().UndoHistory.size(), 1u);
-    EXPECT_TRUE(engine_.Apply().UndoHistory[0].Entries.empty());
+    EXPECT_TRUE(engine_.Apply().UndoHistory.empty()) << "no undo record for nothing";
     const fs::path printed = dir_ / "printed.pdf";
     host_.SetPrintToFile(printed.string());
     engine_.Apply().NamesToApply = {"Foot"};
@@ -311,6 +305,229 @@ TEST_F(RunEngineTest, SaveFlagsFollowOptimise) {
     engine_.RunApply();
     EXPECT_NE(test::Run("qpdf --check-linearization " + test::Quote(a)).output.find("not linearized"),
               std::string::npos);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Runs that say what happened and keep the way back
+
+// path encrypted in place by qpdf with the given extra arguments (key length, options).
+void Encrypt(const std::string& path, const std::string& arguments) {
+    const std::string plain = path + ".plain";
+    fs::rename(path, plain);
+    const auto r = test::Run("qpdf --allow-weak-crypto --encrypt " + arguments + " -- " + test::Quote(plain) + " " +
+                             test::Quote(path));
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    fs::remove(plain);
+}
+
+TEST_F(RunEngineTest, EncryptedFilesAreStampedWithTheirUserOrTheirOwnerPassword) {
+    struct Case {
+        const char* encryption;
+        const char* password;
+    };
+    const Case cases[] = {
+        {"user owner 40", "user"},
+        {"user owner 128 --use-aes=n", "owner"},
+        {"user owner 128 --use-aes=y", "user"},
+        {"user owner 256", "user"},
+        {"user owner 256", "owner"},
+        {"'' owner 256", ""},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.encryption) + " opened with '" + c.password + "'");
+        const std::string a = Pdf("enc" + std::to_string(n++) + ".pdf");
+        Encrypt(a, c.encryption);
+        ui_.questions.clear();
+        engine_.Security().CurrentPassword = c.password;
+        engine_.Info().SetTitle = true;
+        engine_.Info().Title = "Stamped";
+        engine_.Apply().DocumentEntries = {a};
+        engine_.RunApply();
+        EXPECT_TRUE(ui_.questions.empty()) << ui_.questions.front();
+        EXPECT_EQ(engine_.LastRun().Processed, 1);
+        EXPECT_EQ(engine_.LastRun().Failed, 0);
+        const std::string userPassword = c.encryption[0] == '\'' ? "" : "user";
+        EXPECT_NE(PdfText(a, userPassword).find("Page 2 of 3"), std::string::npos);
+        EXPECT_NE(test::Run("qpdf --show-encryption --password=owner " + test::Quote(a))
+                      .output.find("R = "),
+                  std::string::npos)
+            << "still encrypted";
+        EXPECT_TRUE(test::QpdfCheckPasses(a, "owner"));
+    }
+}
+
+TEST_F(RunEngineTest, DocumentsThatForbidChangesFailAndAreLeftAsTheyWere) {
+    // A listed file: its user password does not open it for changes.
+    const std::string a = Pdf("a.pdf"), b = Pdf("b.pdf");
+    Encrypt(a, "user owner 256 --modify=none");
+    const std::string before = ReadFile(a);
+    engine_.Security().CurrentPassword = "user";
+    engine_.Info().SetTitle = true;
+    engine_.Info().Title = "Must not be written";
+    engine_.Apply().DocumentEntries = {a, b};
+    engine_.RunApply();
+    EXPECT_EQ(ReadFile(a), before) << "neither changed nor saved";
+    EXPECT_EQ(engine_.LastRun().Failed, 1);
+    EXPECT_EQ(engine_.LastRun().Processed, 1);
+    ASSERT_EQ(ui_.questions.size(), 1u);
+    EXPECT_EQ(ui_.questions[0].rfind("Tesser Pro: Error processing document: " + a + "\n", 0), 0u);
+    ASSERT_EQ(engine_.Apply().UndoHistory.size(), 1u);
+    ASSERT_EQ(engine_.Apply().UndoHistory[0].Entries.size(), 1u) << "no entry for the refused file";
+    EXPECT_EQ(engine_.Apply().UndoHistory[0].Entries[0].Name, b);
+
+    // The current document, open without a password that allows changes.
+    const std::string c = Pdf("c.pdf");
+    Encrypt(c, "'' owner 256 --modify=none");
+    HDoc doc = OpenCurrent(c);
+    engine_.Apply().UndoHistory.clear();
+    ui_.questions.clear();
+    engine_.RunApply();
+    EXPECT_EQ(engine_.LastRun().Failed, 1);
+    EXPECT_EQ(engine_.LastRun().Processed, 0);
+    ASSERT_EQ(ui_.questions.size(), 1u);
+    EXPECT_EQ(ui_.questions[0], "Tesser Pro: Error processing document: [Current]\nThe document "
+                                "was not changed: its security settings do not allow changes.");
+    EXPECT_TRUE(engine_.Apply().UndoHistory.empty());
+    EXPECT_EQ(plugin::GetDocumentFlags(doc) & kHDocNeedsSave, 0);
+}
+
+TEST_F(RunEngineTest, PagesWithAType3FontAreStamped) {
+    // A page whose font resources hold a Type 3 font (no BaseFont) beside a Type 1 font.
+    const std::string raw =
+        "%PDF-1.4\n"
+        "1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
+        "2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj\n"
+        "3 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R\n"
+        "  /Resources << /Font << /T3 5 0 R /F1 7 0 R >> >> >> endobj\n"
+        "4 0 obj << /Length 44 >> stream\n"
+        "BT /T3 12 Tf 72 700 Td (a) Tj /F1 12 Tf (b) Tj ET\n"
+        "endstream endobj\n"
+        "5 0 obj << /Type /Font /Subtype /Type3 /FontBBox [0 0 750 750]\n"
+        "  /FontMatrix [0.001 0 0 0.001 0 0] /CharProcs << /square 6 0 R >>\n"
+        "  /Encoding << /Type /Encoding /Differences [97 /square] >>\n"
+        "  /FirstChar 97 /LastChar 97 /Widths [1000] >> endobj\n"
+        "6 0 obj << /Length 31 >> stream\n"
+        "1000 0 0 0 750 750 d1 0 0 750 750 re f\n"
+        "endstream endobj\n"
+        "7 0 obj << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> endobj\n"
+        "trailer << /Root 1 0 R /Size 8 >>\n"
+        "%%EOF\n";
+    const fs::path broken = dir_ / "raw.pdf";
+    test::WriteFile(broken, raw);
+    const std::string a = (dir_ / "type3.pdf").string();
+    // qpdf writes the cross-reference table the hand-written file lacks.
+    const auto r = test::Run("qpdf " + test::Quote(broken.string()) + " " + test::Quote(a));
+    ASSERT_TRUE(r.exitCode == 0 || r.exitCode == 3) << r.errors;
+    engine_.Apply().DocumentEntries = {a};
+    engine_.RunApply();
+    EXPECT_TRUE(sink_.messages.empty()) << sink_.messages.front().text;
+    EXPECT_TRUE(ui_.questions.empty()) << ui_.questions.front();
+    EXPECT_EQ(engine_.LastRun().Processed, 1);
+    EXPECT_NE(PdfText(a).find("Page 1 of 1"), std::string::npos);
+    EXPECT_TRUE(test::QpdfCheckPasses(a));
+}
+
+TEST_F(RunEngineTest, SkippedPagesFailTheDocumentAndItsUndoTakesOffOnlyWhatWasPutOn) {
+    const std::string a = Pdf("a.pdf"), b = Pdf("b.pdf");
+    const fs::path original = dir_ / "original.pdf";
+    fs::copy_file(a, original);
+    engine_.Apply().DocumentEntries = {a, b};
+    host::FaultSwitch::Arm("NewDict", 1); // page 1 of a gets no font resource
+    engine_.RunApply();
+    EXPECT_EQ(engine_.LastRun().Processed, 1);
+    EXPECT_EQ(engine_.LastRun().Failed, 1);
+    ASSERT_EQ(ui_.questions.size(), 1u);
+    EXPECT_EQ(ui_.questions[0], "Tesser Pro: Error processing document: " + a +
+                                    "\nPages not stamped with \"Foot\": 1.");
+    const std::string text = PdfText(a);
+    EXPECT_EQ(text.find("Page 1 of 3"), std::string::npos);
+    EXPECT_NE(text.find("Page 3 of 3"), std::string::npos) << "what was stamped is kept";
+    ASSERT_EQ(engine_.Apply().UndoHistory.size(), 1u);
+    ASSERT_EQ(engine_.Apply().UndoHistory[0].Entries.size(), 2u);
+    EXPECT_EQ(engine_.Apply().UndoHistory[0].Entries[0].SkippedPages,
+              (std::vector<std::vector<std::int32_t>>{{1}}));
+
+    sink_.messages.clear();
+    engine_.RunUndo();
+    EXPECT_TRUE(sink_.messages.empty()) << sink_.messages.front().text;
+    EXPECT_EQ(engine_.LastRun().Processed, 2);
+    EXPECT_EQ(PdfText(a).find("of 3"), std::string::npos);
+    EXPECT_EQ(test::ViewDocument(a).pageContents, test::ViewDocument(original).pageContents);
+}
+
+TEST_F(RunEngineTest, UndoRefusesAReplacedFileAndKeepsWhatItCouldNotRestore) {
+    const std::string a = Pdf("a.pdf"), b = Pdf("b.pdf"), c = Pdf("c.pdf");
+    engine_.Apply().DocumentEntries = {a};
+    engine_.RunApply();
+    engine_.Apply().DocumentEntries = {b, c};
+    engine_.RunApply();
+    ASSERT_EQ(engine_.Apply().UndoHistory.size(), 2u);
+    // Another document now stands under c's name.
+    test::PdfSpec other;
+    other.label = "Other";
+    test::WritePdf(c, other);
+    const std::string replaced = ReadFile(c);
+    engine_.RunUndo();
+    EXPECT_EQ(ReadFile(c), replaced);
+    EXPECT_EQ(PdfText(b).find("of 3"), std::string::npos) << "b is restored";
+    EXPECT_EQ(engine_.LastRun().Processed, 1);
+    EXPECT_EQ(engine_.LastRun().Failed, 1);
+    ASSERT_EQ(ui_.questions.size(), 1u);
+    EXPECT_NE(ui_.questions[0].find(c + "\nThe file is not the one the run wrote"),
+              std::string::npos)
+        << ui_.questions[0];
+    // The older run is untouched and the newer one keeps c for later.
+    ASSERT_EQ(engine_.Apply().UndoHistory.size(), 2u);
+    ASSERT_EQ(engine_.Apply().UndoHistory[1].Entries.size(), 1u);
+    EXPECT_EQ(engine_.Apply().UndoHistory[1].Entries[0].Name, c);
+    EXPECT_EQ(engine_.Apply().UndoHistory[0].Entries[0].Name, a);
+
+    // A No stops the undo; nothing is thrown away.
+    ui_.answerYes = false;
+    ui_.questions.clear();
+    engine_.RunUndo();
+    EXPECT_EQ(engine_.Apply().UndoHistory.size(), 2u);
+    EXPECT_EQ(engine_.Apply().UndoHistory[1].Entries.size(), 1u);
+}
+
+TEST_F(RunEngineTest, UndoReopensFilesWithThePasswordTheRunSet) {
+    const std::string a = Pdf("a.pdf");
+    engine_.Security().ChangeSecurity = true;
+    engine_.Security().OpenPassword = "op";
+    engine_.Security().OwnerPassword = "own";
+    engine_.Apply().DocumentEntries = {a};
+    engine_.RunApply();
+    ASSERT_EQ(engine_.LastRun().Processed, 1);
+    EXPECT_NE(PdfText(a, "op").find("Page 1 of 3"), std::string::npos);
+    // The dialog's settings have moved on since; the record knows the password.
+    engine_.Security() = docsettings::SecuritySettings{};
+    engine_.RunUndo();
+    EXPECT_TRUE(ui_.questions.empty()) << ui_.questions.front();
+    EXPECT_EQ(engine_.LastRun().Processed, 1);
+    EXPECT_NE(test::Run("qpdf --show-encryption " + test::Quote(a)).output.find("not encrypted"),
+              std::string::npos);
+    EXPECT_EQ(PdfText(a).find("of 3"), std::string::npos);
+}
+
+TEST_F(RunEngineTest, APrintErrorAnsweredNoStillTakesThePrintStampsOff) {
+    const std::string a = Pdf("a.pdf");
+    HDoc doc = OpenCurrent(a);
+    host_.SetPrintToFile((dir_ / "printed.pdf").string());
+    host::FaultSwitch::Arm("PrintPages", 1);
+    ui_.answerYes = false;
+    engine_.PrintDocuments();
+    ASSERT_EQ(ui_.questions.size(), 1u);
+    EXPECT_EQ(engine_.LastRun().Failed, 1);
+    EXPECT_EQ(plugin::GetDocumentFlags(doc) & kHDocNeedsSave, 0);
+    // What the host holds now carries no stamp.
+    const fs::path check = dir_ / "check.pdf";
+    host_.SetPrintToFile(check.string());
+    engine_.Apply().SelectionMode = kSelectNone;
+    ui_.answerYes = true;
+    engine_.PrintDocuments();
+    EXPECT_EQ(PdfText(check).find("of 3"), std::string::npos);
+    EXPECT_NE(PdfText(check).find("Page 1"), std::string::npos);
 }
 
 } // namespace
