@@ -162,9 +162,20 @@ Target ResolveTarget(const std::string& path) {
     return t;
 }
 
-// Writes through write(), checks the result with verify(), and renames it over the target.
+Document::FileIdentity IdentityOf(const std::string& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) {
+        return {};
+    }
+    return {st.st_dev, st.st_ino, st.st_size,
+            static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+// Writes through write(), checks the result with verify(), and renames it over the target;
+// beforeRename (when given) may still refuse with the target's resolved file name.
 void AtomicWrite(const std::string& path, const std::function<void(Pipeline&)>& write,
-                 const std::function<void(const std::string&)>& verify) {
+                 const std::function<void(const std::string&)>& verify,
+                 const std::function<void(const std::string&)>& beforeRename = {}) {
     Target target = ResolveTarget(path);
     std::string temp = target.folder + "/." + target.base + ".tesser-save-XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
@@ -212,6 +223,9 @@ void AtomicWrite(const std::string& path, const std::function<void(Pipeline&)>& 
             Fail("the written file did not read back: injected fault");
         }
         verify(temp);
+        if (beforeRename) {
+            beforeRename(target.file);
+        }
         if (FaultSwitch::Trips("SaveDocument.rename")) {
             SystemFail("rename " + temp, EIO);
         }
@@ -319,7 +333,8 @@ void SaveDocumentAtomically(Document& doc, int flags, const std::string& path) {
         Fail(path + ": cannot save: the document has signed signature fields and saving would "
                     "break its signatures");
     }
-    size_t pages = pdf.getAllPages().size();
+    size_t pages = doc.Pages().size();
+    const bool ownFile = CanonicalPath(path) == CanonicalPath(doc.path);
     const PendingSecurity& pending = doc.pending;
     std::string verifyPassword = doc.security.unlockPassword;
     try {
@@ -373,7 +388,16 @@ void SaveDocumentAtomically(Document& doc, int flags, const std::string& path) {
                 }
                 writer.write();
             },
-            [&](const std::string& file) { VerifyWritten(file, verifyPassword, pages); });
+            [&](const std::string& file) { VerifyWritten(file, verifyPassword, pages); },
+            [&](const std::string& file) {
+                if (ownFile && IdentityOf(file) != doc.opened) {
+                    Fail("the file was changed by another program while the document was open; "
+                         "it was not saved, so that change is kept");
+                }
+            });
+        if (ownFile) {
+            doc.opened = IdentityOf(path);
+        }
     } catch (const HostException& e) {
         Fail(path + ": cannot save: " + e.what());
     } catch (const std::exception& e) {

@@ -31,6 +31,17 @@ QPDF& Document::pdf() {
     return *qpdf;
 }
 
+const std::vector<QPDFObjectHandle>& Document::Pages() {
+    try {
+        return pdf().getAllPages();
+    } catch (const std::exception& e) {
+        if (qpdf && brokenPages.empty()) {
+            brokenPages = e.what();
+        }
+        throw;
+    }
+}
+
 std::string CanonicalPath(const std::string& path) {
     char* resolved = ::realpath(path.c_str(), nullptr);
     if (resolved == nullptr) {
@@ -153,6 +164,8 @@ HErrorCode OpenDocument(HPath path, HFileSys, HAuthProc authProc, void* clientDa
         if (!S_ISREG(st.st_mode)) {
             Fail(p->path + ": not a PDF file (it is not a regular file)");
         }
+        doc->opened = {st.st_dev, st.st_ino, st.st_size,
+                       static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
         std::string refusal;
         OpenResult first = TryOpen(*doc, "");
         if (first.pdf) {
@@ -271,6 +284,10 @@ HErrorCode SaveDocument(HDoc handle, int32_t flags, HPath path, HFileSys) {
     return Entry("SaveDocument", [&] {
         Document* doc = CheckDoc(handle);
         PathRec* p = CheckPath(path);
+        if (!doc->brokenPages.empty()) {
+            Fail(doc->path + ": the document is damaged and was not saved: its pages cannot be "
+                             "walked (" + doc->brokenPages + ")");
+        }
         SaveDocumentAtomically(*doc, flags, p->path);
     });
 }

@@ -8,6 +8,8 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
+#include <sys/types.h>
+
 #include <array>
 #include <deque>
 #include <exception>
@@ -140,8 +142,26 @@ struct Document {
     PendingSecurity pending; // what the next save writes
     std::vector<std::unique_ptr<std::array<unsigned char, kHSecurityRecordSize>>> records;
 
+    // The file as it was opened, or as this document last saved it: a save over it refuses when
+    // the file under the name is no longer that one (another program or run replaced or wrote
+    // it meanwhile), so that neither change is lost silently.
+    struct FileIdentity {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        int64_t modifiedNs = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    FileIdentity opened;
+
+    // Set when walking the page tree failed (a loop, a broken node): such a document is not
+    // saved, as QPDF's writers may recurse without end over the same tree.
+    std::string brokenPages;
+
     ~Document();
     QPDF& pdf();
+    // The pages in order; a failure to walk the page tree is remembered in brokenPages.
+    const std::vector<QPDFObjectHandle>& Pages();
     // The record of an object of this document (see DocumentHandles).
     ObjectRec* Wrap(QPDFObjectHandle object);
     FontRec* WrapFont(QPDFObjectHandle font);

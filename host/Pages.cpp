@@ -90,7 +90,7 @@ HFixedRect ToRect(const Box& box) {
 HErrorCode GetPageCount(HDoc handle, int32_t* count) {
     return Entry("GetPageCount", [&] {
         CheckOut(count);
-        *count = static_cast<int32_t>(CheckDoc(handle)->pdf().getAllPages().size());
+        *count = static_cast<int32_t>(CheckDoc(handle)->Pages().size());
     });
 }
 
@@ -98,7 +98,7 @@ HErrorCode AcquirePage(HDoc handle, int32_t index, HPage* page) {
     return Entry("AcquirePage", [&] {
         CheckOut(page);
         Document* doc = CheckDoc(handle);
-        const auto& pages = doc->pdf().getAllPages();
+        const auto& pages = doc->Pages();
         if (index < 0 || static_cast<size_t>(index) >= pages.size()) {
             throw HostException(kHErrBadParameter,
                                 "There is no page " + std::to_string(index + 1) + " in " +

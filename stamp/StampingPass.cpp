@@ -132,9 +132,7 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
         ok = false;
     }
     if (!ok) {
-        // Nothing was touched: the permission or the page count could not be had.
-        out.Refused = true;
-        out.Stopped = true;
+        out.Unreadable = true;
         return false;
     }
     int32_t i = 0;

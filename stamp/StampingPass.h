@@ -29,6 +29,9 @@ namespace tesser::stamp {
 // outside the guarded operations throws HostError.
 struct StampOutcome {
     bool Refused = false;   // the security settings do not allow changes: no page was touched
+    // The permission or the page count could not be had (a damaged page tree, a host failure,
+    // its message shown): no page was touched.
+    bool Unreadable = false;
     bool Cancelled = false; // the user answered Cancel to the crop-box question
     bool Stopped = false;   // a host step ended the pass early (page count, acquiring, releasing)
     std::int32_t Stamped = 0; // pages that received the stamp
@@ -37,7 +40,7 @@ struct StampOutcome {
     std::vector<std::int32_t> Skipped;
     // Every selected page was stamped and nothing was refused (a Cancel still counts as whole:
     // the stamps are in place).
-    bool Whole() const { return !Refused && !Stopped && Skipped.empty(); }
+    bool Whole() const { return !Refused && !Unreadable && !Stopped && Skipped.empty(); }
 };
 bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runTime,
                    StampOutcome* outcome = nullptr);

@@ -127,6 +127,8 @@ std::string PageListText(const std::vector<std::int32_t>& pages) {
 
 constexpr const char* kRefusedText =
     "The document was not changed: its security settings do not allow changes.";
+constexpr const char* kUnreadableText =
+    "The document was not changed: its pages could not be read.";
 constexpr const char* kIncompletePrintText =
     "The document was not printed: its stamps could not all be put on.";
 constexpr const char* kNotRestoredText =
@@ -171,7 +173,8 @@ bool RunEngine::StampAll(const std::vector<model::Tesserion>& list, HDoc doc,
             continue_ = false;
             return false;
         }
-        if (outcome.Refused) {
+        if (outcome.Refused || outcome.Unreadable) {
+            refusalText_ = outcome.Refused ? kRefusedText : kUnreadableText;
             return false;
         }
     }
@@ -356,7 +359,7 @@ bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& recor
             record.Entries.pop_back();
             leftAsItWas_ = true;
             if (!cancelled_) {
-                ReportError(name, kRefusedText);
+                ReportError(name, refusalText_);
             }
             return true;
         }
@@ -668,7 +671,7 @@ void RunEngine::PrintView(HView view, std::time_t runTime,
         const bool allPages = std::all_of(outcomes.begin(), outcomes.end(),
                                           [](const stamp::StampOutcome& o) { return o.Whole(); });
         if (!whole && !cancelled_) {
-            ReportError(name, kRefusedText);
+            ReportError(name, refusalText_);
         } else if (whole && !allPages) {
             ReportError(name, std::string(kIncompletePrintText) + "\n" +
                                   SkippedPagesText(list, SkippedOf(outcomes)));

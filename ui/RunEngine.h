@@ -14,7 +14,7 @@
 // - A document is always closed (and a host path released) when a host error leaves its frame.
 // - A file whose save fails leaves no undo entry: the file on disk was not changed, so undoing it
 //   would take off content that is not a stamp.
-// - A document that may not be changed (its security refuses, or its pages cannot be counted)
+// - A document that may not be changed (its security refuses, or its pages cannot be read)
 //   is a failure: it is left as it was (a listed file is not saved, the current document loses
 //   the stamps this run put on), gets no undo entry, and is reported with ReportError.
 // - A document where pages were skipped after an error keeps what was stamped and is saved and
@@ -185,6 +185,7 @@ private:
     bool cancelled_ = false;   // Cancel was answered at a crop-box warning of this run
     bool leftAsItWas_ = false; // ApplyToDocument left the document in hand unchanged
     std::string partialText_;  // the pages the document in hand was not stamped on
+    std::string refusalText_;  // why StampAll left the document in hand as it was
     bool progressOpen_ = false;
     void* progressHandle_ = nullptr;
     std::int32_t filesProcessed_ = -1;

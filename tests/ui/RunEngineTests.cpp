@@ -530,5 +530,69 @@ TEST_F(RunEngineTest, APrintErrorAnsweredNoStillTakesThePrintStampsOff) {
     EXPECT_NE(PdfText(check).find("Page 1"), std::string::npos);
 }
 
+TEST_F(RunEngineTest, ADocumentWhosePageTreeLoopsFailsCleanlyAndIsNeverSaved) {
+    const std::string raw = "%PDF-1.4\n"
+                            "1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
+                            "2 0 obj << /Type /Pages /Kids [5 0 R] /Count 2 >> endobj\n"
+                            "5 0 obj << /Type /Pages /Parent 2 0 R /Kids [3 0 R 2 0 R] /Count 2 >>"
+                            " endobj\n"
+                            "3 0 obj << /Type /Page /Parent 5 0 R /MediaBox [0 0 612 792] >> endobj\n"
+                            "trailer << /Root 1 0 R /Size 6 >>\n"
+                            "%%EOF\n";
+    const fs::path a = dir_ / "loop.pdf";
+    test::WriteFile(a, raw);
+    engine_.Apply().DocumentEntries = {a.string()};
+    engine_.RunApply();
+    EXPECT_EQ(ReadFile(a.string()), raw);
+    EXPECT_EQ(engine_.LastRun().Failed, 1);
+    ASSERT_EQ(ui_.questions.size(), 1u);
+    EXPECT_EQ(ui_.questions[0], "Tesser Pro: Error processing document: " + a.string() +
+                                    "\nThe document was not changed: its pages could not be read.");
+    EXPECT_TRUE(engine_.Apply().UndoHistory.empty());
+
+    // Whoever asks the host to save it after its pages failed gets an error, not a crash.
+    HDoc doc = OpenCurrent(a.string());
+    EXPECT_THROW(plugin::GetPageCount(doc), plugin::HostError);
+    HFileSys fileSystem = plugin::GetDefaultFileSystem();
+    plugin::PathHandle out(fileSystem,
+                           plugin::PathFromPlatformPath(fileSystem, (dir_ / "out.pdf").string()));
+    try {
+        plugin::SaveDocument(doc, kSaveFlagsOptimised, out.get(), fileSystem);
+        ADD_FAILURE() << "saved";
+    } catch (const plugin::HostError& e) {
+        EXPECT_NE(std::string(e.what()).find("damaged and was not saved"), std::string::npos)
+            << e.what();
+    }
+    std::vector<std::string> left;
+    for (const auto& item : fs::directory_iterator(dir_.path())) {
+        left.push_back(item.path().filename().string());
+    }
+    EXPECT_EQ(left, std::vector<std::string>{"loop.pdf"}) << "no temporary file is left";
+}
+
+TEST_F(RunEngineTest, ASaveOverAFileAnotherRunChangedMeanwhileFailsAndKeepsTheOtherRun) {
+    const std::string a = Pdf("a.pdf");
+    HFileSys fileSystem = plugin::GetDefaultFileSystem();
+    plugin::PathHandle path(fileSystem, plugin::PathFromPlatformPath(fileSystem, a));
+    // Two runs have the file open: the first saves twice in a row, which is fine.
+    HDoc first = plugin::OpenDocument(path.get(), fileSystem, nullptr, nullptr, false);
+    plugin::SaveDocument(first, kSaveFlagsPlain, path.get(), fileSystem);
+    plugin::SaveDocument(first, kSaveFlagsPlain, path.get(), fileSystem);
+    // The second run stamps and saves the file while the first still has it open.
+    engine_.Apply().DocumentEntries = {a};
+    engine_.RunApply();
+    ASSERT_EQ(engine_.LastRun().Processed, 1);
+    const std::string stamped = ReadFile(a);
+    try {
+        plugin::SaveDocument(first, kSaveFlagsPlain, path.get(), fileSystem);
+        ADD_FAILURE() << "the first run wrote over the second";
+    } catch (const plugin::HostError& e) {
+        EXPECT_NE(std::string(e.what()).find("changed by another program"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(ReadFile(a), stamped);
+    plugin::CloseDocument(first);
+}
+
 } // namespace
 } // namespace tesser::ui
