@@ -150,7 +150,11 @@ struct Document {
         ino_t inode = 0;
         off_t size = 0;
         int64_t modifiedNs = 0;
-        bool operator==(const FileIdentity&) const = default;
+        bool operator==(const FileIdentity& o) const {
+            return device == o.device && inode == o.inode && size == o.size &&
+                   modifiedNs == o.modifiedNs;
+        }
+        bool operator!=(const FileIdentity& o) const { return !(*this == o); }
     };
     FileIdentity opened;
 
