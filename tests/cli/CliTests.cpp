@@ -530,6 +530,25 @@ TEST_F(TesserCli, ListShowsEachTesserionWithItsValidation) {
         << run.output;
 }
 
+TEST_F(TesserCli, AHugeCountInTheProfileIsReadAsTheKeysThatExist) {
+    std::string profile = kProfile;
+    profile.replace(profile.find("Count=4"), 7, "Count=99999999999");
+    WriteFile(dir_ / "Quorel.ini", profile);
+    const fs::path a = Pdf("a.pdf");
+    // timeout only ends a hang: reading the list takes no time at all.
+    const std::string guard = "timeout 120 ";
+    const CommandResult list = test::Run(guard + Quote(TESSER_BINARY) + " -p " +
+                                         Q(dir_ / "Quorel.ini") + " --list < /dev/null");
+    ASSERT_EQ(list.exitCode, 0) << list.errors;
+    EXPECT_EQ(list.output, "Bad: invalid (the page range is invalid)\nDraft: valid\nFoot: valid\n"
+                           "Outside: valid\n");
+    const CommandResult run = test::Run(
+        "XDG_STATE_HOME=" + Q(dir_ / "state") + " " + guard + Quote(TESSER_BINARY) + " -q -p " +
+        Q(dir_ / "Quorel.ini") + " -t Foot " + Q(a) + " < /dev/null");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_NE(PdfText(a).find("Page 3 of 3"), std::string::npos);
+}
+
 TEST_F(TesserCli, HelpSaysWhereTheJournalIsAndThatItIsPrivate) {
     const CommandResult run = test::Run(Quote(TESSER_BINARY) + " --help");
     EXPECT_EQ(run.exitCode, 0);
