@@ -292,6 +292,54 @@ void SetUpOutputDir(const CliOptions& o, ui::RunEngine& engine) {
     });
 }
 
+void SetCurrentPassword(const Passwords& passwords, ui::RunEngine& engine) {
+    try {
+        docsettings::SetPasswordFromUtf8(engine.Security(), docsettings::PasswordItem::Current,
+                                         passwords.current);
+    } catch (const std::exception& e) {
+        throw SetupError(e.what());
+    }
+}
+
+// The journal's records; a damaged journal is put aside (saying where) and a new one begun.
+std::vector<JournalRecord> LoadJournal(const Journal& journal) {
+    std::string notice;
+    std::vector<JournalRecord> records = journal.LoadOrSetAside(notice);
+    if (!notice.empty()) {
+        std::cerr << "tesser: undo journal: " << notice << std::endl;
+    }
+    return records;
+}
+
+// A generous guess at the journal's size after the run, before any document is touched: the
+// records, and the new one (one entry per file with the run's settings) counted twice, for the
+// values the run will capture from the documents.
+std::size_t ExpectedJournalSize(const std::vector<JournalRecord>& records,
+                                ui::RunEngine& engine) {
+    JournalRecord next;
+    for (const std::string& name : engine.Apply().NamesToApply) {
+        if (const model::Tesserion* t = engine.Tesserions().Find(name)) {
+            next.Record.Tesserions.push_back(*t);
+        }
+    }
+    next.Record.ReopenPassword = engine.Security().OwnerPassword + engine.Security().OpenPassword +
+                                 engine.Security().CurrentPassword;
+    for (const std::string& entry : engine.Apply().DocumentEntries) {
+        for (const std::string& file : FilesOfEntry(entry)) {
+            ui::UndoEntry& e = next.Record.Entries.emplace_back();
+            e.Name = file;
+            e.Info = engine.Info();
+            e.Open = engine.Open();
+            e.Security = engine.Security();
+            e.SkippedPages.resize(next.Record.Tesserions.size());
+            e.Fingerprint = {~0ULL, ~0ULL};
+        }
+    }
+    std::vector<JournalRecord> after = records;
+    after.push_back(next);
+    return FormatJournal(after).size() + FormatJournal({next}).size();
+}
+
 } // namespace
 
 int RunTesser(const std::vector<std::string>& arguments) {
@@ -378,38 +426,35 @@ int RunTesser(const std::vector<std::string>& arguments) {
 
         if (o.mode == Mode::Undo) {
             Journal journal(DefaultJournalFolder());
-            std::vector<JournalRecord> records = journal.Load();
+            std::vector<JournalRecord> records = LoadJournal(journal);
             if (records.empty()) {
                 std::cerr << "tesser: nothing to undo (" << journal.Path().string() << ")"
                           << std::endl;
                 return kExitSomeFailed;
             }
-            const JournalRecord& newest = records.back();
-            apply.UndoHistory = {newest.Record};
+            // The journal after the undo is no larger than now.
+            journal.CheckWritable(FormatJournal(records).size());
+            apply.UndoHistory = {records.back().Record};
             if (o.currentPassword || o.askPasswords || o.passwordStdin) {
                 // A password given now reopens the files instead of the recorded one.
-                const Passwords passwords = GatherPasswords(o);
-                try {
-                    docsettings::SetPasswordFromUtf8(engine.Security(),
-                                                     docsettings::PasswordItem::Current,
-                                                     passwords.current);
-                } catch (const std::exception& e) {
-                    throw SetupError(e.what());
-                }
+                SetCurrentPassword(GatherPasswords(o), engine);
                 apply.UndoHistory.back().ReopenPassword = engine.Security().CurrentPassword;
             }
             InstallAbortHandlers();
             engine.RunUndo();
-            if (engine.ContinueFlag()) {
+            const ui::RunCounts& counts = engine.LastRun();
+            const bool failed = counts.Failed > 0 || counts.Aborted || !engine.ContinueFlag();
+            if (!apply.UndoHistory.empty()) {
+                // What was not restored (failed, or not reached after a No or Ctrl-C) stays the
+                // newest record, so the undo can be repeated; older records are not touched.
+                records.back().Record = apply.UndoHistory.back();
+            } else if (!failed) {
                 records.pop_back();
-            } else {
-                // A run stopped part-way leaves files in states the older records do not
-                // describe any more.
-                records.clear();
             }
+            // Else the engine gave no account of what it restored: the record stays whole.
             journal.Save(records);
-            Summarise(o, engine.LastRun(), "restored");
-            return ExitStatus(engine.LastRun());
+            Summarise(o, counts, "restored");
+            return ExitStatus(counts);
         }
 
         // Apply.
@@ -419,14 +464,20 @@ int RunTesser(const std::vector<std::string>& arguments) {
             SetUpOutputDir(o, engine);
         }
         Journal journal(DefaultJournalFolder());
-        std::vector<JournalRecord> records = journal.Load();
+        std::vector<JournalRecord> records = LoadJournal(journal);
+        journal.CheckWritable(ExpectedJournalSize(records, engine));
         InstallAbortHandlers();
         engine.RunApply();
         if (!apply.UndoHistory.empty() && !apply.UndoHistory.back().Entries.empty()) {
             JournalRecord record;
             record.Record = apply.UndoHistory.back();
             records.push_back(std::move(record));
-            journal.Save(records);
+            try {
+                journal.Save(records);
+            } catch (const JournalError& e) {
+                throw JournalError(std::string(e.what()) +
+                                   "; the documents were changed, but this run cannot be undone");
+            }
         }
         Summarise(o, engine.LastRun(), "processed");
         return ExitStatus(engine.LastRun());

@@ -56,8 +56,10 @@ protected:
     }
 
     // Runs tesser with the test's profile and journal folder; extra is appended as given.
-    CommandResult Tesser(const std::string& arguments, const std::string& input = "") {
-        std::string command = "XDG_STATE_HOME=" + Quote((dir_ / "state").string()) + " " +
+    // shell: commands run before tesser in the same shell (limits, traps).
+    CommandResult Tesser(const std::string& arguments, const std::string& input = "",
+                         const std::string& shell = "") {
+        std::string command = shell + "XDG_STATE_HOME=" + Quote((dir_ / "state").string()) + " " +
                               Quote(TESSER_BINARY) + " -p " + Quote((dir_ / "Quorel.ini").string()) +
                               " " + arguments;
         if (!input.empty()) {
@@ -73,6 +75,8 @@ protected:
                    Quote(TESSER_BINARY) + " --undo " + arguments + " < /dev/null");
     }
 
+    fs::path JournalPath() const { return dir_ / "state/tesser/journal"; }
+
     fs::path Pdf(const std::string& name, const PdfSpec& spec = {}) {
         const fs::path path = dir_ / name;
         fs::create_directories(path.parent_path());
@@ -84,6 +88,25 @@ protected:
 };
 
 std::string Q(const fs::path& path) { return Quote(path.string()); }
+
+int Occurrences(const std::string& text, const std::string& word) {
+    int n = 0;
+    for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+// The text of a journal's records, from the first "record" line to the "end" line.
+std::string RecordsText(const std::string& journal) {
+    const auto first = journal.find("\nrecord ");
+    const auto end = journal.rfind("end\n");
+    if (first == std::string::npos || end == std::string::npos || end < first) {
+        ADD_FAILURE() << "not a journal with records: " << journal;
+        return "";
+    }
+    return journal.substr(first + 1, end - first - 1);
+}
 
 PdfSpec Pages(int pages, const std::string& pageMode = "") {
     PdfSpec spec;
@@ -306,6 +329,148 @@ TEST_F(TesserCli, JournalIsReadableByItsOwnerOnly) {
     ASSERT_EQ(::stat((dir_ / "state/tesser/journal").c_str(), &journal), 0);
     EXPECT_EQ(folder.st_mode & 0777, 0700u);
     EXPECT_EQ(journal.st_mode & 0777, 0600u);
+}
+
+TEST_F(TesserCli, AFailedUndoKeepsItsRecordAndLeavesOlderRecordsAlone) {
+    const fs::path a = Pdf("a.pdf");
+    const fs::path b = Pdf("b.pdf");
+    const DocumentView originalA = ViewDocument(a);
+    ASSERT_EQ(Tesser("-q -t Foot " + Q(a) + " " + Q(b)).exitCode, 0);
+    const std::string olderRecord = RecordsText(ReadFile(JournalPath()));
+    const DocumentView footA = ViewDocument(a);
+    const DocumentView footB = ViewDocument(b);
+    ASSERT_EQ(Tesser("-q -t Draft " + Q(b) + " " + Q(a)).exitCode, 0);
+
+    // b cannot be opened: the undo stops there (no terminal, no --yes), before a.
+    fs::rename(b, dir_ / "b.away");
+    const CommandResult failed = Undo();
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_NE(failed.errors.find("Error processing document: " + b.string()), std::string::npos)
+        << failed.errors;
+    const std::string journal = ReadFile(JournalPath());
+    EXPECT_EQ(journal.rfind("tesser%2Dundo%2Djournal 3 2\n", 0), 0u) << journal;
+    EXPECT_EQ(RecordsText(journal).rfind(olderRecord, 0), 0u)
+        << "the older record changed:\n" << journal;
+    EXPECT_EQ(Occurrences(journal, "/b.pdf\n"), 2) << journal;
+
+    // With b back, the same undo finishes the job, and the older run can still be undone.
+    fs::rename(dir_ / "b.away", b);
+    const CommandResult again = Undo("-q");
+    ASSERT_EQ(again.exitCode, 0) << again.errors;
+    EXPECT_EQ(ViewDocument(a).pageContents, footA.pageContents);
+    EXPECT_EQ(ViewDocument(b).pageContents, footB.pageContents);
+    ASSERT_EQ(Undo("-q").exitCode, 0);
+    EXPECT_EQ(ViewDocument(a).pageContents, originalA.pageContents);
+    EXPECT_EQ(Undo().exitCode, 1) << "an undo record was left over";
+}
+
+TEST_F(TesserCli, AnUndoThatGoesOnAfterAFailureKeepsTheFileThatFailed) {
+    const fs::path a = Pdf("a.pdf");
+    const fs::path b = Pdf("b.pdf");
+    ASSERT_EQ(Tesser("-q -t Foot " + Q(a) + " " + Q(b)).exitCode, 0);
+    const std::string olderRecord = RecordsText(ReadFile(JournalPath()));
+    const DocumentView footB = ViewDocument(b);
+    ASSERT_EQ(Tesser("-q -t Draft " + Q(b) + " " + Q(a)).exitCode, 0);
+
+    fs::rename(b, dir_ / "b.away");
+    const CommandResult failed = Undo("--yes");
+    EXPECT_EQ(failed.exitCode, 1) << failed.errors;
+    EXPECT_EQ(PdfText(a).find("DRAFT COPY"), std::string::npos) << "a was not restored";
+    const std::string journal = ReadFile(JournalPath());
+    EXPECT_EQ(journal.rfind("tesser%2Dundo%2Djournal 3 2\n", 0), 0u) << journal;
+    EXPECT_EQ(RecordsText(journal).rfind(olderRecord, 0), 0u) << journal;
+    EXPECT_EQ(Occurrences(journal, "/b.pdf\n"), 2) << journal;
+
+    fs::rename(dir_ / "b.away", b);
+    Undo("--yes -q");
+    EXPECT_EQ(PdfText(b).find("DRAFT COPY"), std::string::npos);
+    EXPECT_EQ(ViewDocument(b).pageContents, footB.pageContents);
+}
+
+TEST_F(TesserCli, ADamagedJournalIsMovedAsideAndANewOneStarted) {
+    const fs::path a = Pdf("a.pdf");
+    ASSERT_EQ(Tesser("-q -t Foot " + Q(a)).exitCode, 0);
+    const std::string whole = ReadFile(JournalPath());
+    ASSERT_EQ(Undo("-q").exitCode, 0);
+    const DocumentView original = ViewDocument(a);
+    // A journal is read in a process that may not hold gigabytes for items that are not there.
+#if defined(__SANITIZE_ADDRESS__)
+    const std::string limit;
+#else
+    const std::string limit = "ulimit -v 2000000; ";
+#endif
+    const std::vector<std::pair<std::string, std::string>> damaged = {
+        {"empty", ""},
+        {"cut short", whole.substr(0, whole.size() / 2)},
+        // Version 2, which is still read.
+        {"a huge count of records", "tesser-undo-journal 2 99999999\nrecord - 0 0 0\nkept 0\n"},
+        {"a huge count of entries", "tesser-undo-journal 2 1\nrecord - 0 0 99999999\nend\n"},
+    };
+    for (const auto& [what, bytes] : damaged) {
+        SCOPED_TRACE(what);
+        WriteFile(JournalPath(), bytes);
+        const CommandResult run = Tesser("-t Draft " + Q(a), "", limit);
+        ASSERT_EQ(run.exitCode, 0) << run.errors;
+        const std::string said = "it was moved aside to ";
+        const auto at = run.errors.find(said);
+        ASSERT_NE(at, std::string::npos) << run.errors;
+        const auto end = run.errors.find(" and a new journal", at);
+        ASSERT_NE(end, std::string::npos) << run.errors;
+        const fs::path aside = run.errors.substr(at + said.size(), end - at - said.size());
+        EXPECT_EQ(aside.parent_path(), JournalPath().parent_path());
+        EXPECT_EQ(aside.filename().string().rfind("journal.damaged-", 0), 0u) << aside;
+        EXPECT_EQ(ReadFile(aside), bytes);
+        fs::remove(aside);
+        EXPECT_EQ(ReadFile(JournalPath()).rfind("tesser%2Dundo%2Djournal 3 1\n", 0), 0u);
+        ASSERT_NE(PdfText(a).find("DRAFT COPY"), std::string::npos);
+        const CommandResult undo = Undo("-q");
+        ASSERT_EQ(undo.exitCode, 0) << undo.errors;
+        EXPECT_EQ(ViewDocument(a).pageContents, original.pageContents);
+    }
+}
+
+TEST_F(TesserCli, AJournalThatCannotBeWrittenStopsTheRunBeforeAnyFileIsTouched) {
+    // Many files with long names make the journal larger than any one file; a file size limit
+    // between the two stands in for a disk too full for the journal (writes fail with EFBIG).
+    std::vector<std::pair<fs::path, std::string>> files;
+    const std::string longName(120, 'n');
+    for (int i = 0; i < 60; ++i) {
+        const fs::path file =
+            Pdf("many/f" + std::to_string(100 + i) + longName + ".pdf", Pages(1));
+        files.emplace_back(file, ReadFile(file));
+    }
+    constexpr std::uintmax_t kLimit = 24 * 512;
+    const std::string full = "trap '' XFSZ; ulimit -f 24; ";
+    const CommandResult run = Tesser("-t Foot " + Q(dir_ / "many"), "", full);
+    EXPECT_EQ(run.exitCode, 1) << run.errors;
+    EXPECT_NE(run.errors.find("undo journal: cannot be written in"), std::string::npos)
+        << run.errors;
+    EXPECT_NE(run.errors.find("no document was touched"), std::string::npos) << run.errors;
+    for (const auto& [file, before] : files) {
+        EXPECT_EQ(ReadFile(file), before) << file;
+    }
+    EXPECT_FALSE(fs::exists(JournalPath())) << "an empty journal was left behind";
+    for (const auto& item : fs::directory_iterator(JournalPath().parent_path())) {
+        EXPECT_EQ(item.path().filename(), "journal.lock") << "left behind: " << item.path();
+    }
+
+    // Without the limit the same run works; its journal is larger than the limit, every file
+    // smaller.
+    const CommandResult fits = Tesser("-q -t Foot " + Q(dir_ / "many"));
+    ASSERT_EQ(fits.exitCode, 0) << fits.errors;
+    EXPECT_GT(fs::file_size(JournalPath()), kLimit);
+    for (const auto& [file, before] : files) {
+        EXPECT_LT(fs::file_size(file), kLimit) << file;
+        EXPECT_NE(PdfText(file).find("Page 1 of 1"), std::string::npos) << file;
+    }
+
+    // A journal that is there already stays whole, and the file untouched, when the next run
+    // could not write it.
+    const std::string journal = ReadFile(JournalPath());
+    const CommandResult next = Tesser("-t Draft " + Q(files[0].first), "", full);
+    EXPECT_EQ(next.exitCode, 1) << next.errors;
+    EXPECT_EQ(ReadFile(JournalPath()), journal);
+    EXPECT_EQ(PdfText(files[0].first).find("DRAFT COPY"), std::string::npos);
 }
 
 // ---------------------------------------------------------------------------------------------
