@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 
@@ -56,6 +57,81 @@ std::vector<std::string> FilesOfEntry(const std::string& entry) {
         files.push_back(entry + name);
     }
     return files;
+}
+
+// A file or folder as the file system knows it: whatever path or link names it, the same device
+// and inode is the same file.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    auto operator<=>(const FileId&) const = default;
+};
+
+std::optional<FileId> IdOf(const fs::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return FileId{st.st_dev, st.st_ino};
+}
+
+// The files the entries stand for, each once, in the order the run takes them: a file reached
+// again (named twice, through its folder, through a link) is dropped. A folder that cannot be
+// listed and a file that cannot be looked at stay as they are, for the run to report.
+std::vector<std::string> DistinctFiles(const std::vector<std::string>& entries) {
+    std::vector<std::string> files;
+    std::set<FileId> seen;
+    auto add = [&](const std::string& file) {
+        const std::optional<FileId> id = IdOf(file);
+        if (!id || seen.insert(*id).second) {
+            files.push_back(file);
+        }
+    };
+    for (const std::string& entry : entries) {
+        if (!ui::IsFolderEntry(entry)) {
+            add(entry);
+            continue;
+        }
+        const ui::FolderListing listing = ui::ListFolder(entry);
+        if (listing.Error) {
+            files.push_back(entry);
+            continue;
+        }
+        for (const std::string& name : listing.PdfFiles) {
+            add(entry + name);
+        }
+    }
+    return files;
+}
+
+// Refuses a place the run writes to (the output folder, the print file or folder) that would
+// replace one of the run's own files.
+void RefuseWritingOverInputs(const std::vector<std::string>& entries, const fs::path& target,
+                             const std::string& what) {
+    const std::optional<FileId> targetId = IdOf(target);
+    if (!targetId) {
+        return; // not there yet: it cannot be one of the inputs
+    }
+    std::error_code error;
+    const bool folder = fs::is_directory(target, error);
+    for (const std::string& entry : entries) {
+        for (const std::string& file : FilesOfEntry(entry)) {
+            const fs::path source(file);
+            const std::optional<FileId> sourceId = IdOf(source);
+            if (!sourceId) {
+                continue; // the run reports it
+            }
+            if (sourceId == targetId) {
+                throw SetupError(what + " " + target.string() + " is the input " + file +
+                                 ": the result would replace it");
+            }
+            if (folder && (IdOf(source.parent_path()) == targetId ||
+                           IdOf(target / source.filename()) == sourceId)) {
+                throw SetupError(what + " " + target.string() + " is the folder of the input " +
+                                 file + ": its result would replace it");
+            }
+        }
+    }
 }
 
 // Absolute paths; a folder gets its trailing "/".
@@ -270,6 +346,7 @@ void Summarise(const CliOptions& o, const ui::RunCounts& counts, const char* ver
 // Maps each source file to DIR/<its name>; refuses two sources with the same name.
 void SetUpOutputDir(const CliOptions& o, ui::RunEngine& engine) {
     const fs::path dir = fs::absolute(*o.outputDir).lexically_normal();
+    RefuseWritingOverInputs(engine.Apply().DocumentEntries, dir, "the output folder");
     std::error_code error;
     fs::create_directories(dir, error);
     if (error || !fs::is_directory(dir)) {
@@ -392,12 +469,13 @@ int RunTesser(const std::vector<std::string>& arguments) {
             }
             apply.NamesToApply = ChooseTesserions(o, engine.Tesserions(), profilePath);
             apply.SelectionMode = apply.NamesToApply.empty() ? ui::kSelectNone : ui::kSelectNamed;
-            apply.DocumentEntries = DocumentEntries(o.paths);
+            apply.DocumentEntries = DistinctFiles(DocumentEntries(o.paths));
         }
 
         if (o.mode == Mode::Print) {
             if (o.printToFile) {
-                const fs::path target = fs::absolute(*o.printToFile);
+                const fs::path target = fs::absolute(*o.printToFile).lexically_normal();
+                RefuseWritingOverInputs(apply.DocumentEntries, target, "--print-to-file");
                 std::error_code error;
                 if (fs::is_directory(target, error)) {
                     // One printed file per document, under the document's own name.

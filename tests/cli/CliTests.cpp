@@ -474,6 +474,74 @@ TEST_F(TesserCli, AJournalThatCannotBeWrittenStopsTheRunBeforeAnyFileIsTouched) 
 }
 
 // ---------------------------------------------------------------------------------------------
+// The same file named twice, and outputs that are inputs
+
+TEST_F(TesserCli, AFileNamedAgainThroughItsFolderOrALinkIsProcessedOnce) {
+    const fs::path a = Pdf("docs/a.pdf");
+    const fs::path b = Pdf("docs/b.pdf");
+    const DocumentView originalA = ViewDocument(a);
+    fs::create_symlink(a, dir_ / "link.pdf");
+    fs::create_symlink(dir_ / "docs", dir_ / "alias");
+    const CommandResult run =
+        Tesser("-t Draft " + Q(a) + " " + Q(dir_ / "docs") + " " + Q(dir_ / "link.pdf") + " " +
+               Q(dir_ / "alias/b.pdf") + " " + Q(dir_ / "alias"));
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(Occurrences(run.errors, "Current file: "), 2) << run.errors;
+    EXPECT_NE(run.errors.find("Current file: " + a.string() + "\n"), std::string::npos);
+    EXPECT_NE(run.errors.find("Current file: " + b.string() + "\n"), std::string::npos)
+        << "the first naming of b is its folder's";
+    for (const fs::path& file : {a, b}) {
+        EXPECT_TRUE(QpdfCheckPasses(file));
+        EXPECT_EQ(Occurrences(PdfText(file), "DRAFT COPY"), 3) << file;
+    }
+    EXPECT_EQ(Occurrences(ReadFile(JournalPath()), "\nentry "), 2);
+    ASSERT_EQ(Undo("-q").exitCode, 0);
+    EXPECT_EQ(ViewDocument(a).pageContents, originalA.pageContents);
+}
+
+TEST_F(TesserCli, AnOutputThatWouldReplaceAnInputIsRefusedBeforeAnythingIsTouched) {
+    const fs::path a = Pdf("docs/a.pdf");
+    const fs::path b = Pdf("docs/b.pdf");
+    const std::string aBefore = ReadFile(a);
+    const std::string bBefore = ReadFile(b);
+    fs::create_symlink(dir_ / "docs", dir_ / "alias");
+    fs::create_symlink(a, dir_ / "link.pdf");
+    fs::create_directories(dir_ / "prints");
+
+    struct Case {
+        std::string arguments;
+        std::string said;
+    };
+    const std::vector<Case> cases = {
+        {"-t Foot -o " + Q(dir_ / "alias") + " " + Q(a), "is the folder of the input"},
+        {"-t Foot -o " + Q(dir_ / "prints/../docs") + " " + Q(dir_ / "docs"),
+         "is the folder of the input"},
+        {"--print -t Foot --print-to-file " + Q(dir_ / "link.pdf") + " " + Q(a),
+         "is the input " + a.string()},
+        {"--print -t Foot --print-to-file " + Q(b) + " " + Q(b), "is the input " + b.string()},
+        {"--print -t Foot --print-to-file " + Q(dir_ / "alias") + " " + Q(dir_ / "prints") +
+             " " + Q(dir_ / "docs"),
+         "is the folder of the input"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CommandResult run = Tesser(c.arguments);
+        EXPECT_EQ(run.exitCode, 2) << run.errors;
+        EXPECT_NE(run.errors.find(c.said), std::string::npos) << run.errors;
+        EXPECT_EQ(ReadFile(a), aBefore);
+        EXPECT_EQ(ReadFile(b), bBefore);
+    }
+    EXPECT_FALSE(fs::exists(JournalPath()));
+    EXPECT_TRUE(fs::is_empty(dir_ / "prints"));
+
+    // A folder beside the inputs is fine.
+    const CommandResult beside = Tesser("-q -t Foot -o " + Q(dir_ / "prints") + " " + Q(a));
+    ASSERT_EQ(beside.exitCode, 0) << beside.errors;
+    EXPECT_NE(PdfText(dir_ / "prints/a.pdf").find("Page 1 of 3"), std::string::npos);
+    EXPECT_EQ(ReadFile(a), aBefore);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Failures in the middle of a list
 
 TEST_F(TesserCli, FailedFilesAreReportedAndLeftAsTheyWereWhileTheOthersAreProcessed) {
