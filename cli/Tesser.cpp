@@ -473,6 +473,9 @@ int RunTesser(const std::vector<std::string>& arguments) {
         }
 
         if (o.mode == Mode::Print) {
+            if (o.currentPassword || o.askPasswords || o.passwordStdin) {
+                SetCurrentPassword(GatherPasswords(o), engine);
+            }
             if (o.printToFile) {
                 const fs::path target = fs::absolute(*o.printToFile).lexically_normal();
                 RefuseWritingOverInputs(apply.DocumentEntries, target, "--print-to-file");

@@ -711,6 +711,41 @@ TEST_F(TesserCli, PrintingAFolderToAFolderGivesOnePrintPerDocument) {
     EXPECT_FALSE(fs::exists(dir_ / "state/tesser/journal")) << "a print left an undo record";
 }
 
+TEST_F(TesserCli, PrintingOpensAProtectedFileWithThePasswordGiven) {
+    const fs::path plain = Pdf("plain.pdf");
+    const fs::path file = dir_ / "secured.pdf";
+    ASSERT_EQ(test::Run("qpdf --encrypt usr own 256 -- " + Q(plain) + " " + Q(file)).exitCode, 0);
+    const std::string before = ReadFile(file);
+
+    // Without a password the file cannot be opened, so nothing is printed.
+    const CommandResult none =
+        Tesser("--print -t Foot --print-to-file " + Q(dir_ / "none.pdf") + " " + Q(file));
+    EXPECT_EQ(none.exitCode, 1) << none.errors;
+    EXPECT_NE(none.errors.find("Error processing document: " + file.string()), std::string::npos)
+        << none.errors;
+    EXPECT_FALSE(fs::exists(dir_ / "none.pdf"));
+
+    // The user password as an option, the owner password on standard input.
+    const std::vector<std::pair<std::string, std::string>> ways = {
+        {"--current-password usr", ""}, {"--password-stdin", "own\n"}};
+    for (const auto& [option, input] : ways) {
+        SCOPED_TRACE(option);
+        const fs::path printed = dir_ / "printed.pdf";
+        fs::remove(printed);
+        const CommandResult run = Tesser("--print -t Foot " + option + " --print-to-file " +
+                                             Q(printed) + " " + Q(file),
+                                         input);
+        EXPECT_EQ(run.exitCode, 0) << run.errors;
+        EXPECT_EQ(run.errors.find("Error processing document"), std::string::npos) << run.errors;
+        EXPECT_TRUE(QpdfCheckPasses(printed, "usr"));
+        const std::string text = PdfText(printed, "usr");
+        for (const char* page : {"Page 1", "Page 2", "Page 3"}) {
+            EXPECT_NE(text.find(page), std::string::npos) << text;
+        }
+    }
+    EXPECT_EQ(ReadFile(file), before);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Bad usage is refused before anything is touched
 
