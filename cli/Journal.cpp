@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <ctime>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -24,8 +26,9 @@ namespace {
 
 constexpr const char* kMagic = "tesser-undo-journal";
 // Version 2 added the information dictionary's previous entries and kept security settings;
-// version 1 journals are still read.
-constexpr int kVersion = 2;
+// version 3 each entry's skipped pages and the fingerprint of the file the run left. Older
+// journals are still read.
+constexpr int kVersion = 3;
 
 // Tokens are separated by white space. Bytes outside "!".."~", "%" and "-" are written as %XX;
 // the empty text is written as a lone "-".
@@ -117,6 +120,15 @@ public:
         return value;
     }
     std::int32_t Int32() { return static_cast<std::int32_t>(Int()); }
+    std::uint64_t UInt64() {
+        const std::string token = Text();
+        std::uint64_t value = 0;
+        const auto result = std::from_chars(token.data(), token.data() + token.size(), value);
+        if (result.ec != std::errc() || result.ptr != token.data() + token.size()) {
+            throw JournalError("a bad number in the journal: " + token);
+        }
+        return value;
+    }
     bool Bool() { return Int() != 0; }
     double Double() {
         const std::string token = Text();
@@ -134,6 +146,8 @@ public:
                                "\" found");
         }
     }
+    // A count read before its items; containers grow as the items are read, so a damaged count
+    // makes the text end too early instead of allocating for items that are not there.
     std::size_t Count() {
         const std::int64_t n = Int();
         if (n < 0 || n > 100000000) {
@@ -222,17 +236,17 @@ ObjectCopy ReadCopy(Reader& r, int depth = 0) {
     case K::String:
         return ObjectCopy::String(r.Text());
     case K::Array: {
-        std::vector<ObjectCopy> items(r.Count());
-        for (ObjectCopy& item : items) {
-            item = ReadCopy(r, depth + 1);
+        std::vector<ObjectCopy> items;
+        for (std::size_t n = r.Count(); n > 0; --n) {
+            items.push_back(ReadCopy(r, depth + 1));
         }
         return ObjectCopy::Array(std::move(items));
     }
     case K::Dictionary: {
-        std::vector<std::pair<std::string, ObjectCopy>> entries(r.Count());
-        for (auto& [key, value] : entries) {
-            key = r.Text();
-            value = ReadCopy(r, depth + 1);
+        std::vector<std::pair<std::string, ObjectCopy>> entries;
+        for (std::size_t n = r.Count(); n > 0; --n) {
+            std::string key = r.Text();
+            entries.emplace_back(std::move(key), ReadCopy(r, depth + 1));
         }
         return ObjectCopy::Dictionary(std::move(entries));
     }
@@ -425,6 +439,40 @@ docsettings::SecuritySettings ReadSecurity(Reader& r) {
     return s;
 }
 
+void WriteSkippedAndFingerprint(Writer& w, const ui::UndoEntry& e) {
+    w.Text("skipped");
+    w.Int(static_cast<std::int64_t>(e.SkippedPages.size()));
+    for (const std::vector<std::int32_t>& pages : e.SkippedPages) {
+        w.Int(static_cast<std::int64_t>(pages.size()));
+        for (std::int32_t page : pages) {
+            w.Int(page);
+        }
+    }
+    w.Line();
+    w.Text("fingerprint");
+    w.Text(std::to_string(e.Fingerprint.Size));
+    w.Text(std::to_string(e.Fingerprint.Hash));
+    w.Line();
+}
+
+void ReadSkippedAndFingerprint(Reader& r, ui::UndoEntry& e) {
+    r.Expect("skipped");
+    for (std::size_t n = r.Count(); n > 0; --n) {
+        std::vector<std::int32_t> pages;
+        for (std::size_t m = r.Count(); m > 0; --m) {
+            const std::int64_t page = r.Int();
+            if (page < 1 || page > std::numeric_limits<std::int32_t>::max()) {
+                throw JournalError("a bad page number in the journal");
+            }
+            pages.push_back(static_cast<std::int32_t>(page));
+        }
+        e.SkippedPages.push_back(std::move(pages));
+    }
+    r.Expect("fingerprint");
+    e.Fingerprint.Size = r.UInt64();
+    e.Fingerprint.Hash = r.UInt64();
+}
+
 std::string ErrnoText() { return std::strerror(errno); }
 
 } // namespace
@@ -465,6 +513,7 @@ std::string FormatJournal(const std::vector<JournalRecord>& records) {
             WriteInfo(w, e.Info);
             WriteOpen(w, e.Open);
             WriteSecurity(w, e.Security);
+            WriteSkippedAndFingerprint(w, e);
         }
         w.Text("kept");
         w.Int(static_cast<std::int64_t>(jr.KeptSecurity.size()));
@@ -484,33 +533,41 @@ std::vector<JournalRecord> ParseJournal(const std::string& text) {
     Reader r(text);
     r.Expect(kMagic);
     const std::int64_t version = r.Int();
-    if (version < 1 || version > kVersion) {
-        throw JournalError("the journal was written by another version of tesser");
+    if (version > kVersion) {
+        throw JournalVersionError("the journal was written by a newer version of tesser");
     }
-    std::vector<JournalRecord> records(r.Count());
-    for (JournalRecord& jr : records) {
+    if (version < 1) {
+        throw JournalError("the journal has a bad version number");
+    }
+    std::vector<JournalRecord> records;
+    for (std::size_t recordCount = r.Count(); recordCount > 0; --recordCount) {
+        JournalRecord& jr = records.emplace_back();
         r.Expect("record");
         jr.Record.ReopenPassword = r.Text();
         jr.Record.ChangedSecurity = r.Bool();
-        jr.Record.Tesserions.resize(r.Count());
-        jr.Record.Entries.resize(r.Count());
-        for (model::Tesserion& t : jr.Record.Tesserions) {
-            t = ReadTesserion(r);
+        const std::size_t tesserionCount = r.Count();
+        const std::size_t entryCount = r.Count();
+        for (std::size_t n = tesserionCount; n > 0; --n) {
+            jr.Record.Tesserions.push_back(ReadTesserion(r));
         }
-        for (ui::UndoEntry& e : jr.Record.Entries) {
+        for (std::size_t n = entryCount; n > 0; --n) {
+            ui::UndoEntry& e = jr.Record.Entries.emplace_back();
             r.Expect("entry");
             e.IsCurrent = r.Bool();
             e.Name = r.Text();
             e.Info = ReadInfo(r, static_cast<int>(version));
             e.Open = ReadOpen(r);
             e.Security = ReadSecurity(r);
+            if (version >= 3) {
+                ReadSkippedAndFingerprint(r, e);
+            }
         }
         if (version >= 2) {
             r.Expect("kept");
-            jr.KeptSecurity.resize(r.Count());
-            for (auto& [marker, bytes] : jr.KeptSecurity) {
-                marker = r.Text();
-                bytes = r.Text();
+            for (std::size_t n = r.Count(); n > 0; --n) {
+                std::string marker = r.Text();
+                std::string bytes = r.Text();
+                jr.KeptSecurity.emplace_back(std::move(marker), std::move(bytes));
             }
         }
     }
@@ -620,35 +677,70 @@ std::vector<JournalRecord> Journal::Load() const {
     }
     std::ostringstream content;
     content << in.rdbuf();
+    if (!in.good() && !in.eof()) {
+        throw JournalError("cannot read " + path_.string());
+    }
     try {
         std::vector<JournalRecord> records = ParseJournal(content.str());
         for (JournalRecord& record : records) {
             RestoreKeptSecurity(record);
         }
         return records;
+    } catch (const JournalVersionError& e) {
+        throw JournalVersionError(path_.string() + ": " + e.what());
     } catch (const JournalError& e) {
-        throw JournalError(path_.string() + ": " + e.what());
+        throw JournalDamagedError(path_.string() + ": " + e.what());
+    }
+}
+
+std::vector<JournalRecord> Journal::LoadOrSetAside(std::string& notice) const {
+    notice.clear();
+    try {
+        return Load();
+    } catch (const JournalDamagedError& e) {
+        char stamp[32];
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        ::localtime_r(&now, &local);
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+        fs::path aside = path_;
+        aside += std::string(".damaged-") + stamp;
+        for (int n = 2; fs::exists(aside) && n < 1000; ++n) {
+            aside = path_;
+            aside += std::string(".damaged-") + stamp + "-" + std::to_string(n);
+        }
+        if (::rename(path_.c_str(), aside.c_str()) != 0) {
+            throw JournalError(std::string(e.what()) + "; it cannot be moved aside to " +
+                               aside.string() + ": " + ErrnoText());
+        }
+        notice = std::string(e.what()) + "; it was moved aside to " + aside.string() +
+                 " and a new journal is started";
+        return {};
+    }
+}
+
+void Journal::CheckWritable(std::size_t bytes) const {
+    // Filler, not the records: the probe holds no password even for the moment it exists.
+    const fs::path probe = path_.parent_path() / "journal.probe";
+    const model::AtomicWriteResult result =
+        model::WriteFileAtomically(probe, std::string(bytes, '\n'), 0600);
+    std::error_code ignored;
+    fs::remove(probe, ignored);
+    if (!result) {
+        throw JournalError("cannot be written in " + path_.parent_path().string() + " (" +
+                           result.Reason + "); no document was touched");
     }
 }
 
 void Journal::Save(const std::vector<JournalRecord>& records) const {
-    if (!fs::exists(path_)) {
-        // The atomic write keeps the mode of the file it replaces: start it as 0600.
-        const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST) {
-            throw JournalError("cannot create " + path_.string() + ": " + ErrnoText());
-        }
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
     std::vector<JournalRecord> kept = records;
     for (JournalRecord& record : kept) {
         KeepSecurityOf(record);
     }
+    // An existing journal keeps its mode through the atomic write: make sure it is private.
     ::chmod(path_.c_str(), 0600);
     const model::AtomicWriteResult result =
-        model::WriteFileAtomically(path_, FormatJournal(kept));
+        model::WriteFileAtomically(path_, FormatJournal(kept), 0600);
     if (!result) {
         throw JournalError("cannot write " + path_.string() + ": " + result.Reason);
     }

@@ -30,11 +30,23 @@ class JournalError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+// The file is not a journal this version can read: cut short, changed by hand, emptied.
+class JournalDamagedError : public JournalError {
+public:
+    using JournalError::JournalError;
+};
+// The journal was written by a newer version of tesser; it is left alone.
+class JournalVersionError : public JournalError {
+public:
+    using JournalError::JournalError;
+};
 
 // $XDG_STATE_HOME/tesser when the variable is an absolute path, else $HOME/.local/state/tesser.
 std::filesystem::path DefaultJournalFolder();
 
-// The history as text and back. Parsing throws JournalError for text it cannot read.
+// The history as text and back. Parsing throws JournalVersionError for a journal of a newer
+// version and JournalError for other text it cannot read. Containers grow as items are read, so
+// a damaged count costs no memory.
 std::string FormatJournal(const std::vector<JournalRecord>& records);
 std::vector<JournalRecord> ParseJournal(const std::string& text);
 
@@ -61,10 +73,20 @@ public:
 
     const std::filesystem::path& Path() const { return path_; }
     // The recorded runs, oldest first; none when the file does not exist. Kept security is
-    // handed to the live host (RestoreKeptSecurity).
+    // handed to the live host (RestoreKeptSecurity). Throws JournalDamagedError for a file it
+    // cannot read as a journal, JournalVersionError for one of a newer version, JournalError
+    // when the file cannot be read at all.
     std::vector<JournalRecord> Load() const;
-    // Replaces the file atomically (0600), with the live host's kept security behind the
-    // records' markers (KeepSecurityOf). Throws JournalError.
+    // Load, except that a damaged journal is renamed to "journal.damaged-<local time>" (kept for
+    // whoever wants to look at it) and an empty history is answered; notice then says what was
+    // wrong and names the file it was moved to, and is empty otherwise.
+    std::vector<JournalRecord> LoadOrSetAside(std::string& notice) const;
+    // Writes and removes a probe of the given size next to the journal: a run checks before it
+    // touches a document that the journal it will save fits. Throws JournalError saying so.
+    void CheckWritable(std::size_t bytes) const;
+    // Replaces the file atomically (a new one is created 0600), with the live host's kept
+    // security behind the records' markers (KeepSecurityOf). On failure the file is left as it
+    // was, or absent when there was none: never empty or cut short. Throws JournalError.
     void Save(const std::vector<JournalRecord>& records) const;
 
 private:

@@ -305,7 +305,8 @@ std::string UsageText() {
 
 Stamps the Tesserions of a profile onto PDF files and changes their document information,
 initial view and security. A PATH is a PDF file, or a folder standing for the "*.pdf" files
-directly in it (the extension in any letter case; subfolders are not entered). Each file is
+directly in it (the extension in any letter case; subfolders are not entered); a file reached
+more than once (named again, through its folder or a link) is processed once. Each file is
 saved over itself (atomically: a failure leaves it as it was), or into --output-dir.
 
 Tesserions:
@@ -331,7 +332,8 @@ Initial view:
                            without a value: yes; not given: left as it is
 
 Security (standard security handler, AES-256):
-      --current-password PW      password of the files as they are now
+      --current-password PW      password of the files as they are now (also for --print
+                                 and --undo)
       --user-password PW         new password to open the files (alias --open-password)
       --owner-password PW        new password to change the security options
       --no-print, --no-modify, --no-copy, --no-annotate
@@ -350,7 +352,7 @@ Security (standard security handler, AES-256):
 
 Files and questions:
   -o, --output-dir DIR     write each result into DIR (created if missing) under the file's own
-                           name; the originals are not changed
+                           name; the originals are not changed (DIR may not hold an input)
       --no-optimise        save without the optimised (linearised) layout
   -y, --yes                when no terminal can be asked: go on after a document's error,
                            and continue after the warning about text outside the crop box
@@ -370,7 +372,9 @@ Undo and print:
 
 The undo history is kept in $XDG_STATE_HOME/tesser/journal (~/.local/state/tesser/journal).
 It holds the passwords a run set or used, so it is created readable and writable by its owner
-only (folder 0700, file 0600).
+only (folder 0700, file 0600). A run that cannot write it touches no file; a damaged journal is
+moved aside to journal.damaged-<time>. An undo that fails for some files keeps them for the
+next --undo.
 
 Progress ("Current file: ...", "Files processed: N") and errors ("Error processing document:
 ...") go to standard error. Ctrl-C stops the run after the file in hand is finished.

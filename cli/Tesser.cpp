@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 
@@ -56,6 +57,81 @@ std::vector<std::string> FilesOfEntry(const std::string& entry) {
         files.push_back(entry + name);
     }
     return files;
+}
+
+// A file or folder as the file system knows it: whatever path or link names it, the same device
+// and inode is the same file.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    auto operator<=>(const FileId&) const = default;
+};
+
+std::optional<FileId> IdOf(const fs::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return FileId{st.st_dev, st.st_ino};
+}
+
+// The files the entries stand for, each once, in the order the run takes them: a file reached
+// again (named twice, through its folder, through a link) is dropped. A folder that cannot be
+// listed and a file that cannot be looked at stay as they are, for the run to report.
+std::vector<std::string> DistinctFiles(const std::vector<std::string>& entries) {
+    std::vector<std::string> files;
+    std::set<FileId> seen;
+    auto add = [&](const std::string& file) {
+        const std::optional<FileId> id = IdOf(file);
+        if (!id || seen.insert(*id).second) {
+            files.push_back(file);
+        }
+    };
+    for (const std::string& entry : entries) {
+        if (!ui::IsFolderEntry(entry)) {
+            add(entry);
+            continue;
+        }
+        const ui::FolderListing listing = ui::ListFolder(entry);
+        if (listing.Error) {
+            files.push_back(entry);
+            continue;
+        }
+        for (const std::string& name : listing.PdfFiles) {
+            add(entry + name);
+        }
+    }
+    return files;
+}
+
+// Refuses a place the run writes to (the output folder, the print file or folder) that would
+// replace one of the run's own files.
+void RefuseWritingOverInputs(const std::vector<std::string>& entries, const fs::path& target,
+                             const std::string& what) {
+    const std::optional<FileId> targetId = IdOf(target);
+    if (!targetId) {
+        return; // not there yet: it cannot be one of the inputs
+    }
+    std::error_code error;
+    const bool folder = fs::is_directory(target, error);
+    for (const std::string& entry : entries) {
+        for (const std::string& file : FilesOfEntry(entry)) {
+            const fs::path source(file);
+            const std::optional<FileId> sourceId = IdOf(source);
+            if (!sourceId) {
+                continue; // the run reports it
+            }
+            if (sourceId == targetId) {
+                throw SetupError(what + " " + target.string() + " is the input " + file +
+                                 ": the result would replace it");
+            }
+            if (folder && (IdOf(source.parent_path()) == targetId ||
+                           IdOf(target / source.filename()) == sourceId)) {
+                throw SetupError(what + " " + target.string() + " is the folder of the input " +
+                                 file + ": its result would replace it");
+            }
+        }
+    }
 }
 
 // Absolute paths; a folder gets its trailing "/".
@@ -270,6 +346,7 @@ void Summarise(const CliOptions& o, const ui::RunCounts& counts, const char* ver
 // Maps each source file to DIR/<its name>; refuses two sources with the same name.
 void SetUpOutputDir(const CliOptions& o, ui::RunEngine& engine) {
     const fs::path dir = fs::absolute(*o.outputDir).lexically_normal();
+    RefuseWritingOverInputs(engine.Apply().DocumentEntries, dir, "the output folder");
     std::error_code error;
     fs::create_directories(dir, error);
     if (error || !fs::is_directory(dir)) {
@@ -290,6 +367,54 @@ void SetUpOutputDir(const CliOptions& o, ui::RunEngine& engine) {
     engine.SetSavePathMapper([dir](const std::string& source) {
         return (dir / fs::path(source).filename()).string();
     });
+}
+
+void SetCurrentPassword(const Passwords& passwords, ui::RunEngine& engine) {
+    try {
+        docsettings::SetPasswordFromUtf8(engine.Security(), docsettings::PasswordItem::Current,
+                                         passwords.current);
+    } catch (const std::exception& e) {
+        throw SetupError(e.what());
+    }
+}
+
+// The journal's records; a damaged journal is put aside (saying where) and a new one begun.
+std::vector<JournalRecord> LoadJournal(const Journal& journal) {
+    std::string notice;
+    std::vector<JournalRecord> records = journal.LoadOrSetAside(notice);
+    if (!notice.empty()) {
+        std::cerr << "tesser: undo journal: " << notice << std::endl;
+    }
+    return records;
+}
+
+// A generous guess at the journal's size after the run, before any document is touched: the
+// records, and the new one (one entry per file with the run's settings) counted twice, for the
+// values the run will capture from the documents.
+std::size_t ExpectedJournalSize(const std::vector<JournalRecord>& records,
+                                ui::RunEngine& engine) {
+    JournalRecord next;
+    for (const std::string& name : engine.Apply().NamesToApply) {
+        if (const model::Tesserion* t = engine.Tesserions().Find(name)) {
+            next.Record.Tesserions.push_back(*t);
+        }
+    }
+    next.Record.ReopenPassword = engine.Security().OwnerPassword + engine.Security().OpenPassword +
+                                 engine.Security().CurrentPassword;
+    for (const std::string& entry : engine.Apply().DocumentEntries) {
+        for (const std::string& file : FilesOfEntry(entry)) {
+            ui::UndoEntry& e = next.Record.Entries.emplace_back();
+            e.Name = file;
+            e.Info = engine.Info();
+            e.Open = engine.Open();
+            e.Security = engine.Security();
+            e.SkippedPages.resize(next.Record.Tesserions.size());
+            e.Fingerprint = {~0ULL, ~0ULL};
+        }
+    }
+    std::vector<JournalRecord> after = records;
+    after.push_back(next);
+    return FormatJournal(after).size() + FormatJournal({next}).size();
 }
 
 } // namespace
@@ -343,12 +468,16 @@ int RunTesser(const std::vector<std::string>& arguments) {
             }
             apply.NamesToApply = ChooseTesserions(o, engine.Tesserions(), profilePath);
             apply.SelectionMode = apply.NamesToApply.empty() ? ui::kSelectNone : ui::kSelectNamed;
-            apply.DocumentEntries = DocumentEntries(o.paths);
+            apply.DocumentEntries = DistinctFiles(DocumentEntries(o.paths));
         }
 
         if (o.mode == Mode::Print) {
+            if (o.currentPassword || o.askPasswords || o.passwordStdin) {
+                SetCurrentPassword(GatherPasswords(o), engine);
+            }
             if (o.printToFile) {
-                const fs::path target = fs::absolute(*o.printToFile);
+                const fs::path target = fs::absolute(*o.printToFile).lexically_normal();
+                RefuseWritingOverInputs(apply.DocumentEntries, target, "--print-to-file");
                 std::error_code error;
                 if (fs::is_directory(target, error)) {
                     // One printed file per document, under the document's own name.
@@ -377,38 +506,35 @@ int RunTesser(const std::vector<std::string>& arguments) {
 
         if (o.mode == Mode::Undo) {
             Journal journal(DefaultJournalFolder());
-            std::vector<JournalRecord> records = journal.Load();
+            std::vector<JournalRecord> records = LoadJournal(journal);
             if (records.empty()) {
                 std::cerr << "tesser: nothing to undo (" << journal.Path().string() << ")"
                           << std::endl;
                 return kExitSomeFailed;
             }
-            const JournalRecord& newest = records.back();
-            apply.UndoHistory = {newest.Record};
+            // The journal after the undo is no larger than now.
+            journal.CheckWritable(FormatJournal(records).size());
+            apply.UndoHistory = {records.back().Record};
             if (o.currentPassword || o.askPasswords || o.passwordStdin) {
                 // A password given now reopens the files instead of the recorded one.
-                const Passwords passwords = GatherPasswords(o);
-                try {
-                    docsettings::SetPasswordFromUtf8(engine.Security(),
-                                                     docsettings::PasswordItem::Current,
-                                                     passwords.current);
-                } catch (const std::exception& e) {
-                    throw SetupError(e.what());
-                }
+                SetCurrentPassword(GatherPasswords(o), engine);
                 apply.UndoHistory.back().ReopenPassword = engine.Security().CurrentPassword;
             }
             InstallAbortHandlers();
             engine.RunUndo();
-            if (engine.ContinueFlag()) {
+            const ui::RunCounts& counts = engine.LastRun();
+            const bool failed = counts.Failed > 0 || counts.Aborted || !engine.ContinueFlag();
+            if (!apply.UndoHistory.empty()) {
+                // What was not restored (failed, or not reached after a No or Ctrl-C) stays the
+                // newest record, so the undo can be repeated; older records are not touched.
+                records.back().Record = apply.UndoHistory.back();
+            } else if (!failed) {
                 records.pop_back();
-            } else {
-                // A run stopped part-way leaves files in states the older records do not
-                // describe any more.
-                records.clear();
             }
+            // Else the engine gave no account of what it restored: the record stays whole.
             journal.Save(records);
-            Summarise(o, engine.LastRun(), "restored");
-            return ExitStatus(engine.LastRun());
+            Summarise(o, counts, "restored");
+            return ExitStatus(counts);
         }
 
         // Apply.
@@ -418,14 +544,20 @@ int RunTesser(const std::vector<std::string>& arguments) {
             SetUpOutputDir(o, engine);
         }
         Journal journal(DefaultJournalFolder());
-        std::vector<JournalRecord> records = journal.Load();
+        std::vector<JournalRecord> records = LoadJournal(journal);
+        journal.CheckWritable(ExpectedJournalSize(records, engine));
         InstallAbortHandlers();
         engine.RunApply();
         if (!apply.UndoHistory.empty() && !apply.UndoHistory.back().Entries.empty()) {
             JournalRecord record;
             record.Record = apply.UndoHistory.back();
             records.push_back(std::move(record));
-            journal.Save(records);
+            try {
+                journal.Save(records);
+            } catch (const JournalError& e) {
+                throw JournalError(std::string(e.what()) +
+                                   "; the documents were changed, but this run cannot be undone");
+            }
         }
         Summarise(o, engine.LastRun(), "processed");
         return ExitStatus(engine.LastRun());

@@ -65,7 +65,8 @@ void SyncFolder(const fs::path& folder) {
 
 } // namespace
 
-AtomicWriteResult WriteFileAtomically(const fs::path& path, std::string_view bytes) {
+AtomicWriteResult WriteFileAtomically(const fs::path& path, std::string_view bytes,
+                                      unsigned newFileMode) {
     const fs::path target = ResolveLinks(path);
     const fs::path folder = target.parent_path();
 
@@ -79,7 +80,8 @@ AtomicWriteResult WriteFileAtomically(const fs::path& path, std::string_view byt
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = folder / ("." + target.filename().string() + ".tmp-" +
                               std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    static_cast<mode_t>(newFileMode & 0777));
         error = errno;
         if (fd < 0 && error != EEXIST) {
             break;

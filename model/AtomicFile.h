@@ -21,9 +21,10 @@ struct AtomicWriteResult {
 
 // Writes bytes to a new temporary file in the target's folder (every write checked, then fsync
 // and close checked), renames it over the target and syncs the folder. An existing target keeps
-// its permission bits and, where allowed, its owner; a new one gets 0666 less the umask. When
-// path is a symbolic link (or a chain of them), the file it finally names is replaced and the
-// link stays a link. On failure the temporary file is removed and the target is untouched.
-AtomicWriteResult WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+// its permission bits and, where allowed, its owner; a new one gets newFileMode less the umask.
+// When path is a symbolic link (or a chain of them), the file it finally names is replaced and
+// the link stays a link. On failure the temporary file is removed and the target is untouched.
+AtomicWriteResult WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                      unsigned newFileMode = 0666);
 
 } // namespace tesser::model

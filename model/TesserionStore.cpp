@@ -3,8 +3,10 @@
 #include "model/ColorText.h"
 
 #include <algorithm>
+#include <charconv>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tesser::model {
 
@@ -36,11 +38,32 @@ void ReadWord(const std::string& word, const std::string_view (&words)[N], Enum&
     }
 }
 
+// The numbers k in 1..count that have a key written as "%d" in the list section, ascending. The
+// keys that exist are walked, not every number up to Count: a Count of billions costs nothing.
+std::vector<std::int32_t> ListedNumbers(Profile& profile, std::int32_t count) {
+    std::vector<std::int32_t> numbers;
+    const ProfileSections& sections = profile.Sections();
+    const auto section = sections.find(ListSection);
+    if (section == sections.end()) {
+        return numbers;
+    }
+    for (const auto& [key, value] : section->second) {
+        std::int32_t k = 0;
+        const auto result = std::from_chars(key.data(), key.data() + key.size(), k);
+        if (result.ec == std::errc() && result.ptr == key.data() + key.size() && k >= 1 &&
+            k <= count && key == std::to_string(k)) {
+            numbers.push_back(k);
+        }
+    }
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
 } // namespace
 
 void LoadTesserions(Profile& profile, TesserionList& list) {
     const std::int32_t count = profile.GetInt(ListSection, "Count", 0);
-    for (std::int32_t k = 1; k <= count && k > 0; ++k) {
+    for (const std::int32_t k : ListedNumbers(profile, count)) {
         const std::string name = profile.GetTrimmedString(ListSection, std::to_string(k));
         if (name.empty()) {
             continue;

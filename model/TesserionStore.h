@@ -9,7 +9,8 @@
 
 namespace tesser::model {
 
-// Adds the Tesserions listed in section "Tesserions" (keys "Count", "1".."Count") to list.
+// Adds the Tesserions listed in section "Tesserions" (keys "Count", "1".."Count") to list, in
+// the order of the numbers; only keys present are looked at, so a huge Count costs nothing.
 // Each listed name (trimmed; empty ones skipped) is read from section "Tesserion_" + name,
 // starting from a default Tesserion: Text, ColorText and PagesRange unescaped; the words of
 // Units, JustifyH (falling back to the key "Align"), JustifyV, Layer and PagesOddEven, where any

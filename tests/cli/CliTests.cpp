@@ -56,8 +56,10 @@ protected:
     }
 
     // Runs tesser with the test's profile and journal folder; extra is appended as given.
-    CommandResult Tesser(const std::string& arguments, const std::string& input = "") {
-        std::string command = "XDG_STATE_HOME=" + Quote((dir_ / "state").string()) + " " +
+    // shell: commands run before tesser in the same shell (limits, traps).
+    CommandResult Tesser(const std::string& arguments, const std::string& input = "",
+                         const std::string& shell = "") {
+        std::string command = shell + "XDG_STATE_HOME=" + Quote((dir_ / "state").string()) + " " +
                               Quote(TESSER_BINARY) + " -p " + Quote((dir_ / "Quorel.ini").string()) +
                               " " + arguments;
         if (!input.empty()) {
@@ -73,6 +75,8 @@ protected:
                    Quote(TESSER_BINARY) + " --undo " + arguments + " < /dev/null");
     }
 
+    fs::path JournalPath() const { return dir_ / "state/tesser/journal"; }
+
     fs::path Pdf(const std::string& name, const PdfSpec& spec = {}) {
         const fs::path path = dir_ / name;
         fs::create_directories(path.parent_path());
@@ -84,6 +88,25 @@ protected:
 };
 
 std::string Q(const fs::path& path) { return Quote(path.string()); }
+
+int Occurrences(const std::string& text, const std::string& word) {
+    int n = 0;
+    for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+// The text of a journal's records, from the first "record" line to the "end" line.
+std::string RecordsText(const std::string& journal) {
+    const auto first = journal.find("\nrecord ");
+    const auto end = journal.rfind("end\n");
+    if (first == std::string::npos || end == std::string::npos || end < first) {
+        ADD_FAILURE() << "not a journal with records: " << journal;
+        return "";
+    }
+    return journal.substr(first + 1, end - first - 1);
+}
 
 PdfSpec Pages(int pages, const std::string& pageMode = "") {
     PdfSpec spec;
@@ -308,6 +331,216 @@ TEST_F(TesserCli, JournalIsReadableByItsOwnerOnly) {
     EXPECT_EQ(journal.st_mode & 0777, 0600u);
 }
 
+TEST_F(TesserCli, AFailedUndoKeepsItsRecordAndLeavesOlderRecordsAlone) {
+    const fs::path a = Pdf("a.pdf");
+    const fs::path b = Pdf("b.pdf");
+    const DocumentView originalA = ViewDocument(a);
+    ASSERT_EQ(Tesser("-q -t Foot " + Q(a) + " " + Q(b)).exitCode, 0);
+    const std::string olderRecord = RecordsText(ReadFile(JournalPath()));
+    const DocumentView footA = ViewDocument(a);
+    const DocumentView footB = ViewDocument(b);
+    ASSERT_EQ(Tesser("-q -t Draft " + Q(b) + " " + Q(a)).exitCode, 0);
+
+    // b cannot be opened: the undo stops there (no terminal, no --yes), before a.
+    fs::rename(b, dir_ / "b.away");
+    const CommandResult failed = Undo();
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_NE(failed.errors.find("Error processing document: " + b.string()), std::string::npos)
+        << failed.errors;
+    const std::string journal = ReadFile(JournalPath());
+    EXPECT_EQ(journal.rfind("tesser%2Dundo%2Djournal 3 2\n", 0), 0u) << journal;
+    EXPECT_EQ(RecordsText(journal).rfind(olderRecord, 0), 0u)
+        << "the older record changed:\n" << journal;
+    EXPECT_EQ(Occurrences(journal, "/b.pdf\n"), 2) << journal;
+
+    // With b back, the same undo finishes the job, and the older run can still be undone.
+    fs::rename(dir_ / "b.away", b);
+    const CommandResult again = Undo("-q");
+    ASSERT_EQ(again.exitCode, 0) << again.errors;
+    EXPECT_EQ(ViewDocument(a).pageContents, footA.pageContents);
+    EXPECT_EQ(ViewDocument(b).pageContents, footB.pageContents);
+    ASSERT_EQ(Undo("-q").exitCode, 0);
+    EXPECT_EQ(ViewDocument(a).pageContents, originalA.pageContents);
+    EXPECT_EQ(Undo().exitCode, 1) << "an undo record was left over";
+}
+
+TEST_F(TesserCli, AnUndoThatGoesOnAfterAFailureKeepsTheFileThatFailed) {
+    const fs::path a = Pdf("a.pdf");
+    const fs::path b = Pdf("b.pdf");
+    ASSERT_EQ(Tesser("-q -t Foot " + Q(a) + " " + Q(b)).exitCode, 0);
+    const std::string olderRecord = RecordsText(ReadFile(JournalPath()));
+    const DocumentView footB = ViewDocument(b);
+    ASSERT_EQ(Tesser("-q -t Draft " + Q(b) + " " + Q(a)).exitCode, 0);
+
+    fs::rename(b, dir_ / "b.away");
+    const CommandResult failed = Undo("--yes");
+    EXPECT_EQ(failed.exitCode, 1) << failed.errors;
+    EXPECT_EQ(PdfText(a).find("DRAFT COPY"), std::string::npos) << "a was not restored";
+    const std::string journal = ReadFile(JournalPath());
+    EXPECT_EQ(journal.rfind("tesser%2Dundo%2Djournal 3 2\n", 0), 0u) << journal;
+    EXPECT_EQ(RecordsText(journal).rfind(olderRecord, 0), 0u) << journal;
+    EXPECT_EQ(Occurrences(journal, "/b.pdf\n"), 2) << journal;
+
+    fs::rename(dir_ / "b.away", b);
+    Undo("--yes -q");
+    EXPECT_EQ(PdfText(b).find("DRAFT COPY"), std::string::npos);
+    EXPECT_EQ(ViewDocument(b).pageContents, footB.pageContents);
+}
+
+TEST_F(TesserCli, ADamagedJournalIsMovedAsideAndANewOneStarted) {
+    const fs::path a = Pdf("a.pdf");
+    ASSERT_EQ(Tesser("-q -t Foot " + Q(a)).exitCode, 0);
+    const std::string whole = ReadFile(JournalPath());
+    ASSERT_EQ(Undo("-q").exitCode, 0);
+    const DocumentView original = ViewDocument(a);
+    // A journal is read in a process that may not hold gigabytes for items that are not there.
+#if defined(__SANITIZE_ADDRESS__)
+    const std::string limit;
+#else
+    const std::string limit = "ulimit -v 2000000; ";
+#endif
+    const std::vector<std::pair<std::string, std::string>> damaged = {
+        {"empty", ""},
+        {"cut short", whole.substr(0, whole.size() / 2)},
+        // Version 2, which is still read.
+        {"a huge count of records", "tesser-undo-journal 2 99999999\nrecord - 0 0 0\nkept 0\n"},
+        {"a huge count of entries", "tesser-undo-journal 2 1\nrecord - 0 0 99999999\nend\n"},
+    };
+    for (const auto& [what, bytes] : damaged) {
+        SCOPED_TRACE(what);
+        WriteFile(JournalPath(), bytes);
+        const CommandResult run = Tesser("-t Draft " + Q(a), "", limit);
+        ASSERT_EQ(run.exitCode, 0) << run.errors;
+        const std::string said = "it was moved aside to ";
+        const auto at = run.errors.find(said);
+        ASSERT_NE(at, std::string::npos) << run.errors;
+        const auto end = run.errors.find(" and a new journal", at);
+        ASSERT_NE(end, std::string::npos) << run.errors;
+        const fs::path aside = run.errors.substr(at + said.size(), end - at - said.size());
+        EXPECT_EQ(aside.parent_path(), JournalPath().parent_path());
+        EXPECT_EQ(aside.filename().string().rfind("journal.damaged-", 0), 0u) << aside;
+        EXPECT_EQ(ReadFile(aside), bytes);
+        fs::remove(aside);
+        EXPECT_EQ(ReadFile(JournalPath()).rfind("tesser%2Dundo%2Djournal 3 1\n", 0), 0u);
+        ASSERT_NE(PdfText(a).find("DRAFT COPY"), std::string::npos);
+        const CommandResult undo = Undo("-q");
+        ASSERT_EQ(undo.exitCode, 0) << undo.errors;
+        EXPECT_EQ(ViewDocument(a).pageContents, original.pageContents);
+    }
+}
+
+TEST_F(TesserCli, AJournalThatCannotBeWrittenStopsTheRunBeforeAnyFileIsTouched) {
+    // Many files with long names make the journal larger than any one file; a file size limit
+    // between the two stands in for a disk too full for the journal (writes fail with EFBIG).
+    std::vector<std::pair<fs::path, std::string>> files;
+    const std::string longName(120, 'n');
+    for (int i = 0; i < 60; ++i) {
+        const fs::path file =
+            Pdf("many/f" + std::to_string(100 + i) + longName + ".pdf", Pages(1));
+        files.emplace_back(file, ReadFile(file));
+    }
+    constexpr std::uintmax_t kLimit = 24 * 512;
+    const std::string full = "trap '' XFSZ; ulimit -f 24; ";
+    const CommandResult run = Tesser("-t Foot " + Q(dir_ / "many"), "", full);
+    EXPECT_EQ(run.exitCode, 1) << run.errors;
+    EXPECT_NE(run.errors.find("undo journal: cannot be written in"), std::string::npos)
+        << run.errors;
+    EXPECT_NE(run.errors.find("no document was touched"), std::string::npos) << run.errors;
+    for (const auto& [file, before] : files) {
+        EXPECT_EQ(ReadFile(file), before) << file;
+    }
+    EXPECT_FALSE(fs::exists(JournalPath())) << "an empty journal was left behind";
+    for (const auto& item : fs::directory_iterator(JournalPath().parent_path())) {
+        EXPECT_EQ(item.path().filename(), "journal.lock") << "left behind: " << item.path();
+    }
+
+    // Without the limit the same run works; its journal is larger than the limit, every file
+    // smaller.
+    const CommandResult fits = Tesser("-q -t Foot " + Q(dir_ / "many"));
+    ASSERT_EQ(fits.exitCode, 0) << fits.errors;
+    EXPECT_GT(fs::file_size(JournalPath()), kLimit);
+    for (const auto& [file, before] : files) {
+        EXPECT_LT(fs::file_size(file), kLimit) << file;
+        EXPECT_NE(PdfText(file).find("Page 1 of 1"), std::string::npos) << file;
+    }
+
+    // A journal that is there already stays whole, and the file untouched, when the next run
+    // could not write it.
+    const std::string journal = ReadFile(JournalPath());
+    const CommandResult next = Tesser("-t Draft " + Q(files[0].first), "", full);
+    EXPECT_EQ(next.exitCode, 1) << next.errors;
+    EXPECT_EQ(ReadFile(JournalPath()), journal);
+    EXPECT_EQ(PdfText(files[0].first).find("DRAFT COPY"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The same file named twice, and outputs that are inputs
+
+TEST_F(TesserCli, AFileNamedAgainThroughItsFolderOrALinkIsProcessedOnce) {
+    const fs::path a = Pdf("docs/a.pdf");
+    const fs::path b = Pdf("docs/b.pdf");
+    const DocumentView originalA = ViewDocument(a);
+    fs::create_symlink(a, dir_ / "link.pdf");
+    fs::create_symlink(dir_ / "docs", dir_ / "alias");
+    const CommandResult run =
+        Tesser("-t Draft " + Q(a) + " " + Q(dir_ / "docs") + " " + Q(dir_ / "link.pdf") + " " +
+               Q(dir_ / "alias/b.pdf") + " " + Q(dir_ / "alias"));
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(Occurrences(run.errors, "Current file: "), 2) << run.errors;
+    EXPECT_NE(run.errors.find("Current file: " + a.string() + "\n"), std::string::npos);
+    EXPECT_NE(run.errors.find("Current file: " + b.string() + "\n"), std::string::npos)
+        << "the first naming of b is its folder's";
+    for (const fs::path& file : {a, b}) {
+        EXPECT_TRUE(QpdfCheckPasses(file));
+        EXPECT_EQ(Occurrences(PdfText(file), "DRAFT COPY"), 3) << file;
+    }
+    EXPECT_EQ(Occurrences(ReadFile(JournalPath()), "\nentry "), 2);
+    ASSERT_EQ(Undo("-q").exitCode, 0);
+    EXPECT_EQ(ViewDocument(a).pageContents, originalA.pageContents);
+}
+
+TEST_F(TesserCli, AnOutputThatWouldReplaceAnInputIsRefusedBeforeAnythingIsTouched) {
+    const fs::path a = Pdf("docs/a.pdf");
+    const fs::path b = Pdf("docs/b.pdf");
+    const std::string aBefore = ReadFile(a);
+    const std::string bBefore = ReadFile(b);
+    fs::create_symlink(dir_ / "docs", dir_ / "alias");
+    fs::create_symlink(a, dir_ / "link.pdf");
+    fs::create_directories(dir_ / "prints");
+
+    struct Case {
+        std::string arguments;
+        std::string said;
+    };
+    const std::vector<Case> cases = {
+        {"-t Foot -o " + Q(dir_ / "alias") + " " + Q(a), "is the folder of the input"},
+        {"-t Foot -o " + Q(dir_ / "prints/../docs") + " " + Q(dir_ / "docs"),
+         "is the folder of the input"},
+        {"--print -t Foot --print-to-file " + Q(dir_ / "link.pdf") + " " + Q(a),
+         "is the input " + a.string()},
+        {"--print -t Foot --print-to-file " + Q(b) + " " + Q(b), "is the input " + b.string()},
+        {"--print -t Foot --print-to-file " + Q(dir_ / "alias") + " " + Q(dir_ / "prints") +
+             " " + Q(dir_ / "docs"),
+         "is the folder of the input"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CommandResult run = Tesser(c.arguments);
+        EXPECT_EQ(run.exitCode, 2) << run.errors;
+        EXPECT_NE(run.errors.find(c.said), std::string::npos) << run.errors;
+        EXPECT_EQ(ReadFile(a), aBefore);
+        EXPECT_EQ(ReadFile(b), bBefore);
+    }
+    EXPECT_FALSE(fs::exists(JournalPath()));
+    EXPECT_TRUE(fs::is_empty(dir_ / "prints"));
+
+    // A folder beside the inputs is fine.
+    const CommandResult beside = Tesser("-q -t Foot -o " + Q(dir_ / "prints") + " " + Q(a));
+    ASSERT_EQ(beside.exitCode, 0) << beside.errors;
+    EXPECT_NE(PdfText(dir_ / "prints/a.pdf").find("Page 1 of 3"), std::string::npos);
+    EXPECT_EQ(ReadFile(a), aBefore);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Failures in the middle of a list
 
@@ -478,6 +711,41 @@ TEST_F(TesserCli, PrintingAFolderToAFolderGivesOnePrintPerDocument) {
     EXPECT_FALSE(fs::exists(dir_ / "state/tesser/journal")) << "a print left an undo record";
 }
 
+TEST_F(TesserCli, PrintingOpensAProtectedFileWithThePasswordGiven) {
+    const fs::path plain = Pdf("plain.pdf");
+    const fs::path file = dir_ / "secured.pdf";
+    ASSERT_EQ(test::Run("qpdf --encrypt usr own 256 -- " + Q(plain) + " " + Q(file)).exitCode, 0);
+    const std::string before = ReadFile(file);
+
+    // Without a password the file cannot be opened, so nothing is printed.
+    const CommandResult none =
+        Tesser("--print -t Foot --print-to-file " + Q(dir_ / "none.pdf") + " " + Q(file));
+    EXPECT_EQ(none.exitCode, 1) << none.errors;
+    EXPECT_NE(none.errors.find("Error processing document: " + file.string()), std::string::npos)
+        << none.errors;
+    EXPECT_FALSE(fs::exists(dir_ / "none.pdf"));
+
+    // The user password as an option, the owner password on standard input.
+    const std::vector<std::pair<std::string, std::string>> ways = {
+        {"--current-password usr", ""}, {"--password-stdin", "own\n"}};
+    for (const auto& [option, input] : ways) {
+        SCOPED_TRACE(option);
+        const fs::path printed = dir_ / "printed.pdf";
+        fs::remove(printed);
+        const CommandResult run = Tesser("--print -t Foot " + option + " --print-to-file " +
+                                             Q(printed) + " " + Q(file),
+                                         input);
+        EXPECT_EQ(run.exitCode, 0) << run.errors;
+        EXPECT_EQ(run.errors.find("Error processing document"), std::string::npos) << run.errors;
+        EXPECT_TRUE(QpdfCheckPasses(printed, "usr"));
+        const std::string text = PdfText(printed, "usr");
+        for (const char* page : {"Page 1", "Page 2", "Page 3"}) {
+            EXPECT_NE(text.find(page), std::string::npos) << text;
+        }
+    }
+    EXPECT_EQ(ReadFile(file), before);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Bad usage is refused before anything is touched
 
@@ -528,6 +796,25 @@ TEST_F(TesserCli, ListShowsEachTesserionWithItsValidation) {
     EXPECT_NE(run.output.find("Foot: valid\n"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("Bad: invalid (the page range is invalid)\n"), std::string::npos)
         << run.output;
+}
+
+TEST_F(TesserCli, AHugeCountInTheProfileIsReadAsTheKeysThatExist) {
+    std::string profile = kProfile;
+    profile.replace(profile.find("Count=4"), 7, "Count=99999999999");
+    WriteFile(dir_ / "Quorel.ini", profile);
+    const fs::path a = Pdf("a.pdf");
+    // timeout only ends a hang: reading the list takes no time at all.
+    const std::string guard = "timeout 120 ";
+    const CommandResult list = test::Run(guard + Quote(TESSER_BINARY) + " -p " +
+                                         Q(dir_ / "Quorel.ini") + " --list < /dev/null");
+    ASSERT_EQ(list.exitCode, 0) << list.errors;
+    EXPECT_EQ(list.output, "Bad: invalid (the page range is invalid)\nDraft: valid\nFoot: valid\n"
+                           "Outside: valid\n");
+    const CommandResult run = test::Run(
+        "XDG_STATE_HOME=" + Q(dir_ / "state") + " " + guard + Quote(TESSER_BINARY) + " -q -p " +
+        Q(dir_ / "Quorel.ini") + " -t Foot " + Q(a) + " < /dev/null");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_NE(PdfText(a).find("Page 3 of 3"), std::string::npos);
 }
 
 TEST_F(TesserCli, HelpSaysWhereTheJournalIsAndThatItIsPrivate) {

@@ -59,6 +59,8 @@ JournalRecord SampleRecord() {
     e.Security.RemoveSecurity = true;
     e.Security.Permissions = 20;
     e.Security.CurrentPassword = "cur";
+    e.SkippedPages = {{}, {2, 7, 2147483647}};
+    e.Fingerprint = {18446744073709551615ULL, 1469598103934665603ULL};
     ui::UndoEntry current;
     current.IsCurrent = true;
     current.Name = "[Current]";
@@ -89,6 +91,8 @@ void ExpectSameRecord(const JournalRecord& a, const JournalRecord& b) {
         EXPECT_EQ(x.Security.RemoveSecurity, y.Security.RemoveSecurity);
         EXPECT_EQ(x.Security.Permissions, y.Security.Permissions);
         EXPECT_EQ(x.Security.CurrentPassword, y.Security.CurrentPassword);
+        EXPECT_EQ(x.SkippedPages, y.SkippedPages);
+        EXPECT_EQ(x.Fingerprint, y.Fingerprint);
     }
 }
 
@@ -120,7 +124,30 @@ TEST(UndoJournal, AJournalOfTheFirstVersionIsStillRead) {
     EXPECT_EQ(e.Info.Title, "Old");
     EXPECT_FALSE(e.Info.PreviousInfo.has_value());
     EXPECT_EQ(back[0].Record.ReopenPassword, "pw");
-    EXPECT_THROW(ParseJournal("tesser-undo-journal 3 0\nend\n"), JournalError);
+    EXPECT_THROW(ParseJournal("tesser-undo-journal 4 0\nend\n"), JournalVersionError);
+}
+
+TEST(UndoJournal, AJournalOfTheSecondVersionReadsAsNothingSkippedAndNoFingerprint) {
+    const std::string v2 =
+        "tesser-undo-journal 2 1\n"
+        "record own 1 0 1\n"
+        "entry 0 /tmp/a.pdf\n"
+        "info 0 0 0 0 0 0 - - - - - - 0 0 0\n"
+        "open 0 0 0 0 2 2 2 2 2 2 0\n"
+        "security - - - 0 60 0\n"
+        "kept 0\n"
+        "end\n";
+    const std::vector<JournalRecord> back = ParseJournal(v2);
+    ASSERT_EQ(back.size(), 1u);
+    ASSERT_EQ(back[0].Record.Entries.size(), 1u);
+    EXPECT_TRUE(back[0].Record.Entries[0].SkippedPages.empty());
+    EXPECT_TRUE(back[0].Record.Entries[0].Fingerprint.Empty());
+    EXPECT_EQ(back[0].Record.ReopenPassword, "own");
+    EXPECT_TRUE(back[0].Record.ChangedSecurity);
+    // Written again, it is a journal of this version that says the same.
+    const std::string again = FormatJournal(back);
+    EXPECT_EQ(again.rfind("tesser%2Dundo%2Djournal 3 1\n", 0), 0u) << again;
+    EXPECT_NE(again.find("\nskipped 0\nfingerprint 0 0\n"), std::string::npos) << again;
 }
 
 TEST(UndoJournal, AMarkerWithoutItsKeptSecurityBecomesTheLostMarker) {
@@ -158,6 +185,11 @@ TEST(UndoJournal, DamagedTextIsRefused) {
     std::string badEscape = text;
     badEscape.replace(badEscape.find("own"), 3, "%Z1");
     EXPECT_THROW(ParseJournal(badEscape), JournalError);
+    std::string badPage = text;
+    const std::string skipped = "skipped 2 0 3 2 7 2147483647\n";
+    ASSERT_NE(badPage.find(skipped), std::string::npos) << badPage;
+    badPage.replace(badPage.find(skipped), skipped.size(), "skipped 2 0 3 0 7 2147483647\n");
+    EXPECT_THROW(ParseJournal(badPage), JournalError);
 }
 
 TEST(UndoJournal, FileAndFolderArePrivateAndTheFileIsReplacedWhole) {
