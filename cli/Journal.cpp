@@ -26,7 +26,8 @@ namespace {
 
 constexpr const char* kMagic = "tesser-undo-journal";
 // Version 2 added the information dictionary's previous entries and kept security settings;
-// version 3 each entry's skipped pages and the fingerprint of the file the run left. Older
+// version 3 each entry's skipped pages and the fingerprints of the file before the run and as
+// the run left it. Older
 // journals are still read.
 constexpr int kVersion = 3;
 
@@ -452,6 +453,8 @@ void WriteSkippedAndFingerprint(Writer& w, const ui::UndoEntry& e) {
     w.Text("fingerprint");
     w.Text(std::to_string(e.Fingerprint.Size));
     w.Text(std::to_string(e.Fingerprint.Hash));
+    w.Text(std::to_string(e.Before.Size));
+    w.Text(std::to_string(e.Before.Hash));
     w.Line();
 }
 
@@ -471,6 +474,8 @@ void ReadSkippedAndFingerprint(Reader& r, ui::UndoEntry& e) {
     r.Expect("fingerprint");
     e.Fingerprint.Size = r.UInt64();
     e.Fingerprint.Hash = r.UInt64();
+    e.Before.Size = r.UInt64();
+    e.Before.Hash = r.UInt64();
 }
 
 std::string ErrnoText() { return std::strerror(errno); }

@@ -514,7 +514,11 @@ int RunTesser(const std::vector<std::string>& arguments) {
             }
             // The journal after the undo is no larger than now.
             journal.CheckWritable(FormatJournal(records).size());
-            apply.UndoHistory = {records.back().Record};
+            // The whole history: the engine undoes the newest record and keeps the older ones'
+            // file fingerprints current.
+            for (const JournalRecord& record : records) {
+                apply.UndoHistory.push_back(record.Record);
+            }
             if (o.currentPassword || o.askPasswords || o.passwordStdin) {
                 // A password given now reopens the files instead of the recorded one.
                 SetCurrentPassword(GatherPasswords(o), engine);
@@ -523,15 +527,14 @@ int RunTesser(const std::vector<std::string>& arguments) {
             InstallAbortHandlers();
             engine.RunUndo();
             const ui::RunCounts& counts = engine.LastRun();
-            const bool failed = counts.Failed > 0 || counts.Aborted || !engine.ContinueFlag();
-            if (!apply.UndoHistory.empty()) {
-                // What was not restored (failed, or not reached after a No or Ctrl-C) stays the
-                // newest record, so the undo can be repeated; older records are not touched.
-                records.back().Record = apply.UndoHistory.back();
-            } else if (!failed) {
+            // What was not restored (failed, or not reached after a No or Ctrl-C) stays the
+            // newest record, so the undo can be repeated; older records keep their content.
+            if (apply.UndoHistory.size() < records.size()) {
                 records.pop_back();
             }
-            // Else the engine gave no account of what it restored: the record stays whole.
+            for (std::size_t i = 0; i < records.size(); ++i) {
+                records[i].Record = apply.UndoHistory[i];
+            }
             journal.Save(records);
             Summarise(o, counts, "restored");
             return ExitStatus(counts);

@@ -28,6 +28,10 @@ struct UndoEntry {
     // The file as the run left it (empty for the current document); undo refuses a file that no
     // longer matches, so that a different file put under the name is not "restored".
     FileFingerprint Fingerprint;
+    // The file before the run, when the run saved over it. Undoing this entry gives the file
+    // new bytes; an older run's entry that recorded Before as its result is moved on to them, so
+    // that undoing the runs newest first keeps working.
+    FileFingerprint Before;
 };
 
 // One apply run: the Tesserions in the order they were applied, and its documents in the order

@@ -303,10 +303,13 @@ void RunEngine::ProcessEntry(const std::string& entry, std::time_t runTime, Undo
 void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTime,
                               UndoRecord& record, const std::string& name) {
     try {
+        const std::string target = SavePathFor(name);
+        std::string unreadable;
+        const FileFingerprint before =
+            target == name ? TakeFingerprint(name, unreadable) : FileFingerprint{};
         OpenDocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
         const bool ok = ApplyToDocument(doc.get(), runTime, record, false, name);
         if (ok && !leftAsItWas_) {
-            const std::string target = SavePathFor(name);
             try {
                 if (target == name) {
                     hc::SaveDocument(doc.get(), SaveFlags(), path, fileSystem);
@@ -321,9 +324,9 @@ void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTi
             }
             UndoEntry& entry = record.Entries.back();
             entry.Name = target;
-            std::string unreadable;
             // Without a fingerprint an undo cannot tell a replaced file; it still works.
             entry.Fingerprint = TakeFingerprint(target, unreadable);
+            entry.Before = before;
             FinishDocument(name);
         }
         doc.Close();
@@ -449,6 +452,8 @@ void RunEngine::RunUndo() {
         }
         if (counts_.Processed == restoredBefore) {
             notRestored.push_back(entry);
+        } else if (!entry.IsCurrent && !entry.Before.Empty()) {
+            MoveOlderFingerprints(entry);
         }
     }
     CloseProgress();
@@ -458,6 +463,19 @@ void RunEngine::RunUndo() {
         apply_.UndoHistory.back().Entries = std::move(notRestored);
     }
     ui_.RunEnded();
+}
+
+void RunEngine::MoveOlderFingerprints(const UndoEntry& restored) {
+    std::string unreadable;
+    const FileFingerprint now = TakeFingerprint(restored.Name, unreadable);
+    for (std::size_t i = 0; i + 1 < apply_.UndoHistory.size(); ++i) {
+        for (UndoEntry& older : apply_.UndoHistory[i].Entries) {
+            if (!older.IsCurrent && older.Name == restored.Name &&
+                older.Fingerprint == restored.Before) {
+                older.Fingerprint = now;
+            }
+        }
+    }
 }
 
 void RunEngine::OpenUndoSave(HPath path, HFileSys fileSystem, const UndoRecord& record,

@@ -161,6 +161,9 @@ private:
     // Takes off, last first, exactly what the outcomes say was put on. True when all came off.
     bool UnstampAll(const std::vector<model::Tesserion>& list,
                     const std::vector<stamp::StampOutcome>& outcomes, HDoc doc);
+    // After an undo restored a file: the older runs' entries that recorded the file as this
+    // run found it now record it as the undo left it.
+    void MoveOlderFingerprints(const UndoEntry& restored);
     // Counts the document in hand as processed, or reports the pages it was not stamped on.
     void FinishDocument(const std::string& name);
     static std::string SkippedPagesText(const std::vector<model::Tesserion>& list,

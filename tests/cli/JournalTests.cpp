@@ -61,6 +61,7 @@ JournalRecord SampleRecord() {
     e.Security.CurrentPassword = "cur";
     e.SkippedPages = {{}, {2, 7, 2147483647}};
     e.Fingerprint = {18446744073709551615ULL, 1469598103934665603ULL};
+    e.Before = {7, 42};
     ui::UndoEntry current;
     current.IsCurrent = true;
     current.Name = "[Current]";
@@ -93,6 +94,7 @@ void ExpectSameRecord(const JournalRecord& a, const JournalRecord& b) {
         EXPECT_EQ(x.Security.CurrentPassword, y.Security.CurrentPassword);
         EXPECT_EQ(x.SkippedPages, y.SkippedPages);
         EXPECT_EQ(x.Fingerprint, y.Fingerprint);
+        EXPECT_EQ(x.Before, y.Before);
     }
 }
 
@@ -147,7 +149,7 @@ TEST(UndoJournal, AJournalOfTheSecondVersionReadsAsNothingSkippedAndNoFingerprin
     // Written again, it is a journal of this version that says the same.
     const std::string again = FormatJournal(back);
     EXPECT_EQ(again.rfind("tesser%2Dundo%2Djournal 3 1\n", 0), 0u) << again;
-    EXPECT_NE(again.find("\nskipped 0\nfingerprint 0 0\n"), std::string::npos) << again;
+    EXPECT_NE(again.find("\nskipped 0\nfingerprint 0 0 0 0\n"), std::string::npos) << again;
 }
 
 TEST(UndoJournal, AMarkerWithoutItsKeptSecurityBecomesTheLostMarker) {
