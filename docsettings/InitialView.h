@@ -79,7 +79,7 @@ struct ViewSnapshot {
     bool hadViewerPreferences = false;
     // ViewerPreferences entries: NonFullScreenPageMode and the five options.
     ObjectCopy nonFullScreenPageMode;
-    std::array<ObjectCopy, 5> preferences; // FitWindow, CenterWindow, HideToolBar, HideMenuBar,
+    std::array<ObjectCopy, 5> preferences; // FitWindow, CenterWindow, HideToolbar, HideMenubar,
                                            // HideWindowUI
     friend bool operator==(const ViewSnapshot&, const ViewSnapshot&) = default;
 };
@@ -114,7 +114,9 @@ struct OpenSettings {
 //     rows 1-11 make or update a GoTo action whose destination goes to Page (1 when Page is 0 and
 //     the destination has no page yet, or when Page is beyond the page count) with the row's kind
 //     and magnification, other destination elements kept;
-//   - each option: 2 nothing, -1 remove the key, 0 and 1 write the boolean.
+//   - each option: 2 nothing, -1 remove the key, 0 and 1 write the boolean. The keys are
+//     FitWindow, CenterWindow, HideToolbar, HideMenubar and HideWindowUI; removing also takes away
+//     the spellings HideToolBar and HideMenuBar, which files written before may carry.
 // A captured record (Previous set) instead puts back PageMode, PageLayout, OpenAction,
 // NonFullScreenPageMode and the five options exactly as captured, and removes ViewerPreferences
 // when the document had none. An open action that is a dictionary both then and now gets back
@@ -124,7 +126,8 @@ void ApplyView(const OpenSettings& settings, HDoc doc);
 
 // Overwrites the ten fields with the document's present state (View -1 when it has no page mode,
 // Layout -1 when it has no PageLayout, Page -1 and Zoom 0 when there is no GoTo destination,
-// options -1 when absent) and records Previous.
+// options -1 when absent; HideToolbar and HideMenubar read HideToolBar and HideMenuBar when they
+// are absent) and records Previous.
 void CaptureView(OpenSettings& settings, HDoc doc);
 
 } // namespace tesser::docsettings

@@ -165,6 +165,31 @@ TEST_F(InitialViewOnFile, CaptureReadsModesOptionsAndXYZMagnification) {
     EXPECT_EQ(s.FitWindow, kOptionAbsent);
 }
 
+TEST_F(InitialViewOnFile, ToolbarAndMenubarOptionsAreWrittenUnderThePdfsKeys) {
+    auto path = Write({});
+    OpenSettings s;
+    s.HideToolBar = 1;
+    s.HideMenuBar = 0;
+    const std::string cat = Apply(path, s);
+    EXPECT_TRUE(Has(cat, "/ViewerPreferences << /HideMenubar false /HideToolbar true >>")) << cat;
+    const OpenSettings captured = Capture(path);
+    EXPECT_EQ(captured.HideToolBar, 1);
+    EXPECT_EQ(captured.HideMenuBar, 0);
+}
+
+TEST_F(InitialViewOnFile, CaptureAndRemovalRecogniseTheSpellingOfEarlierFiles) {
+    auto path = Write({.catalogEntries = "/ViewerPreferences << /HideToolBar true /HideMenuBar "
+                                         "false /HideMenubar true /FitWindow true >>"});
+    const OpenSettings captured = Capture(path);
+    EXPECT_EQ(captured.HideToolBar, 1);
+    EXPECT_EQ(captured.HideMenuBar, 1) << "the PDF's own key comes first";
+
+    OpenSettings s;
+    s.HideToolBar = s.HideMenuBar = kOptionAbsent;
+    const std::string cat = Apply(path, s);
+    EXPECT_TRUE(Has(cat, "/ViewerPreferences << /FitWindow true >>")) << cat;
+}
+
 // Apply the settings, save, reopen, apply the capture, save: the catalogue is the original's.
 void ExpectUndoGivesBackTheCatalogue(test::TestHost& host, const std::filesystem::path& path,
                                      const OpenSettings& settings) {
@@ -196,6 +221,13 @@ TEST_F(InitialViewOnFile, UndoOnABareCatalogueRemovesEverythingTheRunAdded) {
     auto path = Write({.pages = 2});
     ExpectUndoGivesBackTheCatalogue(host, path, EverythingChanged());
     ExpectUndoGivesBackTheCatalogue(host, path, OpenSettings{});
+}
+
+TEST_F(InitialViewOnFile, UndoKeepsTheSpellingOfEarlierFiles) {
+    auto path = Write({.pages = 2,
+                       .catalogEntries = "/ViewerPreferences << /HideToolBar false "
+                                         "/HideMenuBar true >>"});
+    ExpectUndoGivesBackTheCatalogue(host, path, EverythingChanged());
 }
 
 TEST_F(InitialViewOnFile, UndoGivesBackModesTheRowsCannotExpress) {
