@@ -160,8 +160,9 @@ void ApplyOpenAction(const OpenSettings& s, HDoc doc, HCosDoc cosDoc, HObject ca
     const ZoomRow& row = kZoomRows[static_cast<size_t>(s.Zoom)];
     put(1, cos::MakeName(cosDoc, std::string(row.destination)));
     if (s.Zoom <= 8) {
-        put(2, pc::NewFixed(cosDoc, false, static_cast<HFixed>(0x80000000u)));
-        put(3, pc::NewFixed(cosDoc, false, static_cast<HFixed>(0x80000000u)));
+        // Null left and top keep the position the reader has, so only the magnification changes.
+        put(2, pc::NewNull());
+        put(3, pc::NewNull());
         put(4, pc::NewFixed(cosDoc, false, row.magnification));
     }
 }

@@ -34,8 +34,8 @@ inline constexpr std::array<std::string_view, 5> kViewRows = {
 inline constexpr std::array<std::string_view, 5> kViewPageModes = {"", "", "UseNone",
                                                                     "UseOutlines", "UseThumbs"};
 
-// Rows of the Magnification list. Rows 1-8 are XYZ destinations with the magnification (16.16),
-// rows 9-11 the destination kinds Fit, FitH and FitBH.
+// Rows of the Magnification list. Rows 1-8 are XYZ destinations with the magnification (16.16)
+// and null left and top, rows 9-11 the destination kinds Fit, FitH and FitBH.
 struct ZoomRow {
     std::string_view text;
     HFixed magnification;         // rows 1-8, else 0
@@ -113,7 +113,8 @@ struct OpenSettings {
 //   - open action: Zoom 0 and 12 remove an OpenAction that is a GoTo action and keep any other;
 //     rows 1-11 make or update a GoTo action whose destination goes to Page (1 when Page is 0 and
 //     the destination has no page yet, or when Page is beyond the page count) with the row's kind
-//     and magnification, other destination elements kept;
+//     and magnification (rows 1-8: [page /XYZ null null zoom]), other destination elements kept
+//     for rows 9-11;
 //   - each option: 2 nothing, -1 remove the key, 0 and 1 write the boolean. The keys are
 //     FitWindow, CenterWindow, HideToolbar, HideMenubar and HideWindowUI; removing also takes away
 //     the spellings HideToolBar and HideMenuBar, which files written before may carry.

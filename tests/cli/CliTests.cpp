@@ -550,5 +550,26 @@ TEST_F(TesserCli, PasswordsCanComeFromStandardInput) {
         << encryption;
 }
 
+TEST_F(TesserCli, ReadersShowTheTitleAndOpenTheFileAsAsked) {
+    const fs::path a = Pdf("a.pdf");
+    const DocumentView before = ViewDocument(a);
+    const CommandResult run = Tesser("-q --title 'Caf\xC3\xA9 \xE2\x80\x93 price 5 \xE2\x82\xAC' "
+                                     "--zoom 200 --hide-toolbar --hide-menubar=no " + Q(a));
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const CommandResult info = test::Run("pdfinfo " + Q(a));
+    EXPECT_NE(info.output.find("Title:           Caf\xC3\xA9 \xE2\x80\x93 price 5 \xE2\x82\xAC\n"),
+              std::string::npos)
+        << info.output;
+    const std::string catalogue = ViewDocument(a).catalogue;
+    EXPECT_NE(catalogue.find("/XYZ null null 2 ]"), std::string::npos) << catalogue;
+    EXPECT_NE(catalogue.find("/HideMenubar false /HideToolbar true"), std::string::npos)
+        << catalogue;
+
+    ASSERT_EQ(Undo().exitCode, 0);
+    const DocumentView after = ViewDocument(a);
+    EXPECT_EQ(after.info, before.info);
+    EXPECT_EQ(after.catalogue, before.catalogue);
+}
+
 } // namespace
 } // namespace tesser::test
