@@ -550,6 +550,31 @@ TEST_F(TesserCli, PasswordsCanComeFromStandardInput) {
         << encryption;
 }
 
+TEST_F(TesserCli, AnOpenPasswordAloneIsTheOwnerPasswordTooFromOptionsAndStandardInput) {
+    const fs::path a = Pdf("a.pdf");
+    const fs::path b = Pdf("b.pdf");
+    ASSERT_EQ(Tesser("-q --user-password uu " + Q(a)).exitCode, 0);
+    const CommandResult piped =
+        Tesser("-q --password-stdin --change-security " + Q(b), "\nopenme\n\n");
+    ASSERT_EQ(piped.exitCode, 0) << piped.errors;
+    for (const auto& [file, password] : {std::pair{a, "uu"}, std::pair{b, "openme"}}) {
+        SCOPED_TRACE(file.string());
+        EXPECT_EQ(test::Run("qpdf --requires-password " + Q(file)).exitCode, 0);
+        const std::string encryption =
+            test::Run("qpdf --show-encryption --password=" + std::string(password) + " " + Q(file))
+                .output;
+        EXPECT_NE(encryption.find("Supplied password is owner password"), std::string::npos)
+            << encryption;
+    }
+    const CommandResult undo = Undo();
+    ASSERT_EQ(undo.exitCode, 0) << undo.errors;
+    EXPECT_EQ(test::Run("qpdf --requires-password " + Q(b)).exitCode, 2) << "still encrypted";
+
+    const CommandResult help = test::Run(Quote(TESSER_BINARY) + " --help");
+    EXPECT_NE(help.output.find("the open password is the owner password too"), std::string::npos)
+        << help.output;
+}
+
 TEST_F(TesserCli, ReadersShowTheTitleAndOpenTheFileAsAsked) {
     const fs::path a = Pdf("a.pdf");
     const DocumentView before = ViewDocument(a);
