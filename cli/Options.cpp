@@ -336,6 +336,7 @@ Security (standard security handler, AES-256):
                                  and --undo)
       --user-password PW         new password to open the files (alias --open-password)
       --owner-password PW        new password to change the security options
+                                 (without one, the open password is the owner password too)
       --no-print, --no-modify, --no-copy, --no-annotate
                                  do not allow printing, changing the document, selecting
                                  text and graphics, adding or changing notes and form fields

@@ -1,6 +1,7 @@
 #include "docsettings/DocumentInfo.h"
 
 #include "docsettings/CosAccess.h"
+#include "docsettings/TextString.h"
 #include "model/TextEncoding.h"
 
 namespace tesser::docsettings {
@@ -38,7 +39,7 @@ HObject GetOrMake(HCosDoc cosDoc, HObject parent, const char* key, bool array) {
 HObject MakeIndexEntry(HCosDoc cosDoc, const std::string& indexFile) {
     HObject spec = pc::NewDict(cosDoc, false, 10);
     cos::Put(spec, "Type", cos::MakeName(cosDoc, "FileSpec"));
-    cos::Put(spec, "F", pc::NewString(cosDoc, false, indexFile));
+    cos::Put(spec, "F", pc::NewString(cosDoc, false, EncodeTextString(indexFile)));
     HObject entry = pc::NewDict(cosDoc, false, 10);
     cos::Put(entry, "Name", cos::MakeName(cosDoc, "PDX"));
     cos::Put(entry, "Index", spec);
@@ -57,7 +58,7 @@ void WriteBaseURL(HDoc doc, const std::string& baseURL) {
     HCosDoc cosDoc = pc::GetCosDocument(doc);
     HObject cat = pc::GetCatalog(cosDoc);
     HObject uri = GetOrMake(cosDoc, cat, "URI", false);
-    cos::Put(uri, "Base", pc::NewString(cosDoc, false, baseURL));
+    cos::Put(uri, "Base", pc::NewString(cosDoc, false, EncodeTextString(baseURL)));
 }
 
 void RestoreIndex(HDoc doc, const IndexSnapshot& previous) {
@@ -189,9 +190,12 @@ BaseURLSnapshot CaptureBaseURL(HDoc doc) {
     return snapshot;
 }
 
-std::string IndexPathOf(const IndexSnapshot& snapshot) {
-    const ObjectCopy& f = snapshot.firstEntry.Get("Index").Get("F");
-    return f.kind() == ObjectCopy::Kind::String ? f.text() : std::string();
+// The text of a string read from the document. A string with characters Windows-1252 cannot hold
+// keeps its bytes: undo puts the entry back from the snapshot, not from this text.
+std::string ReadText(const std::string& bytes) { return DecodeTextString(bytes).value_or(bytes); }
+
+std::string ReadText(const ObjectCopy& copy) {
+    return copy.kind() == ObjectCopy::Kind::String ? ReadText(copy.text()) : std::string();
 }
 
 std::string InfoSettings::*TextOf(InfoItem item) {
@@ -220,7 +224,7 @@ void ApplyInfo(const InfoSettings& settings, HDoc doc) {
     } else {
         for (const auto& item : kInfoEntries) {
             if (settings.*item.flag) {
-                pc::SetDocInfo(doc, item.entry, settings.*item.text);
+                pc::SetDocInfo(doc, item.entry, EncodeTextString(settings.*item.text));
             }
         }
     }
@@ -246,17 +250,16 @@ void CaptureInfo(InfoSettings& settings, HDoc doc) {
     }
     for (const auto& item : kInfoEntries) {
         if (settings.*item.flag) {
-            settings.*item.text = pc::GetDocInfo(doc, item.entry, kInfoCaptureLimit);
+            settings.*item.text = ReadText(pc::GetDocInfo(doc, item.entry, kInfoCaptureLimit));
         }
     }
     if (settings.SetIndex) {
         settings.PreviousIndex = CaptureIndex(doc);
-        settings.IndexFile = IndexPathOf(*settings.PreviousIndex);
+        settings.IndexFile = ReadText(settings.PreviousIndex->firstEntry.Get("Index").Get("F"));
     }
     if (settings.SetBaseURL) {
         settings.PreviousBaseURL = CaptureBaseURL(doc);
-        const ObjectCopy& base = settings.PreviousBaseURL->base;
-        settings.BaseURL = base.kind() == ObjectCopy::Kind::String ? base.text() : std::string();
+        settings.BaseURL = ReadText(settings.PreviousBaseURL->base);
     }
 }
 

@@ -43,8 +43,9 @@ struct InfoSnapshot {
     friend bool operator==(const InfoSnapshot&, const InfoSnapshot&) = default;
 };
 
-// The Info page's settings. Texts are Windows-1252 bytes, written as they are (nothing is
-// converted, escaped or trimmed); an index path keeps the form the user gave it.
+// The Info page's settings. Texts are Windows-1252 bytes; they reach the document as PDF text
+// strings (TextString.h), nothing escaped or trimmed, and an index path keeps the form the user
+// gave it.
 struct InfoSettings {
     bool SetTitle = false;
     bool SetSubject = false;
@@ -70,14 +71,14 @@ struct InfoSettings {
 inline constexpr std::size_t kInfoCaptureLimit = 1u << 20;
 
 // Writes the checked items, in this order:
-//   - Title, Subject, Author, Keywords: the information entry holds exactly the text's bytes (an
-//     empty text gives an empty string, the entry is not removed);
+//   - Title, Subject, Author, Keywords: the information entry holds the text as a text string,
+//     EncodeTextString (an empty text gives an empty string, the entry is not removed);
 //   - SetIndex: the catalogue's Search dictionary and its Indexes array are made when missing,
 //     and element 0 of Indexes becomes << /Name /PDX /Index << /Type /FileSpec /F (IndexFile) >> >>,
 //     replacing the element that was there; other elements and entries stay. Applying twice leaves
-//     one such entry.
-//   - SetBaseURL: the catalogue's URI dictionary is made when missing and its Base becomes the
-//     string BaseURL; its other entries stay.
+//     one such entry. F holds IndexFile as a text string.
+//   - SetBaseURL: the catalogue's URI dictionary is made when missing and its Base becomes
+//     BaseURL as a text string; its other entries stay.
 // With no item checked the document is not touched. A captured record (PreviousInfo,
 // PreviousIndex, PreviousBaseURL) restores those entries instead: an information entry that was
 // absent is removed again (an empty one comes back empty), an information dictionary the document
@@ -88,9 +89,11 @@ void ApplyInfo(const InfoSettings& settings, HDoc doc);
 // For each checked item, replaces its text by the document's present value: the information
 // entries read back up to kInfoCaptureLimit bytes (an absent entry gives the empty text); the
 // index path is the F string of the present first index entry (empty when there is none) and the
-// base URL the present URI Base string. Also fills PreviousInfo when any of the four information
-// items is checked, and PreviousIndex and PreviousBaseURL for the checked index and base-URL
-// items. The six flags are left as they are.
+// base URL the present URI Base string, each decoded with DecodeTextString (a string Windows-1252
+// cannot hold keeps its bytes in the text). Also fills PreviousInfo when any of the four
+// information items is checked, and PreviousIndex and PreviousBaseURL for the checked index and
+// base-URL items; these keep the entries exactly, so undo gives back the bytes the document had.
+// The six flags are left as they are.
 void CaptureInfo(InfoSettings& settings, HDoc doc);
 
 // The texts of the Info page by item, for the conversion entry points below.

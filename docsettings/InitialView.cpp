@@ -10,8 +10,11 @@ namespace pc = tesser::plugin;
 
 namespace {
 
-constexpr const char* kPreferenceKeys[5] = {"FitWindow", "CenterWindow", "HideToolBar",
-                                            "HideMenuBar", "HideWindowUI"};
+constexpr const char* kPreferenceKeys[5] = {"FitWindow", "CenterWindow", "HideToolbar",
+                                            "HideMenubar", "HideWindowUI"};
+// The spelling files written before carry for the same option, or null. Readers know only the keys
+// above; capture falls back to this one and removal takes both away.
+constexpr const char* kOtherSpelling[5] = {nullptr, nullptr, "HideToolBar", "HideMenuBar", nullptr};
 
 int32_t OptionField(const OpenSettings& s, int i) {
     const int32_t fields[5] = {s.FitWindow, s.CenterWindow, s.HideToolBar, s.HideMenuBar,
@@ -64,6 +67,13 @@ public:
     void Remove(const char* key) {
         if (made_ && !cos::IsNull(cos::Get(vp_, key))) {
             cos::Remove(vp_, key);
+        }
+    }
+
+    void RemoveOption(int i) {
+        Remove(kPreferenceKeys[i]);
+        if (kOtherSpelling[i] != nullptr) {
+            Remove(kOtherSpelling[i]);
         }
     }
 
@@ -150,8 +160,9 @@ void ApplyOpenAction(const OpenSettings& s, HDoc doc, HCosDoc cosDoc, HObject ca
     const ZoomRow& row = kZoomRows[static_cast<size_t>(s.Zoom)];
     put(1, cos::MakeName(cosDoc, std::string(row.destination)));
     if (s.Zoom <= 8) {
-        put(2, pc::NewFixed(cosDoc, false, static_cast<HFixed>(0x80000000u)));
-        put(3, pc::NewFixed(cosDoc, false, static_cast<HFixed>(0x80000000u)));
+        // Null left and top keep the position the reader has, so only the magnification changes.
+        put(2, pc::NewNull());
+        put(3, pc::NewNull());
         put(4, pc::NewFixed(cosDoc, false, row.magnification));
     }
 }
@@ -170,7 +181,7 @@ void ApplyFields(const OpenSettings& s, HDoc doc) {
     for (int i = 0; i < 5; ++i) {
         const int32_t value = OptionField(s, i);
         if (value == kOptionAbsent) {
-            vp.Remove(kPreferenceKeys[i]);
+            vp.RemoveOption(i);
         } else if (value == kOptionOff || value == kOptionOn) {
             vp.Put(kPreferenceKeys[i], pc::NewBoolean(cosDoc, false, value == kOptionOn));
         }
@@ -307,7 +318,12 @@ void CaptureView(OpenSettings& settings, HDoc doc) {
         *field = kOptionAbsent;
         if (cos::IsDict(vp)) {
             HObject value = cos::Get(vp, kPreferenceKeys[i]);
+            // Only the key ApplyView writes is put back; the other spelling is never changed
+            // by a run that writes values.
             snapshot.preferences[static_cast<size_t>(i)] = CopyObject(doc, value);
+            if (cos::IsNull(value) && kOtherSpelling[i] != nullptr) {
+                value = cos::Get(vp, kOtherSpelling[i]);
+            }
             if (cos::TypeOf(value) == kHObjBoolean) {
                 *field = pc::GetBooleanValue(value) ? kOptionOn : kOptionOff;
             }

@@ -34,8 +34,8 @@ inline constexpr std::array<std::string_view, 5> kViewRows = {
 inline constexpr std::array<std::string_view, 5> kViewPageModes = {"", "", "UseNone",
                                                                     "UseOutlines", "UseThumbs"};
 
-// Rows of the Magnification list. Rows 1-8 are XYZ destinations with the magnification (16.16),
-// rows 9-11 the destination kinds Fit, FitH and FitBH.
+// Rows of the Magnification list. Rows 1-8 are XYZ destinations with the magnification (16.16)
+// and null left and top, rows 9-11 the destination kinds Fit, FitH and FitBH.
 struct ZoomRow {
     std::string_view text;
     HFixed magnification;         // rows 1-8, else 0
@@ -79,7 +79,7 @@ struct ViewSnapshot {
     bool hadViewerPreferences = false;
     // ViewerPreferences entries: NonFullScreenPageMode and the five options.
     ObjectCopy nonFullScreenPageMode;
-    std::array<ObjectCopy, 5> preferences; // FitWindow, CenterWindow, HideToolBar, HideMenuBar,
+    std::array<ObjectCopy, 5> preferences; // FitWindow, CenterWindow, HideToolbar, HideMenubar,
                                            // HideWindowUI
     friend bool operator==(const ViewSnapshot&, const ViewSnapshot&) = default;
 };
@@ -113,8 +113,11 @@ struct OpenSettings {
 //   - open action: Zoom 0 and 12 remove an OpenAction that is a GoTo action and keep any other;
 //     rows 1-11 make or update a GoTo action whose destination goes to Page (1 when Page is 0 and
 //     the destination has no page yet, or when Page is beyond the page count) with the row's kind
-//     and magnification, other destination elements kept;
-//   - each option: 2 nothing, -1 remove the key, 0 and 1 write the boolean.
+//     and magnification (rows 1-8: [page /XYZ null null zoom]), other destination elements kept
+//     for rows 9-11;
+//   - each option: 2 nothing, -1 remove the key, 0 and 1 write the boolean. The keys are
+//     FitWindow, CenterWindow, HideToolbar, HideMenubar and HideWindowUI; removing also takes away
+//     the spellings HideToolBar and HideMenuBar, which files written before may carry.
 // A captured record (Previous set) instead puts back PageMode, PageLayout, OpenAction,
 // NonFullScreenPageMode and the five options exactly as captured, and removes ViewerPreferences
 // when the document had none. An open action that is a dictionary both then and now gets back
@@ -124,7 +127,8 @@ void ApplyView(const OpenSettings& settings, HDoc doc);
 
 // Overwrites the ten fields with the document's present state (View -1 when it has no page mode,
 // Layout -1 when it has no PageLayout, Page -1 and Zoom 0 when there is no GoTo destination,
-// options -1 when absent) and records Previous.
+// options -1 when absent; HideToolbar and HideMenubar read HideToolBar and HideMenuBar when they
+// are absent) and records Previous.
 void CaptureView(OpenSettings& settings, HDoc doc);
 
 } // namespace tesser::docsettings

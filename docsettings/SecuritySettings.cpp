@@ -57,6 +57,12 @@ std::string GetText(const unsigned char* at) {
     return std::string(reinterpret_cast<const char*>(at), length);
 }
 
+// An open password alone would leave the owner password empty, and the empty password would then
+// open the file with every right.
+std::string OwnerPasswordWritten(const SecuritySettings& settings) {
+    return settings.OwnerPassword.empty() ? settings.OpenPassword : settings.OwnerPassword;
+}
+
 bool IsStandardHandler(HDoc doc) {
     return pc::GetSecurityHandlerName(doc) == cos::Atom("Standard");
 }
@@ -136,15 +142,17 @@ void ApplySecurity(const SecuritySettings& settings, HDoc doc) {
     if (record == nullptr) {
         return;
     }
-    EncodeSecurityRecord(RecordFromSettings(settings), record);
+    SecuritySettings written = settings;
+    written.OwnerPassword = OwnerPasswordWritten(settings);
+    EncodeSecurityRecord(RecordFromSettings(written), record);
     pc::SetSecurityData(doc, record);
     pc::SetDocumentFlags(doc, kHDocNewSecurity);
 }
 
 void CaptureSecurity(SecuritySettings& settings, HDoc doc) {
     // After the run the security it writes is the one undo must be allowed to change.
-    if (settings.ChangeSecurity && !settings.OwnerPassword.empty()) {
-        settings.CurrentPassword = settings.OwnerPassword;
+    if (settings.ChangeSecurity && !OwnerPasswordWritten(settings).empty()) {
+        settings.CurrentPassword = OwnerPasswordWritten(settings);
     }
     if (!IsStandardHandler(doc)) {
         if (pc::GetSecurityData(doc) == nullptr) {

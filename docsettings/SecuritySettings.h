@@ -88,14 +88,16 @@ SecurityRecord RecordFromSettings(const SecuritySettings& settings);
 //   - a captured record with RemoveSecurity takes the security off (the next save writes the
 //     file without encryption);
 //   - else the document gets the standard handler with RecordFromSettings, written at the next
-//     save.
+//     save. A new open password without an owner password is the owner password too, so the
+//     file needs a password to open (an empty owner password would open it with every right).
 void ApplySecurity(const SecuritySettings& settings, HDoc doc);
 
 // For a document with standard security: ChangeSecurity true, Permissions from the document, each
 // password the document has from the document (empty when it has none), and CurrentPassword set
-// to the owner password the run is about to write when settings held one with ChangeSecurity
-// set. For a document without security: RemoveSecurity true, the rest as it was. For a document
-// secured by another handler: ChangeSecurity false (the run leaves it alone, so must undo).
+// to the owner password the run is about to write (the new open password when no owner password
+// is given, see ApplySecurity) when settings held one with ChangeSecurity set. For a document
+// without security: RemoveSecurity true, the rest as it was. For a document secured by another
+// handler: ChangeSecurity false (the run leaves it alone, so must undo).
 void CaptureSecurity(SecuritySettings& settings, HDoc doc);
 
 // Which password a UTF-8 entry point sets.

@@ -855,5 +855,51 @@ TEST_F(TesserCli, PasswordsCanComeFromStandardInput) {
         << encryption;
 }
 
+TEST_F(TesserCli, AnOpenPasswordAloneIsTheOwnerPasswordTooFromOptionsAndStandardInput) {
+    const fs::path a = Pdf("a.pdf");
+    const fs::path b = Pdf("b.pdf");
+    ASSERT_EQ(Tesser("-q --user-password uu " + Q(a)).exitCode, 0);
+    const CommandResult piped =
+        Tesser("-q --password-stdin --change-security " + Q(b), "\nopenme\n\n");
+    ASSERT_EQ(piped.exitCode, 0) << piped.errors;
+    for (const auto& [file, password] : {std::pair{a, "uu"}, std::pair{b, "openme"}}) {
+        SCOPED_TRACE(file.string());
+        EXPECT_EQ(test::Run("qpdf --requires-password " + Q(file)).exitCode, 0);
+        const std::string encryption =
+            test::Run("qpdf --show-encryption --password=" + std::string(password) + " " + Q(file))
+                .output;
+        EXPECT_NE(encryption.find("Supplied password is owner password"), std::string::npos)
+            << encryption;
+    }
+    const CommandResult undo = Undo();
+    ASSERT_EQ(undo.exitCode, 0) << undo.errors;
+    EXPECT_EQ(test::Run("qpdf --requires-password " + Q(b)).exitCode, 2) << "still encrypted";
+
+    const CommandResult help = test::Run(Quote(TESSER_BINARY) + " --help");
+    EXPECT_NE(help.output.find("the open password is the owner password too"), std::string::npos)
+        << help.output;
+}
+
+TEST_F(TesserCli, ReadersShowTheTitleAndOpenTheFileAsAsked) {
+    const fs::path a = Pdf("a.pdf");
+    const DocumentView before = ViewDocument(a);
+    const CommandResult run = Tesser("-q --title 'Caf\xC3\xA9 \xE2\x80\x93 price 5 \xE2\x82\xAC' "
+                                     "--zoom 200 --hide-toolbar --hide-menubar=no " + Q(a));
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const CommandResult info = test::Run("pdfinfo " + Q(a));
+    EXPECT_NE(info.output.find("Title:           Caf\xC3\xA9 \xE2\x80\x93 price 5 \xE2\x82\xAC\n"),
+              std::string::npos)
+        << info.output;
+    const std::string catalogue = ViewDocument(a).catalogue;
+    EXPECT_NE(catalogue.find("/XYZ null null 2 ]"), std::string::npos) << catalogue;
+    EXPECT_NE(catalogue.find("/HideMenubar false /HideToolbar true"), std::string::npos)
+        << catalogue;
+
+    ASSERT_EQ(Undo().exitCode, 0);
+    const DocumentView after = ViewDocument(a);
+    EXPECT_EQ(after.info, before.info);
+    EXPECT_EQ(after.catalogue, before.catalogue);
+}
+
 } // namespace
 } // namespace tesser::test

@@ -2,6 +2,8 @@
 // pdfinfo and qpdf.
 #include "docsettings/DocumentInfo.h"
 #include "docsettings/CosAccess.h"
+#include "docsettings/TextString.h"
+#include "model/TextEncoding.h"
 #include "plugin/HostCalls.h"
 #include "tests/docsettings/DocFixtures.h"
 
@@ -62,17 +64,60 @@ TEST_F(DocumentInfoOnFile, AnEmptyTitleIsWrittenAsAnEmptyStringAndUncheckedItems
     EXPECT_NE(info.find("/Author (Stays)"), std::string::npos) << info;
 }
 
-TEST_F(DocumentInfoOnFile, HighBytesAreWrittenAsTheSameStringBytes) {
+// Every Windows-1252 character PDFDocEncoding holds: printable ASCII and 0x80-0xFF without the
+// five undefined bytes, the no-break space (0xA0 is the euro sign in PDFDocEncoding) and the soft
+// hyphen (undefined there).
+std::string PdfDocCharacters() {
+    std::string text;
+    for (int c = 0x20; c <= 0xFF; ++c) {
+        if (c != 0x7F && c != 0x81 && c != 0x8D && c != 0x8F && c != 0x90 && c != 0x9D &&
+            c != 0xA0 && c != 0xAD) {
+            text.push_back(static_cast<char>(c));
+        }
+    }
+    return text;
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The texts as readers decode them: pdfinfo for the information entries, qpdf's JSON (text
+// strings as "u:" and their UTF-8) for the index path and the base URL. qpdf gives a string with
+// many bytes above 0x7F in hexadecimal instead, so these two keep to a few.
+TEST_F(DocumentInfoOnFile, ReadersShowTheWindows1252TextsThatWereWritten) {
     auto path = Write({});
     InfoSettings s;
-    s.SetTitle = true;
-    s.Title = "Caf\xE9 \xA0\xFF";
+    s.SetTitle = s.SetSubject = s.SetAuthor = s.SetKeywords = s.SetIndex = s.SetBaseURL = true;
+    s.Title = "Caf\xE9 \x96 price 5 \x80";
+    s.Subject = PdfDocCharacters();
+    s.Author = "Caf\xE9 \xA0\xFF";
+    s.Keywords = "\xFE\xFF looks like a byte-order mark";
+    s.IndexFile = "C:\\Archive\\D\xE9p\xF4t\\index \x80.pdx";
+    s.BaseURL = "http://example.com/\x93q\x94/co\xADop";
     host.Edit(path, "", [&](HDoc doc) { ApplyInfo(s, doc); });
-    // qpdf prints strings with bytes it cannot show as hexadecimal; either way the bytes are ours.
-    const std::string info = test::InfoText(path);
-    const bool literal = info.find("/Title (Caf\\351 \\240\\377)") != std::string::npos;
-    const bool hex = info.find("/Title <436166e920a0ff>") != std::string::npos;
-    EXPECT_TRUE(literal || hex) << info;
+
+    const std::string info = test::PdfInfo(path);
+    EXPECT_TRUE(Has(info, "Title:           Caf\xC3\xA9 \xE2\x80\x93 price 5 \xE2\x82\xAC\n"))
+        << info;
+    EXPECT_TRUE(Has(info, "Subject:         " + model::Windows1252ToUtf8(s.Subject) + "\n"))
+        << info;
+    EXPECT_TRUE(Has(info, "Author:          Caf\xC3\xA9 \xC2\xA0\xC3\xBF\n")) << info;
+    EXPECT_TRUE(Has(info, "Keywords:        \xC3\xBE\xC3\xBF looks like")) << info;
+
+    // PDFDocEncoding where it holds the text, UTF-16BE with its byte-order mark otherwise.
+    const std::string raw = test::InfoText(path);
+    EXPECT_TRUE(Has(raw, "/Title (Caf")) << raw;
+    EXPECT_TRUE(Has(raw, "/Author <feff00430061006600e9002000a000ff>")) << raw;
+    EXPECT_TRUE(Has(raw, "/Keywords <feff00fe00ff0020")) << raw;
+
+    const std::string cat = test::CatalogJson(path);
+    EXPECT_TRUE(Has(cat, "\"/F\": \"u:C:\\\\Archive\\\\D\xC3\xA9p\xC3\xB4t\\\\index "
+                         "\xE2\x82\xAC.pdx\""))
+        << cat;
+    EXPECT_TRUE(Has(cat, "\"/Base\": \"u:http://example.com/\xE2\x80\x9Cq\xE2\x80\x9D/co\xC2\xAD"
+                         "op\""))
+        << cat;
 }
 
 TEST_F(DocumentInfoOnFile, NoItemCheckedMakesNoHostCall) {
@@ -306,6 +351,55 @@ TEST_F(DocumentInfoOnFile, CaptureKeepsATitleLongerThan1000Bytes) {
     CaptureInfo(s, doc);
     host.Close(doc);
     EXPECT_EQ(s.Title, title);
+}
+
+TEST(TextString, EveryWindows1252ByteComesBackFromItsTextString) {
+    for (int c = 0; c <= 0xFF; ++c) {
+        for (const std::string& text :
+             {std::string(1, static_cast<char>(c)), "a" + std::string(1, static_cast<char>(c))}) {
+            const std::string written = EncodeTextString(text);
+            EXPECT_EQ(DecodeTextString(written), text) << "byte " << c;
+        }
+    }
+    EXPECT_EQ(DecodeTextString("\xFE\xFF\xD8\x3D"), std::nullopt) << "a lone surrogate";
+    EXPECT_EQ(DecodeTextString(std::string_view("\xFE\xFF\x00", 3)), std::nullopt)
+        << "an odd byte count";
+    EXPECT_EQ(DecodeTextString("\xEF\xBB\xBF" "Caf\xC3\xA9"), "Caf\xE9") << "UTF-8";
+}
+
+TEST_F(DocumentInfoOnFile, CaptureDecodesBothStringFormsAndUndoGivesBackTheirBytes) {
+    // Title "Café €" and the index path "D€" in UTF-16BE, Subject "– ‰" and the base URL in
+    // PDFDocEncoding, Author "中文", which has no Windows-1252 form.
+    auto path = Write({.catalogEntries = "/Search << /Indexes [ << /Name /PDX /Index << /Type "
+                                         "/FileSpec /F <FEFF004420AC> >> >> ] >> "
+                                         "/URI << /Base (http://x/\\205) >>",
+                       .info = "/Title <FEFF00430061006600E9002020AC> /Subject (\\205 \\213) "
+                               "/Author <FEFF4E2D6587> /Keywords (plain)"});
+    const std::string catalogBefore = test::CatalogJson(path);
+    const std::string infoBefore = test::InfoText(path);
+    InfoSettings s;
+    s.SetTitle = s.SetSubject = s.SetAuthor = s.SetKeywords = s.SetIndex = s.SetBaseURL = true;
+    s.Title = s.Subject = s.Author = s.Keywords = "new";
+    s.IndexFile = "new.pdx";
+    s.BaseURL = "http://new/";
+    InfoSettings undo = s;
+    host.Edit(path, "", [&](HDoc doc) {
+        CaptureInfo(undo, doc);
+        ApplyInfo(s, doc);
+    });
+    EXPECT_EQ(undo.Title, "Caf\xE9 \x80");
+    EXPECT_EQ(undo.Subject, "\x96 \x89");
+    EXPECT_EQ(undo.Keywords, "plain");
+    EXPECT_EQ(undo.IndexFile, "D\x80");
+    EXPECT_EQ(undo.BaseURL, "http://x/\x96");
+    ASSERT_TRUE(Has(test::PdfInfo(path), "Author:          new\n"));
+
+    host.Edit(path, "", [&](HDoc doc) { ApplyInfo(undo, doc); });
+    EXPECT_EQ(test::InfoText(path), infoBefore);
+    EXPECT_EQ(test::CatalogJson(path), catalogBefore);
+    const std::string info = test::PdfInfo(path);
+    EXPECT_TRUE(Has(info, "Author:          \xE4\xB8\xAD\xE6\x96\x87\n")) << info;
+    EXPECT_TRUE(Has(info, "Title:           Caf\xC3\xA9 \xE2\x82\xAC\n")) << info;
 }
 
 TEST_F(DocumentInfoOnFile, AHostFailureEndsTheOperationAndKeepsWhatWasWritten) {

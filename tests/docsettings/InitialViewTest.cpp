@@ -95,9 +95,24 @@ TEST_F(InitialViewOnFile, Zoom100WithoutOpenActionGoesToTheFirstPageAtOneToOne) 
     OpenSettings s;
     s.Zoom = 3;
     const std::string cat = Apply(path, s);
-    // 0x80000000 as 16.16 is -32768; qpdf prints the real the host wrote.
-    EXPECT_TRUE(Has(cat, "/OpenAction << /D [ " + test::PageRef(path, 1) + " /XYZ -32768 -32768 1 ] /S /GoTo >>"))
+    EXPECT_TRUE(Has(cat, "/OpenAction << /D [ " + test::PageRef(path, 1) +
+                             " /XYZ null null 1 ] /S /GoTo >>"))
         << cat;
+}
+
+TEST_F(InitialViewOnFile, AFixedMagnificationLeavesLeftAndTopNullOnAnyDestination) {
+    auto path = Write({.pages = 2,
+                       .catalogEntries = "/OpenAction << /S /GoTo /D [ 4 0 R /XYZ 10 20 2 ] >>"});
+    const char* const zooms[] = {"0.5", "0.75", "1", "1.25", "1.5", "2", "4", "8"};
+    for (int32_t row = 1; row <= 8; ++row) {
+        OpenSettings s;
+        s.Zoom = row;
+        const std::string cat = Apply(path, s);
+        EXPECT_TRUE(Has(cat, "/D [ " + test::PageRef(path, 2) + " /XYZ null null " +
+                                 zooms[row - 1] + " ]"))
+            << "zoom row " << row << ": " << cat;
+    }
+    EXPECT_EQ(Capture(path).Zoom, 8);
 }
 
 TEST_F(InitialViewOnFile, APageBeyondThePageCountGoesToPageOne) {
@@ -165,6 +180,31 @@ TEST_F(InitialViewOnFile, CaptureReadsModesOptionsAndXYZMagnification) {
     EXPECT_EQ(s.FitWindow, kOptionAbsent);
 }
 
+TEST_F(InitialViewOnFile, ToolbarAndMenubarOptionsAreWrittenUnderThePdfsKeys) {
+    auto path = Write({});
+    OpenSettings s;
+    s.HideToolBar = 1;
+    s.HideMenuBar = 0;
+    const std::string cat = Apply(path, s);
+    EXPECT_TRUE(Has(cat, "/ViewerPreferences << /HideMenubar false /HideToolbar true >>")) << cat;
+    const OpenSettings captured = Capture(path);
+    EXPECT_EQ(captured.HideToolBar, 1);
+    EXPECT_EQ(captured.HideMenuBar, 0);
+}
+
+TEST_F(InitialViewOnFile, CaptureAndRemovalRecogniseTheSpellingOfEarlierFiles) {
+    auto path = Write({.catalogEntries = "/ViewerPreferences << /HideToolBar true /HideMenuBar "
+                                         "false /HideMenubar true /FitWindow true >>"});
+    const OpenSettings captured = Capture(path);
+    EXPECT_EQ(captured.HideToolBar, 1);
+    EXPECT_EQ(captured.HideMenuBar, 1) << "the PDF's own key comes first";
+
+    OpenSettings s;
+    s.HideToolBar = s.HideMenuBar = kOptionAbsent;
+    const std::string cat = Apply(path, s);
+    EXPECT_TRUE(Has(cat, "/ViewerPreferences << /FitWindow true >>")) << cat;
+}
+
 // Apply the settings, save, reopen, apply the capture, save: the catalogue is the original's.
 void ExpectUndoGivesBackTheCatalogue(test::TestHost& host, const std::filesystem::path& path,
                                      const OpenSettings& settings) {
@@ -196,6 +236,13 @@ TEST_F(InitialViewOnFile, UndoOnABareCatalogueRemovesEverythingTheRunAdded) {
     auto path = Write({.pages = 2});
     ExpectUndoGivesBackTheCatalogue(host, path, EverythingChanged());
     ExpectUndoGivesBackTheCatalogue(host, path, OpenSettings{});
+}
+
+TEST_F(InitialViewOnFile, UndoKeepsTheSpellingOfEarlierFiles) {
+    auto path = Write({.pages = 2,
+                       .catalogEntries = "/ViewerPreferences << /HideToolBar false "
+                                         "/HideMenuBar true >>"});
+    ExpectUndoGivesBackTheCatalogue(host, path, EverythingChanged());
 }
 
 TEST_F(InitialViewOnFile, UndoGivesBackModesTheRowsCannotExpress) {

@@ -209,6 +209,28 @@ TEST_F(SecurityOnFile, UndoPutsBackAes256SecurityWhosePasswordCannotBeReadBack) 
     EXPECT_TRUE(Has(ShowEncryption(path, "usr"), "Supplied password is user password"));
 }
 
+// qpdf --requires-password: 0 when the file cannot be opened without a password.
+int RequiresPassword(const std::filesystem::path& path) {
+    return tesser::test::Run("qpdf --requires-password " + Quote(path.string())).exitCode;
+}
+
+TEST_F(SecurityOnFile, AnOpenPasswordAloneIsTheOwnerPasswordTooAndUndoTakesItOff) {
+    auto path = Plain();
+    SecuritySettings undo = NewSecurity("uu", "", kPermitPrint);
+    host.Edit(path, "", [&](HDoc doc) {
+        CaptureSecurity(undo, doc);
+        ApplySecurity(NewSecurity("uu", "", kPermitPrint), doc);
+    });
+    EXPECT_EQ(RequiresPassword(path), 0);
+    EXPECT_FALSE(Opens(path, ""));
+    const std::string shown = ShowEncryption(path, "uu");
+    EXPECT_TRUE(Has(shown, "Supplied password is owner password")) << shown;
+
+    host.Edit(path, "uu", [&](HDoc doc) { ApplySecurity(undo, doc); });
+    EXPECT_TRUE(host.Notes().empty()) << host.Notes().front();
+    EXPECT_EQ(RequiresPassword(path), 2) << "2: the file is not encrypted";
+}
+
 TEST_F(SecurityOnFile, UndoOnAFileThatHadNoSecurityTakesItOffAgain) {
     auto path = Plain();
     std::filesystem::copy_file(path, dir / "plain-copy.pdf");
