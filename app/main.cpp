@@ -23,13 +23,13 @@
 namespace {
 
 // Polls until the front window is shown and exposed, then lets it paint and grabs the screen.
-void ScreenshotWhenShown(const QString& file) {
+void ScreenshotWhenShown(const QString& file, QWidget* mainWindow) {
     auto* timer = new QTimer(qApp);
     auto settled = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, qApp, [timer, settled, file] {
+    QObject::connect(timer, &QTimer::timeout, qApp, [timer, settled, file, mainWindow] {
         QWidget* front = QApplication::activeModalWidget();
         if (front == nullptr) {
-            front = QApplication::activeWindow();
+            front = mainWindow;
         }
         if (front == nullptr || front->windowHandle() == nullptr ||
             !front->windowHandle()->isExposed()) {
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     const QString shotFile = parser.value(screenshot);
     QTimer::singleShot(0, &window, [&] {
         if (!shotFile.isEmpty()) {
-            ScreenshotWhenShown(shotFile);
+            ScreenshotWhenShown(shotFile, &window);
         }
         if (!item.isEmpty()) {
             host.ExecuteMenuItem(item.toStdString());
