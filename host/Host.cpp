@@ -326,6 +326,13 @@ void CopyText(const std::string& text, char* buffer, size_t size) {
     buffer[n] = '\0';
 }
 
+void Document::Changed() {
+    flags |= kHDocNeedsSave;
+    if (g_host != nullptr && g_host->state().observer != nullptr) {
+        g_host->state().observer->DocumentChanged(ToHandle(this));
+    }
+}
+
 // ---- Fault switch ----
 
 void FaultSwitch::Arm(const std::string& operation, int callNumber) {
@@ -622,6 +629,10 @@ Host* Host::Current() { return g_host; }
 const HostCoreTable* Host::GetHostCoreTable() const { return &state_->core; }
 
 void Host::SetMessageSink(MessageSink* sink) { state_->sink = sink; }
+void Host::SetObserver(HostObserver* observer) { state_->observer = observer; }
+void Host::SetAppPreference(int32_t preference, int32_t value) {
+    state_->appPreferences[preference] = value;
+}
 MessageSink* Host::GetMessageSink() const { return state_->sink; }
 
 void Host::SetActiveDocument(HDoc doc) {

@@ -74,6 +74,23 @@ public:
     std::vector<int32_t> confirmAnswers;
 };
 
+// What the host tells the program that embeds it about documents and windows. Called on the
+// host's thread from inside table operations, often many times in one run: an observer notes
+// what happened and acts later (the desktop host re-renders once, when the run has ended). It
+// must not throw and must not call the host's tables.
+class HostObserver {
+public:
+    virtual ~HostObserver() = default;
+    // Something of the document changed through the host (objects, pages, information,
+    // security); its unsaved-changes flag is set.
+    virtual void DocumentChanged(HDoc) {}
+    // NotifyPageContentsChanged was called for a page of the document.
+    virtual void PageContentsChanged(HDoc) {}
+    // A plug-in registered or unregistered a modeless window (the toolkit's handle).
+    virtual void ModelessWindowRegistered(void*) {}
+    virtual void ModelessWindowUnregistered(void*) {}
+};
+
 // One item of an in-memory menu, for programs and tests.
 struct MenuItemInfo {
     std::string title;
@@ -100,6 +117,9 @@ public:
     // then answer 1, confirmations 0).
     void SetMessageSink(MessageSink* sink);
     MessageSink* GetMessageSink() const;
+
+    // The observer stays owned by the caller; null (the default) tells nobody.
+    void SetObserver(HostObserver* observer);
 
     // The document shown in the front window. Setting a document gives it a view that
     // GetActiveView answers; null clears both. CloseDocument of the active document clears it.
@@ -129,6 +149,15 @@ public:
     // the default destination.
     void SetPrintToFile(const std::string& path);
     void SetPrintDestination(const std::string& destination);
+
+    // Values answered by GetAppPreference; a preference never set answers 0.
+    void SetAppPreference(int32_t preference, int32_t value);
+
+    // The document as it is in memory now, every change included, as the bytes of a PDF file
+    // without encryption: what a renderer is handed to show it. Throws std::runtime_error with
+    // the PDF library's text when the document cannot be written, std::invalid_argument for a
+    // handle that is not an open document.
+    std::string DisplayBytes(HDoc doc) const;
 
     // The modeless windows registered by the plug-in, in order of registration.
     std::vector<void*> ModelessWindows() const;

@@ -169,7 +169,8 @@ struct Document {
     // The record of an object of this document (see DocumentHandles).
     ObjectRec* Wrap(QPDFObjectHandle object);
     FontRec* WrapFont(QPDFObjectHandle font);
-    void Changed() { flags |= kHDocNeedsSave; }
+    // Sets the unsaved-changes flag and tells the host's observer.
+    void Changed();
 };
 
 struct Host::State {
@@ -189,6 +190,8 @@ struct Host::State {
     HErrorCode nextError = kHErrFirstDynamic;
 
     MessageSink* sink = nullptr;
+    HostObserver* observer = nullptr;
+    std::map<int32_t, int32_t> appPreferences;
     std::set<Document*> documents;
     std::set<ViewRec*> views;
     ViewRec* activeView = nullptr;

@@ -165,7 +165,13 @@ HErrorCode GetPageCropBox(HPage page, HFixedRect* box) {
 }
 
 HErrorCode NotifyPageContentsChanged(HPage page, HBool) {
-    return Entry("NotifyPageContentsChanged", [&] { CheckPage(page)->doc->Changed(); });
+    return Entry("NotifyPageContentsChanged", [&] {
+        Document* doc = CheckPage(page)->doc;
+        doc->Changed();
+        if (HostObserver* observer = S().observer) {
+            observer->PageContentsChanged(ToHandle(doc));
+        }
+    });
 }
 
 HErrorCode EnumeratePageFonts(HPage page, HFontVisitor visitor, void* clientData) {

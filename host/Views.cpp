@@ -55,10 +55,11 @@ HErrorCode CloseView(HView view, HBool) {
     });
 }
 
-HErrorCode GetAppPreference(int32_t, int32_t* value) {
+HErrorCode GetAppPreference(int32_t preference, int32_t* value) {
     return Entry("GetAppPreference", [&] {
         CheckOut(value);
-        *value = 0;
+        auto it = S().appPreferences.find(preference);
+        *value = it != S().appPreferences.end() ? it->second : 0;
     });
 }
 
@@ -228,6 +229,9 @@ HErrorCode RegisterModelessWindow(void* window) {
     return Entry("RegisterModelessWindow", [&] {
         CheckOut(window);
         S().modeless.push_back(window);
+        if (HostObserver* observer = S().observer) {
+            observer->ModelessWindowRegistered(window);
+        }
     });
 }
 
@@ -239,6 +243,9 @@ HErrorCode UnregisterModelessWindow(void* window) {
             throw HostException(kHErrNotFound, "The window is not registered.");
         }
         list.erase(it);
+        if (HostObserver* observer = S().observer) {
+            observer->ModelessWindowUnregistered(window);
+        }
     });
 }
 

@@ -647,6 +647,12 @@ void* GetMainWindow() {
     return window;
 }
 
+HHostWindow CreateHostWindow(int32_t layer, int32_t flags, void* handler, void* window) {
+    HHostWindow hostWindow = nullptr;
+    Check(Win().CreateHostWindow(layer, flags, handler, Tables().extension, window, &hostWindow));
+    return hostWindow;
+}
+void EndHostWindow() { Check(Win().EndHostWindow()); }
 void RegisterModelessWindow(void* window) { Check(Win().RegisterModelessWindow(window)); }
 void UnregisterModelessWindow(void* window) { Check(Win().UnregisterModelessWindow(window)); }
 

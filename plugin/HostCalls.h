@@ -167,6 +167,9 @@ void ShowNote(const std::string& message);
 
 // Win.
 void* GetMainWindow();
+// Registers a window of the plug-in with the host (the extension is the plug-in's own).
+HHostWindow CreateHostWindow(int32_t layer, int32_t flags, void* handler, void* window);
+void EndHostWindow();
 void RegisterModelessWindow(void* window);
 void UnregisterModelessWindow(void* window);
 

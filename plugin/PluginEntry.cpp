@@ -2,6 +2,10 @@
 
 #include "plugin/HostCalls.h"
 
+#ifdef QUOREL_WITH_DIALOG
+#include "dialog/TesserDialogRunner.h"
+#endif
+
 #include <exception>
 
 namespace tesser::plugin {
@@ -102,10 +106,14 @@ HBool InitialiseProcedure() {
         if (!AddItem("AboutExtensions", kAboutItemName, Callback(&ShowAboutCommand), nullptr)) {
             return 0;
         }
-        return AddItem("Extensions", kMainItemName, Callback(&OpenMainDialogCommand),
-                       Callback(&AlwaysEnabled))
-                   ? 1
-                   : 0;
+        if (!AddItem("Extensions", kMainItemName, Callback(&OpenMainDialogCommand),
+                     Callback(&AlwaysEnabled))) {
+            return 0;
+        }
+#ifdef QUOREL_WITH_DIALOG
+        SetMainDialogRunner(&tesser::dialog::RunTesserDialog);
+#endif
+        return 1;
     } catch (...) {
         return 0;
     }
@@ -117,18 +125,22 @@ HBool AlwaysEnabled(void*) { return 1; }
 
 void OpenMainDialogCommand(void*) {
     try {
-        HDoc document = nullptr;
+        // The dialog needs the view of the active document, not only the document: runs,
+        // printing and the close rules work on the view.
+        HView view = nullptr;
         try {
-            document = GetActiveDocument();
+            if (GetActiveDocument() != nullptr) {
+                view = GetActiveView();
+            }
         } catch (const HostError&) {
             ShowAlert(kHAlertError, "Failed to get active document", "OK");
-            document = nullptr;
+            view = nullptr;
         }
         if (g_runner == nullptr) {
             ShowAlert(kHAlertError, "The Tesser Pro dialog is not available in this host.", "OK");
             return;
         }
-        g_runner(document, g_mainWindow);
+        g_runner(view, g_mainWindow);
     } catch (const std::exception& e) {
         // Nothing may unwind into the host.
         ShowAlert(kHAlertError, e.what(), "OK");

@@ -20,10 +20,10 @@ inline constexpr const char* kAboutText =
     "Text stamps for PDF documents.\n"
     "Copyright (c) 2026 the Tesser Pro developers.";
 
-// Runs the main dialog for the active document (or none) with the host's main window as parent.
-// The desktop dialog library sets it; without one the command only reports that no dialog is
-// available.
-using MainDialogRunner = void (*)(HDoc document, void* parentWindow);
+// Runs the main dialog for the view of the active document (or none) with the host's main window
+// as parent. The module's dialog library sets it when the module initialises; without one the
+// command only reports that no dialog is available.
+using MainDialogRunner = void (*)(HView view, void* parentWindow);
 void SetMainDialogRunner(MainDialogRunner runner);
 
 // The host's application data given to PlugInMain (first value: the main window).

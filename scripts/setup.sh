@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libqpdf-dev qpdf
-  qt6-base-dev libpoppler-qt6-dev
+  qt6-base-dev qt6-qpa-plugins libpoppler-qt6-dev
   libcups2-dev cups cups-client cups-bsd
   fonts-urw-base35
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -137,10 +137,10 @@ TEST_F(PluginEntryTest, AboutShowsTheVersionLine) {
     EXPECT_EQ(sink.messages[0].buttons, std::vector<std::string>{"OK"});
 }
 
-HDoc g_seenDocument = reinterpret_cast<HDoc>(1);
+HView g_seenView = reinterpret_cast<HView>(1);
 void* g_seenParent = nullptr;
-void RecordDialog(HDoc document, void* parent) {
-    g_seenDocument = document;
+void RecordDialog(HView view, void* parent) {
+    g_seenView = view;
     g_seenParent = parent;
 }
 
@@ -148,21 +148,37 @@ TEST_F(PluginEntryTest, MainCommandOpensTheDialogWithoutADocument) {
     ASSERT_TRUE(Load());
     SetMainDialogRunner(&RecordDialog);
     ASSERT_TRUE(host.ExecuteMenuItem("KORV:QuorelTesser"));
-    EXPECT_EQ(g_seenDocument, nullptr);
+    EXPECT_EQ(g_seenView, nullptr);
     EXPECT_EQ(g_seenParent, &host);
     EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(PluginEntryTest, MainCommandHandsTheDialogTheActiveView) {
+    ASSERT_TRUE(Load());
+    SetMainDialogRunner(&RecordDialog);
+    auto file = std::string(TESSER_SOURCE_DIR) + "/samples/sample.pdf";
+    HFileSys fs = GetDefaultFileSystem();
+    PathHandle path(fs, PathFromPlatformPath(fs, file));
+    HDoc doc = OpenDocument(path.get(), fs, nullptr, nullptr, false);
+    host.SetActiveDocument(doc);
+    ASSERT_TRUE(host.ExecuteMenuItem("KORV:QuorelTesser"));
+    ASSERT_NE(g_seenView, nullptr);
+    EXPECT_EQ(g_seenView, host.GetActiveView());
+    EXPECT_EQ(GetViewDocument(g_seenView), doc);
+    host.SetActiveDocument(nullptr);
+    CloseDocument(doc);
 }
 
 TEST_F(PluginEntryTest, MainCommandGoesOnWhenTheActiveDocumentFails) {
     ASSERT_TRUE(Load());
     SetMainDialogRunner(&RecordDialog);
-    g_seenDocument = reinterpret_cast<HDoc>(1);
+    g_seenView = reinterpret_cast<HView>(1);
     tesser::host::FaultSwitch::Arm("GetActiveDocument", 1);
     ASSERT_TRUE(host.ExecuteMenuItem("KORV:QuorelTesser"));
     tesser::host::FaultSwitch::DisarmAll();
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_EQ(sink.messages[0].text, "Failed to get active document");
-    EXPECT_EQ(g_seenDocument, nullptr);
+    EXPECT_EQ(g_seenView, nullptr);
 }
 
 } // namespace

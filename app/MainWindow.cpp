@@ -1,0 +1,492 @@
+#include "app/MainWindow.h"
+
+#include "app/PageView.h"
+#include "app/TextConversion.h"
+#include "plugin/HostCalls.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QToolBar>
+
+namespace tesser::app {
+
+namespace {
+
+using plugin::HostError;
+
+// Offers the empty password first, then asks for one, until the file opens or the user gives up.
+HBool AskForPassword(HDoc doc, void* clientData) {
+    auto* window = static_cast<QWidget*>(clientData);
+    try {
+        if (plugin::Authorise(doc, kHPermOpen, "") & kHPermOpen) {
+            return 1;
+        }
+        for (;;) {
+            bool ok = false;
+            QString password = QInputDialog::getText(
+                window, QApplication::applicationDisplayName(),
+                QStringLiteral("The document is protected. Password:"), QLineEdit::Password, {},
+                &ok);
+            if (!ok) {
+                return 0;
+            }
+            if (plugin::Authorise(doc, kHPermOpen, ToWindows1252(password)) & kHPermOpen) {
+                return 1;
+            }
+        }
+    } catch (...) {
+        return 0;
+    }
+}
+
+// Save flags of File > Save: a full rewrite that drops unreferenced objects.
+constexpr int32_t kSaveFlags = kHSaveFull | kHSaveCollectGarbage;
+
+} // namespace
+
+MainWindow::MainWindow(host::Host& host) : host_(host), tabs_(new QTabWidget(this)) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setAcceptDrops(true);
+    tabs_->setObjectName(QStringLiteral("documentTabs"));
+    tabs_->setAccessibleName(QStringLiteral("Documents"));
+    tabs_->setDocumentMode(true);
+    setCentralWidget(tabs_);
+    connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::FrontChanged);
+
+    changeTimer_.setSingleShot(true);
+    changeTimer_.setInterval(0);
+    connect(&changeTimer_, &QTimer::timeout, this, &MainWindow::FlushChanges);
+
+    BuildMenus();
+    // The window reaches the host through the same tables as a plug-in.
+    plugin::ConnectHost(host_.GetHostCoreTable(), 0);
+    host_.SetObserver(this);
+    host_.SetMainWindow(this);
+    resize(900, 760);
+    UpdateTitle();
+    UpdateNavigation();
+}
+
+MainWindow::~MainWindow() {
+    host_.SetObserver(nullptr);
+    host_.SetActiveDocument(nullptr);
+    for (Entry& entry : entries_) {
+        try {
+            plugin::CloseDocument(entry.doc);
+        } catch (const HostError&) {
+        }
+    }
+    plugin::DisconnectHost();
+}
+
+void MainWindow::BuildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    auto add = [this](QMenu* menu, const QString& text, const QString& name,
+                      QKeySequence shortcut, auto slot, bool needsDocument) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(name);
+        action->setShortcut(shortcut);
+        connect(action, &QAction::triggered, this, slot);
+        if (needsDocument) {
+            documentActions_.append(action);
+        }
+        return action;
+    };
+    add(file, QStringLiteral("&Open..."), QStringLiteral("openAction"), QKeySequence::Open,
+        &MainWindow::ChooseAndOpen, false);
+    add(file, QStringLiteral("&Save"), QStringLiteral("saveAction"), QKeySequence::Save,
+        [this] { SaveDocument(); }, true);
+    add(file, QStringLiteral("Save &As..."), QStringLiteral("saveAsAction"),
+        QKeySequence::SaveAs, &MainWindow::ChooseAndSaveAs, true);
+    add(file, QStringLiteral("&Print..."), QStringLiteral("printAction"), QKeySequence::Print,
+        &MainWindow::Print, true);
+    add(file, QStringLiteral("&Close"), QStringLiteral("closeAction"), QKeySequence::Close,
+        [this] { CloseDocument(); }, true);
+    file->addSeparator();
+    add(file, QStringLiteral("&Quit"), QStringLiteral("quitAction"), QKeySequence::Quit,
+        &MainWindow::close, false);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("viewMenu"));
+    add(view, QStringLiteral("Zoom &In"), QStringLiteral("zoomInAction"), QKeySequence::ZoomIn,
+        [this] { if (PageView* v = ActivePageView()) v->ZoomIn(); }, true);
+    add(view, QStringLiteral("Zoom &Out"), QStringLiteral("zoomOutAction"),
+        QKeySequence::ZoomOut, [this] { if (PageView* v = ActivePageView()) v->ZoomOut(); },
+        true);
+    add(view, QStringLiteral("&Actual Size"), QStringLiteral("actualSizeAction"),
+        QKeySequence(Qt::CTRL | Qt::Key_0),
+        [this] { if (PageView* v = ActivePageView()) v->SetZoom(1.0); }, true);
+    view->addSeparator();
+    add(view, QStringLiteral("&Previous Page"), QStringLiteral("previousPageAction"),
+        QKeySequence(Qt::Key_PageUp | Qt::ALT),
+        [this] { if (PageView* v = ActivePageView()) v->GoToPage(v->CurrentPage() - 1); }, true);
+    add(view, QStringLiteral("&Next Page"), QStringLiteral("nextPageAction"),
+        QKeySequence(Qt::Key_PageDown | Qt::ALT),
+        [this] { if (PageView* v = ActivePageView()) v->GoToPage(v->CurrentPage() + 1); }, true);
+
+    extensionsMenu_ = menuBar()->addMenu(QStringLiteral("E&xtensions"));
+    extensionsMenu_->setObjectName(QStringLiteral("Extensions"));
+    connect(extensionsMenu_, &QMenu::aboutToShow, this, [this] {
+        for (QAction* action : extensionsMenu_->actions()) {
+            action->setEnabled(host_.IsMenuItemEnabled(action->objectName().toStdString()));
+        }
+    });
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    aboutMenu_ = help->addMenu(QStringLiteral("About &Extensions"));
+    aboutMenu_->setObjectName(QStringLiteral("AboutExtensions"));
+
+    QToolBar* bar = addToolBar(QStringLiteral("Navigation"));
+    bar->setObjectName(QStringLiteral("navigationBar"));
+    bar->setMovable(false);
+    auto* pageLabel = new QLabel(QStringLiteral("&Page "), bar);
+    pageBox_ = new QSpinBox(bar);
+    pageBox_->setObjectName(QStringLiteral("pageNumber"));
+    pageBox_->setAccessibleName(QStringLiteral("Page"));
+    pageLabel->setBuddy(pageBox_);
+    pageCountLabel_ = new QLabel(bar);
+    pageCountLabel_->setObjectName(QStringLiteral("pageCount"));
+    bar->addWidget(pageLabel);
+    bar->addWidget(pageBox_);
+    bar->addWidget(pageCountLabel_);
+    bar->addSeparator();
+    for (const char* name : {"zoomOutAction", "zoomInAction"}) {
+        bar->addAction(findChild<QAction*>(QString::fromLatin1(name)));
+    }
+    connect(pageBox_, &QSpinBox::editingFinished, this, [this] {
+        if (PageView* v = ActivePageView()) {
+            v->GoToPage(pageBox_->value() - 1);
+        }
+    });
+}
+
+void MainWindow::RebuildPlugInMenus() {
+    auto fill = [this](QMenu* menu, const std::string& hostMenu) {
+        menu->clear();
+        for (const host::MenuItemInfo& item : host_.MenuItems(hostMenu)) {
+            QAction* action = menu->addAction(FromWindows1252(item.title));
+            action->setObjectName(QString::fromStdString(item.name));
+            const std::string name = item.name;
+            connect(action, &QAction::triggered, this, [this, name] {
+                host_.ExecuteMenuItem(name);
+                // What the command changed (the dialog clears flags on its way out) shows now.
+                FlushChanges();
+                UpdateTitle();
+            });
+        }
+        menu->setEnabled(!menu->actions().isEmpty());
+    };
+    fill(extensionsMenu_, "Extensions");
+    fill(aboutMenu_, "AboutExtensions");
+}
+
+bool MainWindow::OpenFile(const QString& path) {
+    QString absolute = QFileInfo(path).absoluteFilePath();
+    HDoc doc = nullptr;
+    try {
+        HFileSys fs = plugin::GetDefaultFileSystem();
+        plugin::PathHandle hostPath(fs, plugin::PathFromPlatformPath(fs, absolute.toStdString()));
+        doc = plugin::OpenDocument(hostPath.get(), fs, &AskForPassword, this, false);
+    } catch (const HostError& e) {
+        ShowHostError(QStringLiteral("Cannot open %1.").arg(absolute), e);
+        return false;
+    }
+    Entry entry{doc, absolute, new PageView(tabs_)};
+    entry.view->setObjectName(QStringLiteral("pageView"));
+    connect(entry.view, &PageView::currentPageChanged, this, &MainWindow::UpdateNavigation);
+    entries_.push_back(entry);
+    if (!Render(entries_.back())) {
+        QMessageBox::warning(this, QApplication::applicationDisplayName(),
+                             QStringLiteral("The pages of %1 cannot be shown.").arg(absolute));
+    }
+    int tab = tabs_->addTab(entry.view, QFileInfo(absolute).fileName());
+    tabs_->setTabToolTip(tab, absolute);
+    tabs_->setCurrentIndex(tab);
+    FrontChanged();
+    return true;
+}
+
+bool MainWindow::Render(Entry& entry) {
+    try {
+        std::string bytes = host_.DisplayBytes(entry.doc);
+        bool ok = entry.view->SetDocumentBytes(
+            QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        if (entry.view == ActivePageView()) {
+            UpdateNavigation();
+        }
+        return ok;
+    } catch (const std::exception&) {
+        entry.view->SetDocumentBytes({});
+        return false;
+    }
+}
+
+int MainWindow::DocumentCount() const { return static_cast<int>(entries_.size()); }
+
+const MainWindow::Entry* MainWindow::Front() const {
+    int tab = tabs_->currentIndex();
+    return tab >= 0 && tab < static_cast<int>(entries_.size()) ? &entries_[tab] : nullptr;
+}
+
+MainWindow::Entry* MainWindow::EntryAt(int tab) {
+    return tab >= 0 && tab < static_cast<int>(entries_.size()) ? &entries_[tab] : nullptr;
+}
+
+HDoc MainWindow::ActiveDocument() const { return Front() ? Front()->doc : nullptr; }
+PageView* MainWindow::ActivePageView() const { return Front() ? Front()->view : nullptr; }
+QString MainWindow::ActivePath() const { return Front() ? Front()->path : QString(); }
+
+void MainWindow::FrontChanged() {
+    HDoc doc = ActiveDocument();
+    if (host_.GetActiveDocument() != doc || doc == nullptr) {
+        host_.SetActiveDocument(doc);
+    }
+    for (QAction* action : documentActions_) {
+        action->setEnabled(doc != nullptr);
+    }
+    UpdateTitle();
+    UpdateNavigation();
+}
+
+bool MainWindow::IsModified(HDoc doc) const {
+    try {
+        return (plugin::GetDocumentFlags(doc) & kHDocNeedsSave) != 0;
+    } catch (const HostError&) {
+        return false;
+    }
+}
+
+void MainWindow::UpdateTitle() {
+    const QString app = QApplication::applicationDisplayName();
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        QString name = QFileInfo(entries_[i].path).fileName();
+        tabs_->setTabText(static_cast<int>(i), IsModified(entries_[i].doc) ? name + "*" : name);
+    }
+    const Entry* front = Front();
+    if (front == nullptr) {
+        setWindowTitle(app);
+        setWindowModified(false);
+        return;
+    }
+    bool modified = IsModified(front->doc);
+    setWindowTitle(QStringLiteral("%1%2 - %3")
+                       .arg(QFileInfo(front->path).fileName(),
+                            modified ? QStringLiteral("*") : QString(), app));
+}
+
+void MainWindow::UpdateNavigation() {
+    PageView* view = ActivePageView();
+    int count = view ? view->PageCount() : 0;
+    pageBox_->setEnabled(count > 0);
+    pageBox_->setRange(count > 0 ? 1 : 0, count);
+    pageBox_->setValue(view ? view->CurrentPage() + 1 : 0);
+    pageCountLabel_->setText(QStringLiteral(" of %1").arg(count));
+}
+
+void MainWindow::DocumentChanged(HDoc doc) {
+    changed_.insert(doc);
+    if (!changeTimer_.isActive()) {
+        changeTimer_.start();
+    }
+}
+
+void MainWindow::PageContentsChanged(HDoc doc) { DocumentChanged(doc); }
+
+void MainWindow::FlushChanges() {
+    changeTimer_.stop();
+    if (changed_.isEmpty()) {
+        return;
+    }
+    QSet<HDoc> changed;
+    changed.swap(changed_);
+    for (Entry& entry : entries_) {
+        if (changed.contains(entry.doc)) {
+            Render(entry);
+        }
+    }
+    UpdateTitle();
+}
+
+void MainWindow::ModelessWindowRegistered(void* window) {
+    auto* widget = static_cast<QWidget*>(window);
+    // A window of its own stays above the main window; one owned by a plug-in's dialog already
+    // belongs to that dialog's modal session and takes its input there.
+    if (widget->parentWidget() == nullptr) {
+        widget->setParent(this, Qt::Tool);
+    }
+    widget->raise();
+    widget->activateWindow();
+}
+
+void MainWindow::ModelessWindowUnregistered(void*) {}
+
+void MainWindow::ChooseAndOpen() {
+    const QStringList paths = QFileDialog::getOpenFileNames(
+        this, QStringLiteral("Open"), {}, QStringLiteral("PDF files (*.pdf *.PDF)"));
+    for (const QString& path : paths) {
+        OpenFile(path);
+    }
+}
+
+bool MainWindow::SaveDocument() {
+    const Entry* front = Front();
+    return front != nullptr && SaveDocumentAs(front->path);
+}
+
+bool MainWindow::SaveDocumentAs(const QString& path) {
+    Entry* front = EntryAt(tabs_->currentIndex());
+    if (front == nullptr) {
+        return false;
+    }
+    QString absolute = QFileInfo(path).absoluteFilePath();
+    try {
+        HFileSys fs = plugin::GetDefaultFileSystem();
+        plugin::PathHandle hostPath(fs, plugin::PathFromPlatformPath(fs, absolute.toStdString()));
+        plugin::SaveDocument(front->doc, kSaveFlags, hostPath.get(), fs);
+    } catch (const HostError& e) {
+        ShowHostError(QStringLiteral("Cannot save %1.").arg(absolute), e);
+        return false;
+    }
+    front->path = absolute;
+    tabs_->setTabToolTip(tabs_->currentIndex(), absolute);
+    UpdateTitle();
+    return true;
+}
+
+void MainWindow::ChooseAndSaveAs() {
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), ActivePath(),
+                                                QStringLiteral("PDF files (*.pdf *.PDF)"));
+    if (!path.isEmpty()) {
+        SaveDocumentAs(path);
+    }
+}
+
+void MainWindow::Print() {
+    HView view = host_.GetActiveView();
+    PageView* pages = ActivePageView();
+    if (view == nullptr || pages == nullptr) {
+        return;
+    }
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    dialog.setObjectName(QStringLiteral("printDialog"));
+    dialog.setMinMax(1, std::max(1, pages->PageCount()));
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    // The queue chosen here is where the host prints, the plug-in's printing included.
+    host_.SetPrintDestination(printer.printerName().toStdString());
+    int first = 0;
+    int last = pages->PageCount() - 1;
+    if (printer.printRange() == QPrinter::PageRange) {
+        first = printer.fromPage() - 1;
+        last = printer.toPage() - 1;
+    }
+    try {
+        plugin::PrintPages(view, first, last, plugin::GetAppPreference(15), false, false);
+    } catch (const HostError& e) {
+        ShowHostError(QStringLiteral("Cannot print %1.").arg(ActivePath()), e);
+    }
+}
+
+bool MainWindow::ConfirmClose(int tab) {
+    Entry* entry = EntryAt(tab);
+    if (entry == nullptr || !IsModified(entry->doc)) {
+        return true;
+    }
+    tabs_->setCurrentIndex(tab);
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
+                    QStringLiteral("%1 has unsaved changes. Save them?")
+                        .arg(QFileInfo(entry->path).fileName()),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setObjectName(QStringLiteral("unsavedChangesBox"));
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveDocument();
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void MainWindow::CloseTab(int tab) {
+    Entry entry = entries_[static_cast<size_t>(tab)];
+    if (host_.GetActiveDocument() == entry.doc) {
+        host_.SetActiveDocument(nullptr);
+    }
+    entries_.erase(entries_.begin() + tab);
+    tabs_->removeTab(tab);
+    delete entry.view;
+    changed_.remove(entry.doc);
+    try {
+        plugin::CloseDocument(entry.doc);
+    } catch (const HostError&) {
+    }
+    FrontChanged();
+}
+
+bool MainWindow::CloseDocument() {
+    int tab = tabs_->currentIndex();
+    if (tab < 0 || !ConfirmClose(tab)) {
+        return false;
+    }
+    CloseTab(tab);
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    while (!entries_.empty()) {
+        int tab = tabs_->currentIndex() >= 0 ? tabs_->currentIndex() : 0;
+        if (!ConfirmClose(tab)) {
+            event->ignore();
+            return;
+        }
+        CloseTab(tab);
+    }
+    event->accept();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        for (const QUrl& url : event->mimeData()->urls()) {
+            if (url.isLocalFile() && url.toLocalFile().endsWith(".pdf", Qt::CaseInsensitive)) {
+                event->acceptProposedAction();
+                return;
+            }
+        }
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile() && url.toLocalFile().endsWith(".pdf", Qt::CaseInsensitive)) {
+            OpenFile(url.toLocalFile());
+        }
+    }
+    event->acceptProposedAction();
+}
+
+void MainWindow::ShowHostError(const QString& what, const std::exception& error) {
+    QMessageBox::critical(this, QApplication::applicationDisplayName(),
+                          what + "\n" + QString::fromStdString(error.what()));
+}
+
+} // namespace tesser::app
