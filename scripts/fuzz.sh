@@ -23,6 +23,7 @@ status=0
 for t in "${targets[@]}"; do
   corpus=build/fuzz/corpus/$t
   findings=build/fuzz/findings/$t
+  rm -rf "$findings"
   mkdir -p "$corpus" "$findings"
   if [[ $t == document ]]; then
     # The shared corpus of damaged files, each behind a mode byte of 0 (plain save).

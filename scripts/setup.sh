@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils xvfb xauth
   locales bc e2fsprogs
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything, and runs every test: the optimised build first,
-# then the sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer).
+# then the sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer), then a short run of
+# every fuzz target (clang's libFuzzer with both sanitizers).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,3 +23,6 @@ echo "== Tests (asan) =="
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --preset asan --timeout 900 -LE no-asan
+
+echo "== Fuzz (short run of every target) =="
+./scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
