@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <iterator>
@@ -320,7 +321,8 @@ std::optional<CTesserDefinePage::FieldTexts> CTesserDefinePage::ReadFieldTexts()
     };
     const Field fields[] = {
         {&texts.name, name_->currentText(), "Name", name_},
-        {&texts.text, ToRecordLineBreaks(text_->toPlainText()), "Text", text_},
+        // The raw text keeps no-break spaces, which toPlainText would turn into spaces.
+        {&texts.text, ToRecordLineBreaks(text_->document()->toRawText()), "Text", text_},
         {&texts.x, posX_->text(), "X", posX_},
         {&texts.y, posY_->text(), "Y", posY_},
         {&texts.angle, angle_->text(), "Angle", angle_},
