@@ -1,5 +1,6 @@
 #include "dialog/DialogRunUi.h"
 
+#include "dialog/ConfirmPasswordsDialog.h"
 #include "dialog/TesserPage.h"
 
 #include <QApplication>
@@ -66,9 +67,7 @@ bool DialogRunUi::AskYesNo(const std::string& text, const std::string& title) {
 
 bool DialogRunUi::ConfirmPasswords(const std::string& openPassword,
                                    const std::string& ownerPassword) {
-    // Passwords are set on the Security page, which asks for their confirmation itself; with
-    // none set there is nothing to confirm.
-    return openPassword.empty() && ownerPassword.empty();
+    return CConfirmPasswordsDialog::Confirm(openPassword, ownerPassword, owner_);
 }
 
 } // namespace tesser::dialog
