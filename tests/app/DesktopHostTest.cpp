@@ -460,15 +460,17 @@ private slots:
         Desktop desktop;
         bool chooserSeen = false;
         RunDialog(desktop, [&chooserSeen](QDialog* dialog) {
-            // "Red" in the colour list, then "..." opens the colour chooser, where the chosen
-            // colour is added to the custom colours.
+            // A custom RGB colour in the colour list, then "..." opens the colour chooser, where
+            // red is chosen and added to the custom colours.
             auto* list = dialog->findChild<QComboBox*>(QStringLiteral("colorList"));
             list->setFocus();
-            for (int i = 0; i < 5; ++i) {
-                QTest::keyClick(list, Qt::Key_Down);
+            const int customRgb = list->count() - 2; // before the custom CMYK row
+            while (list->currentIndex() != customRgb) {
+                QTest::keyClick(list, list->currentIndex() < customRgb ? Qt::Key_Down : Qt::Key_Up);
             }
             WhenModalShown("QColorDialog", {}, [&chooserSeen](QWidget* chooser) {
                 chooserSeen = true;
+                static_cast<QColorDialog*>(chooser)->setCurrentColor(QColor(255, 0, 0));
                 for (auto* b : chooser->findChildren<QPushButton*>()) {
                     if (b->text().contains(QStringLiteral("Custom"))) {
                         b->click();
