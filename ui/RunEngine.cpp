@@ -249,11 +249,13 @@ void RunEngine::RunApply() {
                                                                : security_.OpenPassword;
     const std::time_t runTime = std::time(nullptr);
 
+    StartEvents(apply_.MultipleDocuments ? ListedDocumentCount() : 1);
     if (apply_.MultipleDocuments) {
         ForEachListedEntry(kProcessAborted,
                            [&](const std::string& entry) { ProcessEntry(entry, runTime, record); });
     } else {
         bool applied = true;
+        Emit(ProgressEvent::Kind::Started, kCurrentDocumentName);
         try {
             HDoc doc = hc::GetViewDocument(activeView_);
             applied = ApplyToDocument(doc, runTime, record, true, kCurrentDocumentName);
@@ -281,6 +283,7 @@ void RunEngine::VisitEntry(const std::string& entry,
         ForEachFolderFile(entry, visitListed);
         return;
     }
+    Emit(ProgressEvent::Kind::Started, entry);
     AnnounceFile(entry);
     try {
         SetAuthorisation();
@@ -337,7 +340,7 @@ void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTi
 
 void RunEngine::FinishDocument(const std::string& name) {
     if (partialText_.empty()) {
-        ++counts_.Processed;
+        CountProcessed(name);
     } else {
         ReportError(name, partialText_);
     }
@@ -410,6 +413,7 @@ void RunEngine::RunUndo() {
     continue_ = true;
     cancelled_ = false;
     const UndoRecord record = apply_.UndoHistory.back();
+    StartEvents(static_cast<int>(record.Entries.size()));
     // What could not be restored (failed, or not reached after a No) stays in the history, so
     // the way back is never lost; older records are not touched.
     std::vector<UndoEntry> notRestored;
@@ -419,10 +423,11 @@ void RunEngine::RunUndo() {
             continue;
         }
         const int restoredBefore = counts_.Processed;
+        Emit(ProgressEvent::Kind::Started, entry.Name);
         if (entry.IsCurrent) {
             try {
                 if (UndoDocument(hc::GetViewDocument(activeView_), record, entry)) {
-                    ++counts_.Processed;
+                    CountProcessed(entry.Name);
                 }
             } catch (const std::exception& e) {
                 ReportError(kCurrentDocumentName, e.what());
@@ -485,7 +490,7 @@ void RunEngine::OpenUndoSave(HPath path, HFileSys fileSystem, const UndoRecord& 
         if (UndoDocument(doc.get(), record, entry)) {
             hc::SaveDocument(doc.get(), SaveFlags(), path, fileSystem);
             doc.Close();
-            ++counts_.Processed;
+            CountProcessed(entry.Name);
         }
     } catch (const std::exception& e) {
         ReportError(entry.Name, e.what());
@@ -517,12 +522,59 @@ bool RunEngine::UndoDocument(HDoc doc, const UndoRecord& record, const UndoEntry
 
 bool RunEngine::ReportError(const std::string& name, const std::string& hostText) {
     ++counts_.Failed;
+    Emit(ProgressEvent::Kind::Failed, name, LimitErrorText(hostText));
     if (!continue_) {
         return false;
     }
     const std::string text = "Error processing document: " + name + "\n" + LimitErrorText(hostText);
     continue_ = ui_.AskYesNo(text, kErrorBoxTitle);
     return continue_;
+}
+
+void RunEngine::Emit(ProgressEvent::Kind what, const std::string& name, const std::string& reason) {
+    ProgressEvent event;
+    event.What = what;
+    if (what == ProgressEvent::Kind::Started) {
+        ++eventIndex_;
+    }
+    event.Name = name;
+    event.Index = eventIndex_;
+    event.Total = std::max(eventTotal_, eventIndex_ + 1);
+    event.Reason = reason;
+    event.Processed = counts_.Processed;
+    event.Failed = counts_.Failed;
+    ui_.Progress(event);
+}
+
+void RunEngine::CountProcessed(const std::string& name) {
+    ++counts_.Processed;
+    Emit(ProgressEvent::Kind::Processed, name);
+}
+
+void RunEngine::StartEvents(int total) {
+    eventIndex_ = -1;
+    eventTotal_ = total;
+}
+
+int RunEngine::ListedDocumentCount() const {
+    int total = 0;
+    std::function<void(const std::string&)> count = [&](const std::string& entry) {
+        if (!IsFolderEntry(entry)) {
+            ++total;
+            return;
+        }
+        const FolderListing listing = ListFolder(entry);
+        total += static_cast<int>(listing.PdfFiles.size());
+        if (apply_.Recurse) {
+            for (const std::string& sub : listing.Subfolders) {
+                count(entry + sub + "/");
+            }
+        }
+    };
+    for (const std::string& entry : apply_.DocumentEntries) {
+        count(entry);
+    }
+    return total;
 }
 
 bool RunEngine::AnnounceFile(const std::string& name) {
@@ -592,6 +644,7 @@ void RunEngine::ForEachListedEntry(const char* abortedText,
         // "Abort" is honoured between entries only.
         if (progressOpen_ && !ui_.ProgressGoOn()) {
             counts_.Aborted = true;
+            Emit(ProgressEvent::Kind::Aborted, abortedText);
             AnnounceFile(abortedText);
             break;
         }
@@ -636,10 +689,12 @@ void RunEngine::PrintDocuments() {
     counts_ = RunCounts{};
     const std::vector<model::Tesserion> list = ChosenTesserions();
     const std::time_t runTime = std::time(nullptr);
+    StartEvents(apply_.MultipleDocuments ? ListedDocumentCount() : 1);
     if (apply_.MultipleDocuments) {
         ForEachListedEntry(kPrintingAborted,
                            [&](const std::string& entry) { PrintEntry(entry, runTime, list); });
     } else {
+        Emit(ProgressEvent::Kind::Started, kCurrentDocumentName);
         PrintView(activeView_, runTime, list, true, kCurrentDocumentName);
     }
     ui_.RunEnded();
@@ -697,7 +752,7 @@ void RunEngine::PrintView(HView view, std::time_t runTime,
             const int failedBefore = counts_.Failed;
             PrintAllPages(view, name);
             if (counts_.Failed == failedBefore) {
-                ++counts_.Processed;
+                CountProcessed(name);
             }
         }
     } catch (const std::exception& e) {

@@ -164,6 +164,13 @@ private:
     // After an undo restored a file: the older runs' entries that recorded the file as this
     // run found it now record it as the undo left it.
     void MoveOlderFingerprints(const UndoEntry& restored);
+    // The progress events (RunUi::Progress): Emit sends one with the counts so far; a run
+    // starts them with the number of documents it expects.
+    void Emit(ProgressEvent::Kind what, const std::string& name, const std::string& reason = {});
+    void CountProcessed(const std::string& name);
+    void StartEvents(int total);
+    // The files the documents list stands for (folders' files counted, subfolders with Recurse).
+    int ListedDocumentCount() const;
     // Counts the document in hand as processed, or reports the pages it was not stamped on.
     void FinishDocument(const std::string& name);
     static std::string SkippedPagesText(const std::vector<model::Tesserion>& list,
@@ -195,6 +202,8 @@ private:
     std::string authPassword_;
     std::int32_t requiredBits_ = kRequiredBitsEdit;
     RunCounts counts_;
+    int eventIndex_ = -1;
+    int eventTotal_ = 0;
 };
 
 } // namespace tesser::ui

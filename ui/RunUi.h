@@ -14,9 +14,30 @@ inline constexpr const char* kAbortButton = "Abort";
 inline constexpr const char* kProcessAborted = "Process aborted by user.";
 inline constexpr const char* kPrintingAborted = "Printing aborted by user.";
 
+// One step of a run, as it happens: for front ends that show or log progress (a progress bar, a
+// list of results, a summary in a script's format) without taking the window's texts apart.
+struct ProgressEvent {
+    enum class Kind {
+        Started,   // a document is taken up
+        Processed, // it was stamped and saved, restored, or printed, whole
+        Failed,    // it failed (Reason says why); it was left as it was unless Reason says not
+        Aborted,   // the person stopped the run; no further document is taken up
+    };
+    Kind What = Kind::Started;
+    std::string Name;   // the file's path (UTF-8), "[Current]", or a folder that could not be read
+    int Index = -1;     // 0-based number of the document among those taken up so far
+    int Total = 0;      // documents the run expects to take up, folders' files included
+    std::string Reason; // Failed: the error box's text after the name
+    int Processed = 0;  // the run's counts after this event
+    int Failed = 0;
+};
+
 class RunUi {
 public:
     virtual ~RunUi() = default;
+
+    // Every step of a run, in order. The windows' texts (ShowProgress) come besides.
+    virtual void Progress(const ProgressEvent& event) { (void)event; }
 
     // Creates and shows the modeless progress window; its go-on flag starts true.
     virtual void OpenProgress() = 0;

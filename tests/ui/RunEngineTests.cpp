@@ -28,6 +28,8 @@ public:
         }
     }
     bool ProgressGoOn() override { return goOn; }
+    void Progress(const ProgressEvent& event) override { events.push_back(event); }
+    std::vector<ProgressEvent> events;
     void CloseProgress() override { ++closed; }
     bool AskYesNo(const std::string& text, const std::string& title) override {
         questions.push_back(title + ": " + text);
@@ -592,6 +594,45 @@ TEST_F(RunEngineTest, ASaveOverAFileAnotherRunChangedMeanwhileFailsAndKeepsTheOt
     }
     EXPECT_EQ(ReadFile(a), stamped);
     plugin::CloseDocument(first);
+}
+
+TEST_F(RunEngineTest, ProgressEventsSayWhatHappenedToEachDocument) {
+    const std::string a = Pdf("docs/a.pdf"), b = Pdf("docs/b.pdf");
+    const std::string folder = (dir_ / "docs").string() + "/";
+    const std::string missing = (dir_ / "missing.pdf").string();
+    engine_.Apply().DocumentEntries = {folder, missing};
+    engine_.RunApply();
+    using Kind = ProgressEvent::Kind;
+    std::vector<std::string> seen;
+    for (const ProgressEvent& e : ui_.events) {
+        const char* what = e.What == Kind::Started     ? "started"
+                           : e.What == Kind::Processed ? "processed"
+                           : e.What == Kind::Failed    ? "failed"
+                                                       : "aborted";
+        seen.push_back(std::string(what) + " " + fs::path(e.Name).filename().string() + " " +
+                       std::to_string(e.Index) + "/" + std::to_string(e.Total) + " " +
+                       std::to_string(e.Processed) + "+" + std::to_string(e.Failed));
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "started a.pdf 0/3 0+0", "processed a.pdf 0/3 1+0",
+                        "started b.pdf 1/3 1+0", "processed b.pdf 1/3 2+0",
+                        "started missing.pdf 2/3 2+0", "failed missing.pdf 2/3 2+1"}));
+    ASSERT_EQ(ui_.events.size(), 6u);
+    EXPECT_NE(ui_.events[5].Reason.find("missing.pdf"), std::string::npos) << ui_.events[5].Reason;
+
+    // An undo counts the documents of its record; an abort is an event of its own.
+    ui_.events.clear();
+    engine_.RunUndo();
+    ASSERT_EQ(ui_.events.size(), 4u);
+    EXPECT_EQ(ui_.events[0].Total, 2);
+    EXPECT_EQ(ui_.events[3].What, Kind::Processed);
+    ui_.events.clear();
+    ui_.abortAfterAnnouncements = 1;
+    engine_.Apply().DocumentEntries = {a, b};
+    engine_.RunApply();
+    ASSERT_FALSE(ui_.events.empty());
+    EXPECT_EQ(ui_.events.back().What, Kind::Aborted);
+    EXPECT_EQ(ui_.events.back().Processed, 1);
 }
 
 } // namespace
