@@ -1,6 +1,7 @@
 // Runs a fuzz target over files: each argument is a file, or a folder whose files (recursively,
-// in name order) are all run. Exits 0 when every input ran; a crash or sanitizer report ends the
-// process as it would under the fuzzer.
+// in name order) are all run; a missing argument is passed over. Exits 0 when every input ran
+// (2 when there was none); a crash or sanitizer report ends the process as it would under the
+// fuzzer.
 #include "FuzzTarget.h"
 
 #include <algorithm>
@@ -27,9 +28,13 @@ int main(int argc, char** argv) {
         } else if (fs::is_regular_file(arg, error)) {
             files.push_back(arg);
         } else {
-            std::fprintf(stderr, "replay: no such file or folder: %s\n", argv[i]);
-            return 2;
+            // A target's regressions folder exists only once something was found.
+            std::fprintf(stderr, "replay: no such file or folder (passed over): %s\n", argv[i]);
         }
+    }
+    if (files.empty()) {
+        std::fprintf(stderr, "replay: no inputs\n");
+        return 2;
     }
     std::sort(files.begin(), files.end());
     for (const fs::path& file : files) {

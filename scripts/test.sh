@@ -10,19 +10,20 @@ cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
 export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-2}
 
-echo "== Build (ci) =="
+echo "== Build (ci) == (${SECONDS}s)"
 cmake --preset ci >/dev/null
 cmake --build --preset ci -j "$jobs"
-echo "== Tests (ci) =="
+echo "== Tests (ci) == (${SECONDS}s)"
 ctest --preset ci --timeout 600
 
-echo "== Build (asan) =="
+echo "== Build (asan) == (${SECONDS}s)"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
-echo "== Tests (asan) =="
+echo "== Tests (asan) == (${SECONDS}s)"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --preset asan --timeout 900 -LE no-asan
 
-echo "== Fuzz (short run of every target) =="
+echo "== Fuzz (short run of every target) == (${SECONDS}s)"
 ./scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
+echo "== Done (${SECONDS}s) =="
