@@ -15,17 +15,6 @@ namespace tesser::dialog {
 
 namespace {
 
-QLineEdit* PasswordField(QWidget* parent, QFormLayout* form, const QString& caption, int id,
-                         const QString& name) {
-    auto* field = new QLineEdit(parent);
-    NameControl(field, id, name, QString(caption).remove(QLatin1Char('&')));
-    field->setEchoMode(QLineEdit::Password);
-    auto* label = new QLabel(caption, parent);
-    label->setBuddy(field);
-    form->addRow(label, field);
-    return field;
-}
-
 bool Matches(const QLineEdit* field, const std::string& password) {
     const std::optional<std::string> typed = TryToRecord(field->text());
     return typed && *typed == password;
@@ -46,9 +35,9 @@ CConfirmPasswordsDialog::CConfirmPasswordsDialog(const std::string& openPassword
     auto* group = new QGroupBox(QStringLiteral("Specify password to"), this);
     group->setAccessibleName(group->title());
     auto* form = new QFormLayout(group);
-    open_ = PasswordField(group, form, QStringLiteral("&Open the document"), 1053,
+    open_ = AddPasswordField(group, form, QStringLiteral("&Open the document"), 1053,
                           QStringLiteral("confirmOpenPassword"));
-    owner_ = PasswordField(group, form, QStringLiteral("Change security &options"), 1054,
+    owner_ = AddPasswordField(group, form, QStringLiteral("Change security &options"), 1054,
                            QStringLiteral("confirmOwnerPassword"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

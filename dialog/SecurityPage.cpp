@@ -29,20 +29,6 @@ const DenyItem kDenied[] = {
     {"Adding or changing &notes and form fields", 1058, "denyNotes", docsettings::kPermitNotes},
 };
 
-QLineEdit* PasswordField(QWidget* parent, QFormLayout* form, const QString& caption, int id,
-                         const QString& name, QLabel** labelOut) {
-    auto* field = new QLineEdit(parent);
-    NameControl(field, id, name, QString(caption).remove(QLatin1Char('&')));
-    field->setEchoMode(QLineEdit::Password);
-    auto* label = new QLabel(caption, parent);
-    label->setBuddy(field);
-    form->addRow(label, field);
-    if (labelOut != nullptr) {
-        *labelOut = label;
-    }
-    return field;
-}
-
 QString Plain(const char* caption) { return QString::fromLatin1(caption).remove(QLatin1Char('&')); }
 
 } // namespace
@@ -54,7 +40,7 @@ CTesserSecurityPage::CTesserSecurityPage(CTesserDialog* dialog)
     currentGroup->setObjectName(QStringLiteral("currentSecurityGroup"));
     currentGroup->setAccessibleName(currentGroup->title());
     auto* currentForm = new QFormLayout(currentGroup);
-    current_ = PasswordField(currentGroup, currentForm, QStringLiteral("&Password"), 1059,
+    current_ = AddPasswordField(currentGroup, currentForm, QStringLiteral("&Password"), 1059,
                              QStringLiteral("currentPassword"), nullptr);
 
     change_ = new QCheckBox(QStringLiteral("C&hange security settings"), this);
@@ -65,9 +51,9 @@ CTesserSecurityPage::CTesserSecurityPage(CTesserDialog* dialog)
     newGroup->setObjectName(QStringLiteral("newPasswordsGroup"));
     newGroup->setAccessibleName(newGroup->title());
     auto* newForm = new QFormLayout(newGroup);
-    open_ = PasswordField(newGroup, newForm, QStringLiteral("&Open the document"), 1053,
+    open_ = AddPasswordField(newGroup, newForm, QStringLiteral("&Open the document"), 1053,
                           QStringLiteral("openPassword"), &openLabel_);
-    owner_ = PasswordField(newGroup, newForm, QStringLiteral("Change security opt&ions"), 1054,
+    owner_ = AddPasswordField(newGroup, newForm, QStringLiteral("Change security opt&ions"), 1054,
                            QStringLiteral("ownerPassword"), &ownerLabel_);
     owner_->setToolTip(QString::fromLatin1(kOwnerPasswordNote));
     note_ = new QLabel(QString::fromLatin1(kOwnerPasswordNote), newGroup);

@@ -1,5 +1,8 @@
 #include "dialog/TesserPage.h"
 
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QVariant>
 
 namespace tesser::dialog {
@@ -17,6 +20,20 @@ void NameControl(QWidget* control, int id, const QString& objectName,
     if (!accessibleName.isEmpty()) {
         control->setAccessibleName(accessibleName);
     }
+}
+
+QLineEdit* AddPasswordField(QWidget* parent, QFormLayout* form, const QString& caption, int id,
+                            const QString& objectName, QLabel** labelOut) {
+    auto* field = new QLineEdit(parent);
+    NameControl(field, id, objectName, QString(caption).remove(QLatin1Char('&')));
+    field->setEchoMode(QLineEdit::Password);
+    auto* label = new QLabel(caption, parent);
+    label->setBuddy(field);
+    form->addRow(label, field);
+    if (labelOut != nullptr) {
+        *labelOut = label;
+    }
+    return field;
 }
 
 } // namespace tesser::dialog

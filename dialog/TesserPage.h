@@ -3,6 +3,10 @@
 
 #include <QWidget>
 
+class QFormLayout;
+class QLabel;
+class QLineEdit;
+
 namespace tesser::dialog {
 
 class CTesserDialog;
@@ -34,5 +38,10 @@ private:
 // control shows no text of its own, the accessible name a screen reader announces.
 void NameControl(QWidget* control, int id, const QString& objectName,
                  const QString& accessibleName = {});
+
+// Adds a masked password field with its label (the caption, with its mnemonic) as a row of form;
+// the label is handed back through labelOut when given.
+QLineEdit* AddPasswordField(QWidget* parent, QFormLayout* form, const QString& caption, int id,
+                            const QString& objectName, QLabel** labelOut = nullptr);
 
 } // namespace tesser::dialog
