@@ -223,8 +223,22 @@ bool MainWindow::OpenFile(const QString& path) {
 }
 
 bool MainWindow::Render(Entry& entry) {
+    if (rendering_) {
+        // Asked again while the window repaints during a rendering: done once that one ends.
+        DocumentChanged(entry.doc);
+        return true;
+    }
+    rendering_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{rendering_};
     try {
-        std::string bytes = host_.DisplayBytes(entry.doc);
+        // A long document takes a while to write: the window repaints meanwhile, and input
+        // waits until the pages are shown again.
+        std::string bytes = host_.DisplayBytes(entry.doc, [](int) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
         bool ok = entry.view->SetDocumentBytes(
             QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
         if (entry.view == ActivePageView()) {

@@ -94,6 +94,7 @@ private:
     QSpinBox* pageBox_ = nullptr;
     QLabel* pageCountLabel_ = nullptr;
     QList<QAction*> documentActions_;
+    bool rendering_ = false;
 };
 
 } // namespace tesser::app

@@ -8,12 +8,13 @@
 
 namespace tesser::host {
 
-std::string Host::DisplayBytes(HDoc doc) const {
+std::string Host::DisplayBytes(HDoc doc, const std::function<void(int)>& progress) const {
     auto* d = reinterpret_cast<Document*>(doc);
     if (d == nullptr || state_->documents.count(d) == 0) {
         throw std::invalid_argument("DisplayBytes: not an open document");
     }
-    // Written the quick way: no object streams to build, stream data copied as it is, no encryption (the renderer must not need the passwords).
+    // Written the quick way: no object streams to build, stream data copied as it is, no
+    // encryption (the renderer must not need the passwords).
     QPDFWriter writer(d->pdf());
     writer.setOutputMemory();
     writer.setPreserveEncryption(false);
@@ -21,6 +22,10 @@ std::string Host::DisplayBytes(HDoc doc) const {
     writer.setDecodeLevel(qpdf_dl_none);
     writer.setObjectStreamMode(qpdf_o_disable);
     writer.setSuppressOriginalObjectIDs(true);
+    if (progress) {
+        writer.registerProgressReporter(
+            std::make_shared<QPDFWriter::FunctionProgressReporter>(progress));
+    }
     writer.write();
     std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
     return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());

@@ -22,6 +22,7 @@
 #include "hostapi/HostApi.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -156,8 +157,9 @@ public:
     // The document as it is in memory now, every change included, as the bytes of a PDF file
     // without encryption: what a renderer is handed to show it. Throws std::runtime_error with
     // the PDF library's text when the document cannot be written, std::invalid_argument for a
-    // handle that is not an open document.
-    std::string DisplayBytes(HDoc doc) const;
+    // handle that is not an open document. progress, when given, is called now and then with
+    // the percentage written, so that a window can repaint while a long document is written.
+    std::string DisplayBytes(HDoc doc, const std::function<void(int)>& progress = {}) const;
 
     // The modeless windows registered by the plug-in, in order of registration.
     std::vector<void*> ModelessWindows() const;

@@ -1,6 +1,8 @@
 // Handshake, errors, the fault switch, alerts, views, menus and printing to a file.
 #include "tests/host/HostTestSupport.h"
 
+#include <algorithm>
+
 namespace tesser::host::test {
 namespace {
 
@@ -95,6 +97,34 @@ TEST_F(HostServices, ActiveDocumentAndViews) {
     model->CloseDocument(doc);
     ASSERT_TRUE(Ok(view->GetActiveDocument(&active)));
     EXPECT_EQ(active, nullptr);
+}
+
+TEST_F(HostServices, DisplayBytesShowTheDocumentAsInMemoryAndReportProgress) {
+    auto file = dir / "many.pdf";
+    MakeManyPagesPdf(file, 400);
+    const std::string password = "pw";
+    auto secured = dir / "secured.pdf";
+    ASSERT_EQ(Qpdf("--encrypt " + password + " own 256 -- " + Quote(file.string()) + " " +
+                   Quote(secured.string()))
+                  .exitCode,
+              0);
+    HDoc doc = OpenOk(secured, password);
+    std::vector<int> reported;
+    const std::string bytes =
+        host.DisplayBytes(doc, [&](int percent) { reported.push_back(percent); });
+    // A window can repaint while a long document is written: progress comes more than once, in
+    // order, up to the end.
+    ASSERT_GE(reported.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+    EXPECT_EQ(reported.back(), 100);
+    // What a renderer gets needs no password and holds every page.
+    auto shown = dir / "shown.pdf";
+    tesser::test::WriteFile(shown, bytes);
+    EXPECT_NE(Qpdf("--show-npages " + Quote(shown.string())).output.find("400"),
+              std::string::npos);
+    EXPECT_NE(Qpdf("--show-encryption " + Quote(shown.string())).output.find("not encrypted"),
+              std::string::npos);
+    model->CloseDocument(doc);
 }
 
 int g_executed = 0;
