@@ -590,8 +590,10 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine) {
                 std::size_t pos = 0;
                 bool ok = true;
                 while (pos < t.Text.size()) {
-                    text += (text.empty() && pos == 0 ? "" : "\\n") +
-                            stamp::ReadLine(t.Text, pos, fields, now, ok);
+                    if (pos > 0) {
+                        text += "\\n";
+                    }
+                    text += stamp::ReadLine(t.Text, pos, fields, now, ok);
                 }
                 std::cout << "; page " << selected.front() << " reads \""
                           << model::Windows1252ToUtf8(text) << "\"";
