@@ -27,9 +27,8 @@ namespace {
 constexpr const char* kMagic = "tesser-undo-journal";
 // Version 2 added the information dictionary's previous entries and kept security settings;
 // version 3 each entry's skipped pages and the fingerprints of the file before the run and as
-// the run left it. Older
-// journals are still read.
-constexpr int kVersion = 3;
+// the run left it; version 4 each record's number and time. Older journals are still read.
+constexpr int kVersion = 4;
 
 // Tokens are separated by white space. Bytes outside "!".."~", "%" and "-" are written as %XX;
 // the empty text is written as a lone "-".
@@ -504,6 +503,8 @@ std::string FormatJournal(const std::vector<JournalRecord>& records) {
         w.Text("record");
         w.Text(jr.Record.ReopenPassword);
         w.Bool(jr.Record.ChangedSecurity);
+        w.Int(jr.Id);
+        w.Int(jr.Time);
         w.Int(static_cast<std::int64_t>(jr.Record.Tesserions.size()));
         w.Int(static_cast<std::int64_t>(jr.Record.Entries.size()));
         w.Line();
@@ -550,6 +551,12 @@ std::vector<JournalRecord> ParseJournal(const std::string& text) {
         r.Expect("record");
         jr.Record.ReopenPassword = r.Text();
         jr.Record.ChangedSecurity = r.Bool();
+        if (version >= 4) {
+            jr.Id = r.Int();
+            jr.Time = r.Int();
+        } else {
+            jr.Id = static_cast<std::int64_t>(records.size()); // its place, from 1
+        }
         const std::size_t tesserionCount = r.Count();
         const std::size_t entryCount = r.Count();
         for (std::size_t n = tesserionCount; n > 0; --n) {

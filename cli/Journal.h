@@ -8,6 +8,7 @@
 
 #include "ui/ApplySettings.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -19,6 +20,10 @@ namespace tesser::cli {
 // One recorded run, with what an undo needs to reopen its files.
 struct JournalRecord {
     ui::UndoRecord Record; // with the password that reopens its files
+    // The run's number, for --history and --undo=ID: one more than the largest in the journal
+    // when the run was recorded (records of journals before version 4 are numbered by place).
+    std::int64_t Id = 0;
+    std::int64_t Time = 0; // when the run was recorded, seconds since 1970 UTC (0: not known)
     // The encryption of files whose password the host could not read back stands in the
     // security snapshots as a marker of the host's kept security; the host keeps it only in
     // memory. Here each marker of the record goes with the host's export of it (marker, bytes),

@@ -2,19 +2,22 @@
 
 #include <array>
 #include <cstdlib>
-#include <string_view>
+#include <sstream>
 
 namespace tesser::cli {
 
 namespace {
+
+using Arg = OptionSpec::Argument;
+using Value = std::optional<std::string>;
 
 struct Row {
     std::string_view word;
     std::int32_t row;
 };
 
-constexpr std::array<Row, 5> kViewRows = {{
-    {"keep", 0}, {"default", 1}, {"page-only", 2}, {"bookmarks", 3}, {"thumbnails", 4}}};
+constexpr std::array<Row, 5> kViewRows = {
+    {{"keep", 0}, {"default", 1}, {"page-only", 2}, {"bookmarks", 3}, {"thumbnails", 4}}};
 
 constexpr std::array<Row, 13> kZoomRows = {{{"keep", 0},
                                             {"50", 1},
@@ -47,7 +50,7 @@ std::int32_t FindRow(const std::array<Row, N>& rows, const std::string& option,
     throw UsageError(option + ": unknown value \"" + value + "\" (one of: " + words + ")");
 }
 
-std::int32_t ParseTriState(const std::string& option, const std::optional<std::string>& value) {
+std::int32_t ParseTriState(const std::string& option, const Value& value) {
     if (!value || *value == "yes") {
         return 1;
     }
@@ -71,206 +74,285 @@ std::int32_t ParsePageNumber(const std::string& option, const std::string& value
     return static_cast<std::int32_t>(std::strtol(value.c_str(), nullptr, 10));
 }
 
-class ArgumentReader {
-public:
-    explicit ArgumentReader(const std::vector<std::string>& arguments) : args_(arguments) {}
-
-    bool Done() const { return index_ >= args_.size(); }
-    const std::string& Next() { return args_[index_++]; }
-
-    // The value of an option that needs one: "--opt=value", "--opt value", "-x value" or
-    // "-xvalue".
-    std::string Value(const std::string& option, const std::optional<std::string>& inlineValue) {
-        if (inlineValue) {
-            return *inlineValue;
-        }
-        if (Done()) {
-            throw UsageError(option + " needs a value");
-        }
-        return Next();
+void SetMode(CliOptions& o, Mode mode, const std::string& option) {
+    if (o.mode != Mode::Apply && o.mode != mode) {
+        throw UsageError(option +
+                         " cannot be combined with --list, --show, --delete, --history, --undo "
+                         "or --print");
     }
+    o.mode = mode;
+}
 
-private:
-    const std::vector<std::string>& args_;
-    std::size_t index_ = 0;
+// Shorthands for the table's setters.
+#define SET(body) [](CliOptions & o, const std::string& option, const Value& v) { \
+    (void)o; (void)option; (void)v; body; }
+
+const std::vector<OptionSpec> kOptions = {
+    // Tesserions from the profile.
+    {'p', "profile", "", Arg::Required, "FILE", "Tesserions",
+     "the profile holding the Tesserions\n(default: $XDG_CONFIG_HOME/Quorel.ini, i.e. "
+     "~/.config/Quorel.ini)",
+     SET(o.profile = *v)},
+    {'t', "tesserion", "", Arg::Required, "NAME", "Tesserions",
+     "apply the Tesserion NAME; repeat to apply several, in the order given",
+     SET(o.tesserions.push_back(*v))},
+    {0, "list", "", Arg::None, "", "Tesserions",
+     "list the profile's Tesserions with their validation result",
+     SET(SetMode(o, Mode::List, option))},
+    {0, "show", "", Arg::Required, "NAME", "Tesserions",
+     "print the Tesserion NAME as the options that define it",
+     SET(SetMode(o, Mode::Show, option); o.showName = *v)},
+    {0, "delete", "", Arg::Required, "NAME", "Tesserions",
+     "remove the Tesserion NAME from the profile", SET(SetMode(o, Mode::Delete, option);
+                                                      o.deleteName = *v)},
+
+    // A Tesserion defined on the command line.
+    {0, "text", "", Arg::Required, "TEXT", "A stamp defined here (applied after any -t)",
+     "the text; \\n starts a new line, \\\\ is a backslash; fields: <PageNumber>, "
+     "<PageCount>,\n<Date:FORMAT> and <Time:FORMAT> (strftime), e.g. \"Page <PageNumber> of "
+     "<PageCount>\"",
+     SET(o.stamp.text = *v)},
+    {0, "font", "", Arg::Required, "FONT", "A stamp defined here (applied after any -t)",
+     "one of the 14 standard fonts: Helvetica (default), Helvetica-Bold, Times-Roman,\n"
+     "Courier, Symbol, ZapfDingbats, ... (-Bold, -Oblique, -Italic, -BoldOblique, "
+     "-BoldItalic)",
+     SET(o.stamp.font = *v)},
+    {0, "size", "", Arg::Required, "PT", "A stamp defined here (applied after any -t)",
+     "font size in points, 1 to 1000 (default 12)", SET(o.stamp.size = *v)},
+    {0, "leading", "", Arg::Required, "PT", "A stamp defined here (applied after any -t)",
+     "distance between baselines in points, -1000 to 1000 (default 14)",
+     SET(o.stamp.leading = *v)},
+    {0, "colour", "color", Arg::Required, "COLOUR", "A stamp defined here (applied after any -t)",
+     "Black (default), \"Gray (50%)\", \"Gray (70%)\", \"Gray (85%)\", \"Gray (94%)\", Red, "
+     "Green,\nBlue, \"Custom (Gray)\", \"Custom (R,G,B)\", \"Custom (C,M,Y,K)\"; or 1, 3 or 4 "
+     "numbers from 0\nto 1 (\"0.5\", \"1,0.5,0\", \"0,0,0,1\") for a custom gray, RGB or CMYK",
+     SET(o.stamp.colour = *v)},
+    {0, "colour-text", "color-text", Arg::Required, "N,...", "A stamp defined here (applied after any -t)",
+     "the colour's components, as the profile's ColorText", SET(o.stamp.colourText = *v)},
+    {0, "units", "", Arg::Required, "UNIT", "A stamp defined here (applied after any -t)",
+     "points, inches (default) or cm: the unit of --x and --y (1 inch = 72 points)",
+     SET(o.stamp.units = *v)},
+    {0, "x", "", Arg::Required, "LENGTH", "A stamp defined here (applied after any -t)",
+     "the text's distance from the left edge of the page (default 0); --justify center or\nright centres or ends each line there",
+     SET(o.stamp.x = *v)},
+    {0, "y", "", Arg::Required, "LENGTH", "A stamp defined here (applied after any -t)",
+     "the first baseline's distance below the top edge of the page (default 0)",
+     SET(o.stamp.y = *v)},
+    {0, "angle", "", Arg::Required, "DEGREES", "A stamp defined here (applied after any -t)",
+     "rotation, -360 to 360 (default 0)", SET(o.stamp.angle = *v)},
+    {0, "justify", "", Arg::Required, "H", "A stamp defined here (applied after any -t)",
+     "left (default), center or right", SET(o.stamp.justify = *v)},
+    {0, "valign", "", Arg::Required, "V", "A stamp defined here (applied after any -t)",
+     "top (default), center or bottom", SET(o.stamp.valign = *v)},
+    {0, "layer", "", Arg::Required, "LAYER", "A stamp defined here (applied after any -t)",
+     "foreground (over the page, default) or background (under it)",
+     SET(o.stamp.layer = *v)},
+    {0, "pages", "", Arg::Required, "RANGE", "A stamp defined here (applied after any -t)",
+     "all (default) or a page range such as \"-3,5-7,10,20-\"", SET(o.stamp.pages = *v)},
+    {0, "odd-even", "", Arg::Required, "WHICH", "A stamp defined here (applied after any -t)",
+     "all (default), odd or even pages", SET(o.stamp.oddEven = *v)},
+    {0, "save-as", "", Arg::Required, "NAME", "A stamp defined here (applied after any -t)",
+     "store the stamp in the profile as the Tesserion NAME (replacing one of that name);\n"
+     "without a PATH nothing else is done",
+     SET(o.saveAs = *v)},
+
+    // Document information.
+    {0, "title", "", Arg::Required, "TEXT", "Document information", "set the Title",
+     SET(o.title = *v)},
+    {0, "subject", "", Arg::Required, "TEXT", "Document information", "set the Subject",
+     SET(o.subject = *v)},
+    {0, "author", "", Arg::Required, "TEXT", "Document information", "set the Author",
+     SET(o.author = *v)},
+    {0, "keywords", "", Arg::Required, "TEXT", "Document information", "set the Keywords",
+     SET(o.keywords = *v)},
+    {0, "index", "", Arg::Required, "FILE", "Document information",
+     "attach the search index FILE (\".pdx\")", SET(o.indexFile = *v)},
+    {0, "base-url", "", Arg::Required, "URL", "Document information", "set the base URL",
+     SET(o.baseUrl = *v)},
+
+    // Initial view.
+    {0, "view", "page-mode", Arg::Required, "MODE", "Initial view",
+     "keep, default, page-only, bookmarks, thumbnails",
+     SET(o.view = FindRow(kViewRows, option, *v))},
+    {0, "zoom", "", Arg::Required, "ZOOM", "Initial view",
+     "keep, 50, 75, 100, 125, 150, 200, 400, 800, fit-page, fit-width,\nfit-visible, default",
+     SET(o.zoom = FindRow(kZoomRows, option, *v))},
+    {0, "layout", "", Arg::Required, "LAYOUT", "Initial view",
+     "keep, default, single-page, continuous, facing",
+     SET(o.layout = FindRow(kLayoutRows, option, *v))},
+    {0, "open-page", "", Arg::Required, "N", "Initial view",
+     "open at page N (with a --zoom other than keep and default)",
+     SET(o.openPage = ParsePageNumber(option, *v))},
+    {0, "fit-window", "", Arg::Optional, "yes|no|keep", "Initial view",
+     "resize the window to the first page", SET(o.fitWindow = ParseTriState(option, v))},
+    {0, "center-window", "centre-window", Arg::Optional, "yes|no|keep", "Initial view",
+     "centre the window on the screen", SET(o.centerWindow = ParseTriState(option, v))},
+    {0, "full-screen", "", Arg::Optional, "yes|no|keep", "Initial view",
+     "open in full-screen mode", SET(o.fullScreen = ParseTriState(option, v))},
+    {0, "hide-toolbar", "", Arg::Optional, "yes|no|keep", "Initial view",
+     "hide the viewer's tool bar", SET(o.hideToolBar = ParseTriState(option, v))},
+    {0, "hide-menubar", "", Arg::Optional, "yes|no|keep", "Initial view",
+     "hide the viewer's menu bar", SET(o.hideMenuBar = ParseTriState(option, v))},
+    {0, "hide-window-ui", "hide-windowbar", Arg::Optional, "yes|no|keep", "Initial view",
+     "hide the window's controls\n(the six window options: without a value yes; not given: "
+     "left as it is)",
+     SET(o.hideWindowUI = ParseTriState(option, v))},
+
+    // Security.
+    {0, "current-password", "", Arg::Required, "PW", "Security (standard security handler, AES-256)",
+     "password of the files as they are now (also for --print and --undo)",
+     SET(o.currentPassword = *v)},
+    {0, "user-password", "open-password", Arg::Required, "PW",
+     "Security (standard security handler, AES-256)", "new password to open the files",
+     SET(o.openPassword = *v; o.changeSecurity = true)},
+    {0, "owner-password", "", Arg::Required, "PW", "Security (standard security handler, AES-256)",
+     "new password to change the security options\n(without one, the open password is the "
+     "owner password too)",
+     SET(o.ownerPassword = *v; o.changeSecurity = true)},
+    {0, "no-print", "", Arg::None, "", "Security (standard security handler, AES-256)",
+     "do not allow printing", SET(o.permissions &= ~4; o.changeSecurity = true)},
+    {0, "no-modify", "", Arg::None, "", "Security (standard security handler, AES-256)",
+     "do not allow changing the document", SET(o.permissions &= ~8; o.changeSecurity = true)},
+    {0, "no-copy", "", Arg::None, "", "Security (standard security handler, AES-256)",
+     "do not allow selecting text and graphics",
+     SET(o.permissions &= ~16; o.changeSecurity = true)},
+    {0, "no-annotate", "", Arg::None, "", "Security (standard security handler, AES-256)",
+     "do not allow adding or changing notes and form fields",
+     SET(o.permissions &= ~32; o.changeSecurity = true)},
+    {0, "change-security", "", Arg::None, "", "Security (standard security handler, AES-256)",
+     "change the security (implied by the four options above and by a new\npassword); without "
+     "new passwords the files open without one",
+     SET(o.changeSecurity = true)},
+    {0, "ask-passwords", "", Arg::None, "", "Security (standard security handler, AES-256)",
+     "ask on the terminal, without echo, for the current password and, when the\nsecurity "
+     "changes, for the new ones (twice)",
+     SET(o.askPasswords = true)},
+    {0, "password-stdin", "", Arg::None, "", "Security (standard security handler, AES-256)",
+     "read the current password from the first line of standard input and, when\nthe "
+     "security changes, the new open and owner passwords from the second and\nthird lines "
+     "(passwords given as options are visible to other users in ps)",
+     SET(o.passwordStdin = true)},
+
+    // Files, questions and output.
+    {'o', "", "", Arg::Required, "PATH", "Files, questions and output",
+     "with one input file and PATH not an existing folder (nor ending in \"/\"): write\n"
+     "the result to the file PATH; otherwise as --output-dir",
+     SET(o.output = *v)},
+    {0, "output", "", Arg::Required, "FILE", "Files, questions and output",
+     "write the result of the one input file to FILE; the input is not changed",
+     SET(o.outputFile = *v)},
+    {0, "output-dir", "", Arg::Required, "DIR", "Files, questions and output",
+     "write each result into DIR (created if missing) under the file's own name;\nthe "
+     "originals are not changed (DIR may not hold an input)",
+     SET(o.outputDir = *v)},
+    {0, "no-optimise", "no-optimize", Arg::None, "", "Files, questions and output",
+     "save without the optimised (linearised) layout", SET(o.optimise = false)},
+    {0, "dry-run", "", Arg::None, "", "Files, questions and output",
+     "say what would be done to each document; write nothing, record nothing",
+     SET(o.dryRun = true)},
+    {'y', "yes", "", Arg::None, "", "Files, questions and output",
+     "when no terminal can be asked: go on after a document's error, and continue\nafter the "
+     "warning about text outside the crop box",
+     SET(o.answer = Answer::Yes)},
+    {'n', "no", "", Arg::None, "", "Files, questions and output",
+     "when no terminal can be asked: stop (the default)", SET(o.answer = Answer::No)},
+    {'q', "quiet", "", Arg::None, "", "Files, questions and output", "no progress lines",
+     SET(o.quiet = true)},
+    {'v', "verbose", "", Arg::None, "", "Files, questions and output",
+     "also the full texts of the error boxes", SET(o.verbose = true)},
+    {0, "json", "", Arg::None, "", "Files, questions and output",
+     "print a summary of the run as one JSON object on standard output",
+     SET(o.json = true)},
+
+    // Undo and print.
+    {0, "history", "", Arg::None, "", "Undo and print",
+     "list the recorded runs that can be undone, newest last",
+     SET(SetMode(o, Mode::History, option))},
+    {0, "undo", "", Arg::Optional, "ID", "Undo and print",
+     "undo the newest recorded run, or the run ID of --history: take its stamps off\nand put "
+     "back the information, initial view and security its files had before",
+     SET(SetMode(o, Mode::Undo, option); o.undoId = v)},
+    {0, "print", "", Arg::None, "", "Undo and print",
+     "print the files with the Tesserions stamped on for the print only (no file is\n"
+     "changed), through CUPS",
+     SET(SetMode(o, Mode::Print, option))},
+    {0, "printer", "", Arg::Required, "NAME", "Undo and print",
+     "the CUPS queue (default: the default destination)", SET(o.printer = *v)},
+    {0, "print-to-file", "", Arg::Required, "FILE", "Undo and print",
+     "write the PDF that would be printed to FILE instead", SET(o.printToFile = *v)},
+
+    {'h', "help", "", Arg::None, "", "", "this text", SET(o.mode = Mode::Help)},
+    {0, "version", "", Arg::None, "", "", "the version", SET(o.mode = Mode::Version)},
 };
 
-} // namespace
+#undef SET
 
-CliOptions ParseOptions(const std::vector<std::string>& arguments) {
-    CliOptions o;
-    ArgumentReader reader(arguments);
-    bool onlyPaths = false;
-    bool modeSet = false;
-    auto setMode = [&](Mode mode, const std::string& option) {
-        if (modeSet && o.mode != mode) {
-            throw UsageError(option + " cannot be combined with --list, --undo or --print");
+const OptionSpec* FindLong(std::string_view name) {
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.longName == name) {
+            return &spec;
         }
-        o.mode = mode;
-        modeSet = true;
-    };
-
-    while (!reader.Done()) {
-        const std::string argument = reader.Next();
-        if (onlyPaths || argument == "-" || argument.empty() || argument[0] != '-') {
-            o.paths.push_back(argument);
-            continue;
-        }
-        if (argument == "--") {
-            onlyPaths = true;
-            continue;
-        }
-        std::string option = argument;
-        std::optional<std::string> inlineValue;
-        if (argument.rfind("--", 0) == 0) {
-            const std::size_t equals = argument.find('=');
-            if (equals != std::string::npos) {
-                option = argument.substr(0, equals);
-                inlineValue = argument.substr(equals + 1);
+        std::istringstream aliases{std::string(spec.aliases)};
+        std::string alias;
+        while (aliases >> alias) {
+            if (alias == name) {
+                return &spec;
             }
-        } else if (argument.size() > 2) {
-            option = argument.substr(0, 2);
-            inlineValue = argument.substr(2);
-        }
-        auto value = [&]() { return reader.Value(option, inlineValue); };
-        auto noValue = [&]() {
-            if (inlineValue) {
-                throw UsageError(option + " takes no value");
-            }
-        };
-
-        if (option == "-h" || option == "--help") {
-            noValue();
-            o.mode = Mode::Help;
-            return o;
-        } else if (option == "--version") {
-            noValue();
-            o.mode = Mode::Version;
-            return o;
-        } else if (option == "-p" || option == "--profile") {
-            o.profile = value();
-        } else if (option == "-t" || option == "--tesserion") {
-            o.tesserions.push_back(value());
-        } else if (option == "--list") {
-            noValue();
-            setMode(Mode::List, option);
-        } else if (option == "--undo") {
-            noValue();
-            setMode(Mode::Undo, option);
-        } else if (option == "--print") {
-            noValue();
-            setMode(Mode::Print, option);
-        } else if (option == "--printer") {
-            o.printer = value();
-        } else if (option == "--print-to-file") {
-            o.printToFile = value();
-        } else if (option == "--title") {
-            o.title = value();
-        } else if (option == "--subject") {
-            o.subject = value();
-        } else if (option == "--author") {
-            o.author = value();
-        } else if (option == "--keywords") {
-            o.keywords = value();
-        } else if (option == "--index") {
-            o.indexFile = value();
-        } else if (option == "--base-url") {
-            o.baseUrl = value();
-        } else if (option == "--view" || option == "--page-mode") {
-            o.view = FindRow(kViewRows, option, value());
-        } else if (option == "--zoom") {
-            o.zoom = FindRow(kZoomRows, option, value());
-        } else if (option == "--layout") {
-            o.layout = FindRow(kLayoutRows, option, value());
-        } else if (option == "--open-page") {
-            o.openPage = ParsePageNumber(option, value());
-        } else if (option == "--fit-window") {
-            o.fitWindow = ParseTriState(option, inlineValue);
-        } else if (option == "--center-window" || option == "--centre-window") {
-            o.centerWindow = ParseTriState(option, inlineValue);
-        } else if (option == "--full-screen") {
-            o.fullScreen = ParseTriState(option, inlineValue);
-        } else if (option == "--hide-toolbar") {
-            o.hideToolBar = ParseTriState(option, inlineValue);
-        } else if (option == "--hide-menubar") {
-            o.hideMenuBar = ParseTriState(option, inlineValue);
-        } else if (option == "--hide-window-ui" || option == "--hide-windowbar") {
-            o.hideWindowUI = ParseTriState(option, inlineValue);
-        } else if (option == "--current-password") {
-            o.currentPassword = value();
-        } else if (option == "--user-password" || option == "--open-password") {
-            o.openPassword = value();
-            o.changeSecurity = true;
-        } else if (option == "--owner-password") {
-            o.ownerPassword = value();
-            o.changeSecurity = true;
-        } else if (option == "--change-security") {
-            noValue();
-            o.changeSecurity = true;
-        } else if (option == "--no-print") {
-            noValue();
-            o.permissions &= ~4;
-            o.changeSecurity = true;
-        } else if (option == "--no-modify") {
-            noValue();
-            o.permissions &= ~8;
-            o.changeSecurity = true;
-        } else if (option == "--no-copy") {
-            noValue();
-            o.permissions &= ~16;
-            o.changeSecurity = true;
-        } else if (option == "--no-annotate") {
-            noValue();
-            o.permissions &= ~32;
-            o.changeSecurity = true;
-        } else if (option == "--ask-passwords") {
-            noValue();
-            o.askPasswords = true;
-        } else if (option == "--password-stdin") {
-            noValue();
-            o.passwordStdin = true;
-        } else if (option == "-o" || option == "--output-dir") {
-            o.outputDir = value();
-        } else if (option == "--no-optimise" || option == "--no-optimize") {
-            noValue();
-            o.optimise = false;
-        } else if (option == "-y" || option == "--yes") {
-            noValue();
-            o.answer = Answer::Yes;
-        } else if (option == "-n" || option == "--no") {
-            noValue();
-            o.answer = Answer::No;
-        } else if (option == "-q" || option == "--quiet") {
-            noValue();
-            o.quiet = true;
-        } else {
-            throw UsageError("unknown option " + option);
         }
     }
+    return nullptr;
+}
 
+const OptionSpec* FindShort(char letter) {
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.shortName != 0 && spec.shortName == letter) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+void CheckCombination(CliOptions& o) {
     if (o.askPasswords && o.passwordStdin) {
         throw UsageError("--ask-passwords and --password-stdin cannot be combined");
     }
+    const int outputs = (o.output ? 1 : 0) + (o.outputDir ? 1 : 0) + (o.outputFile ? 1 : 0);
+    if (outputs > 1) {
+        throw UsageError("-o, --output and --output-dir cannot be combined");
+    }
     const bool settings = o.HasInfoSettings() || o.HasOpenSettings() || o.HasSecuritySettings();
+    const bool stamp = o.stamp.Any();
+    const bool anyOutput = outputs > 0;
+    if (o.saveAs && !stamp) {
+        throw UsageError("--save-as needs the stamp to store: give at least --text");
+    }
+    if (stamp && o.mode != Mode::Apply && o.mode != Mode::Print) {
+        throw UsageError("the stamp options (--text, --font, ...) define a stamp to apply, "
+                         "print or --save-as");
+    }
     switch (o.mode) {
     case Mode::List:
-        if (!o.paths.empty() || !o.tesserions.empty() || settings) {
-            throw UsageError("--list takes no files, Tesserions or settings");
+    case Mode::History:
+    case Mode::Show:
+    case Mode::Delete:
+        if (!o.paths.empty() || !o.tesserions.empty() || settings || anyOutput || o.dryRun) {
+            throw UsageError("--list, --show, --delete and --history take no files, "
+                             "Tesserions, settings or output");
         }
         break;
     case Mode::Undo:
-        if (!o.paths.empty() || !o.tesserions.empty() || settings || o.outputDir) {
-            throw UsageError("--undo takes no files, Tesserions, settings or --output-dir: it "
-                             "undoes the newest recorded run where that run saved its files");
+        if (!o.paths.empty() || !o.tesserions.empty() || settings || anyOutput || o.dryRun) {
+            throw UsageError("--undo takes no files, Tesserions, settings or output: it "
+                             "undoes a recorded run where that run saved its files");
         }
         break;
     case Mode::Print:
-        if (settings || o.outputDir) {
-            throw UsageError("--print stamps for the print only: Info, Open, Security settings "
-                             "and --output-dir do not apply");
+        if (settings || anyOutput || o.saveAs || o.dryRun) {
+            throw UsageError("--print stamps for the print only: Info, Open, Security settings, "
+                             "output, --save-as and --dry-run do not apply");
         }
-        if (o.tesserions.empty()) {
-            throw UsageError("--print needs at least one -t NAME");
+        if (o.tesserions.empty() && !stamp) {
+            throw UsageError("--print needs at least one -t NAME or a stamp (--text ...)");
         }
         if (o.paths.empty()) {
             throw UsageError("no PDF file or folder given");
@@ -278,11 +360,14 @@ CliOptions ParseOptions(const std::vector<std::string>& arguments) {
         break;
     case Mode::Apply:
         if (o.paths.empty()) {
+            if (o.saveAs && o.tesserions.empty() && !settings && !anyOutput && !o.dryRun) {
+                break; // only store the stamp
+            }
             throw UsageError("no PDF file or folder given");
         }
-        if (o.tesserions.empty() && !settings) {
-            throw UsageError("nothing to apply: give -t NAME or an Info, Open or Security "
-                             "setting");
+        if (o.tesserions.empty() && !stamp && !settings) {
+            throw UsageError("nothing to apply: give -t NAME, a stamp (--text ...) or an Info, "
+                             "Open or Security setting");
         }
         break;
     default:
@@ -294,98 +379,151 @@ CliOptions ParseOptions(const std::vector<std::string>& arguments) {
     if (o.printer && o.printToFile) {
         throw UsageError("--printer and --print-to-file cannot be combined");
     }
+}
+
+} // namespace
+
+const std::vector<OptionSpec>& OptionTable() { return kOptions; }
+
+CliOptions ParseOptions(const std::vector<std::string>& arguments) {
+    CliOptions o;
+    std::size_t index = 0;
+    auto nextValue = [&](const std::string& option) {
+        if (index >= arguments.size()) {
+            throw UsageError(option + " needs a value");
+        }
+        return arguments[index++];
+    };
+    auto apply = [&](const OptionSpec& spec, const std::string& option, const Value& value) {
+        spec.set(o, option, value);
+    };
+
+    bool onlyPaths = false;
+    while (index < arguments.size()) {
+        const std::string argument = arguments[index++];
+        if (onlyPaths || argument == "-" || argument.empty() || argument[0] != '-') {
+            o.paths.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            onlyPaths = true;
+            continue;
+        }
+        if (argument.rfind("--", 0) == 0) {
+            const std::size_t equals = argument.find('=');
+            const std::string option = argument.substr(0, equals);
+            const OptionSpec* spec = FindLong(std::string_view(option).substr(2));
+            if (spec == nullptr || spec->longName.empty()) {
+                throw UsageError("unknown option " + option);
+            }
+            Value value;
+            if (equals != std::string::npos) {
+                if (spec->argument == Arg::None) {
+                    throw UsageError(option + " takes no value");
+                }
+                value = argument.substr(equals + 1);
+            } else if (spec->argument == Arg::Required) {
+                value = nextValue(option);
+            }
+            apply(*spec, option, value);
+        } else {
+            // One or more short options: "-qy", "-tNAME", "-qt NAME".
+            for (std::size_t k = 1; k < argument.size(); ++k) {
+                const std::string option = std::string("-") + argument[k];
+                const OptionSpec* spec = FindShort(argument[k]);
+                if (spec == nullptr) {
+                    throw UsageError("unknown option " + option);
+                }
+                if (spec->argument == Arg::None) {
+                    apply(*spec, option, std::nullopt);
+                    continue;
+                }
+                const std::string rest = argument.substr(k + 1);
+                apply(*spec, option, rest.empty() ? nextValue(option) : rest);
+                break;
+            }
+        }
+        if (o.mode == Mode::Help || o.mode == Mode::Version) {
+            return o;
+        }
+    }
+    CheckCombination(o);
     return o;
 }
 
 std::string UsageText() {
-    return R"(Usage: tesser [options] PATH...
-       tesser --list [-p FILE]
-       tesser --undo [options]
+    std::string text = R"(Usage: tesser [options] PATH...   (with -t NAME... or a stamp)
+       tesser [options] --text TEXT [stamp options] [--save-as NAME] [PATH...]
+       tesser --list | --show NAME | --delete NAME [-p FILE]
+       tesser --history | --undo[=ID] [options]
        tesser --print -t NAME... [--printer NAME | --print-to-file FILE] PATH...
 
-Stamps the Tesserions of a profile onto PDF files and changes their document information,
-initial view and security. A PATH is a PDF file, or a folder standing for the "*.pdf" files
-directly in it (the extension in any letter case; subfolders are not entered); a file reached
-more than once (named again, through its folder or a link) is processed once. Each file is
-saved over itself (atomically: a failure leaves it as it was), or into --output-dir.
-
-Tesserions:
-  -p, --profile FILE       the profile holding the Tesserions
-                           (default: $XDG_CONFIG_HOME/Quorel.ini, i.e. ~/.config/Quorel.ini)
-  -t, --tesserion NAME     apply the Tesserion NAME; repeat to apply several, in the order given
-      --list               list the profile's Tesserions with their validation result
-
-Document information:
-      --title TEXT, --subject TEXT, --author TEXT, --keywords TEXT
-      --index FILE         attach the search index FILE (".pdx")
-      --base-url URL       set the base URL
-
-Initial view:
-      --view MODE          keep, default, page-only, bookmarks, thumbnails (alias --page-mode)
-      --zoom ZOOM          keep, 50, 75, 100, 125, 150, 200, 400, 800, fit-page, fit-width,
-                           fit-visible, default
-      --layout LAYOUT      keep, default, single-page, continuous, facing
-      --open-page N        open at page N (with a --zoom other than keep and default)
-      --fit-window[=yes|no|keep]      --center-window[=yes|no|keep]
-      --full-screen[=yes|no|keep]     --hide-toolbar[=yes|no|keep]
-      --hide-menubar[=yes|no|keep]    --hide-window-ui[=yes|no|keep]
-                           without a value: yes; not given: left as it is
-
-Security (standard security handler, AES-256):
-      --current-password PW      password of the files as they are now (also for --print
-                                 and --undo)
-      --user-password PW         new password to open the files (alias --open-password)
-      --owner-password PW        new password to change the security options
-                                 (without one, the open password is the owner password too)
-      --no-print, --no-modify, --no-copy, --no-annotate
-                                 do not allow printing, changing the document, selecting
-                                 text and graphics, adding or changing notes and form fields
-      --change-security          change the security (implied by the four options above and
-                                 by a new password); without new passwords the files open
-                                 without one
-      --ask-passwords            ask on the terminal, without echo, for the current password
-                                 and, when the security changes, for the new ones (twice)
-      --password-stdin           read the current password from the first line of standard
-                                 input and, when the security changes, the new open and owner
-                                 passwords from the second and third lines
-                           Passwords given as options are visible to other users of this
-                           machine (ps); prefer --ask-passwords or --password-stdin.
-
-Files and questions:
-  -o, --output-dir DIR     write each result into DIR (created if missing) under the file's own
-                           name; the originals are not changed (DIR may not hold an input)
-      --no-optimise        save without the optimised (linearised) layout
-  -y, --yes                when no terminal can be asked: go on after a document's error,
-                           and continue after the warning about text outside the crop box
-  -n, --no                 when no terminal can be asked: stop (the default)
-  -q, --quiet              no progress lines
-
-Undo and print:
-      --undo               undo the newest recorded run: take its stamps off and put back the
-                           information, initial view and security its files had before
-      --print              print the files with the Tesserions stamped on for the print only
-                           (no file is changed), through CUPS
-      --printer NAME       the CUPS queue (default: the default destination)
-      --print-to-file FILE write the PDF that would be printed to FILE instead
-
-  -h, --help               this text
-      --version            the version
-
-The undo history is kept in $XDG_STATE_HOME/tesser/journal (~/.local/state/tesser/journal).
-It holds the passwords a run set or used, so it is created readable and writable by its owner
-only (folder 0700, file 0600). A run that cannot write it touches no file; a damaged journal is
-moved aside to journal.damaged-<time>. An undo that fails for some files keeps them for the
-next --undo.
-
-Progress ("Current file: ...", "Files processed: N") and errors ("Error processing document:
-...") go to standard error. Ctrl-C stops the run after the file in hand is finished.
-
-Exit status: 0 every document was processed, 1 some were not (an error, a No, Ctrl-C),
-2 bad usage (nothing is touched).
-
-Texts, names and passwords are given in UTF-8 and converted to Windows-1252; a character
-that has no Windows-1252 form is refused.
+Stamps text onto the pages of PDF files (a Tesserion from the profile, or a stamp defined
+with the options below) and changes their document information, initial view and security.
+A PATH is a PDF file, or a folder standing for the "*.pdf" files directly in it (the
+extension in any letter case; subfolders are not entered); a file reached more than once is
+processed once. Each file is saved over itself (atomically: a failure leaves it as it was),
+or to -o.
 )";
+    std::string group = "\x01";
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.group != group) {
+            group = spec.group;
+            text += "\n" + (group.empty() ? std::string() : group + ":\n");
+        }
+        std::string left = "  ";
+        left += spec.shortName != 0 ? std::string("-") + spec.shortName : "  ";
+        if (!spec.longName.empty()) {
+            left += spec.shortName != 0 ? ", --" : "  --";
+            left += spec.longName;
+        }
+        if (spec.argument == Arg::Required) {
+            left += " " + std::string(spec.valueName);
+        } else if (spec.argument == Arg::Optional) {
+            left += "[=" + std::string(spec.valueName) + "]";
+        }
+        if (!spec.aliases.empty()) {
+            std::istringstream aliases{std::string(spec.aliases)};
+            std::string alias;
+            std::string also;
+            while (aliases >> alias) {
+                also += (also.empty() ? "" : ", ") + std::string("--") + alias;
+            }
+            left += " (also " + also + ")";
+        }
+        constexpr std::size_t kColumn = 29;
+        std::string help(spec.help);
+        std::string indent(kColumn, ' ');
+        if (left.size() + 1 > kColumn) {
+            text += left + "\n" + indent;
+        } else {
+            text += left + std::string(kColumn - left.size(), ' ');
+        }
+        for (char c : help) {
+            text += c;
+            if (c == '\n') {
+                text += indent;
+            }
+        }
+        text += "\n";
+    }
+    text += R"(
+The profile is a text file in Windows-1252 (a profile written in UTF-8 is recognised and read);
+see tesser(1) for its format. The undo history is kept in $XDG_STATE_HOME/tesser/journal
+(~/.local/state/tesser/journal); it holds the passwords a run set or used, so it is created
+readable and writable by its owner only (folder 0700, file 0600). A run that cannot write it touches no file; a damaged journal is moved aside to
+journal.damaged-<time>; an undo that fails for some files keeps them for the next --undo.
+
+Progress ("[2/5] FILE: stamped") and errors ("tesser: FILE: message") go to standard error.
+Ctrl-C stops the run after the file in hand is finished.
+
+Exit status: 0 every document was processed, 1 some were not (an error, a No), 2 bad usage
+(nothing is touched), 130 stopped by Ctrl-C (or SIGTERM).
+
+Texts, names and passwords are given in UTF-8 and converted to Windows-1252; a character that
+has no Windows-1252 form is refused.
+)";
+    return text;
 }
 
 } // namespace tesser::cli

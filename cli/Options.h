@@ -1,10 +1,11 @@
-// The command line of `tesser`: parsing and the usage text.
+// The command line of `tesser`: one table of options drives both the parsing and --help.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tesser::cli {
@@ -15,15 +16,30 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum class Mode { Apply, List, Undo, Print, Help, Version };
+enum class Mode { Apply, List, Undo, Print, Help, Version, Show, Delete, History };
 // How questions (error boxes, the crop-box warning) are answered when nobody can be asked.
 enum class Answer { Ask, Yes, No };
+
+// The fields of a Tesserion given on the command line, as typed (UTF-8); each one not given
+// keeps the value of a new Tesserion. Converted and checked by BuildTesserion (StampOptions.h).
+struct StampFields {
+    std::optional<std::string> text, font, size, leading, colour, colourText, units, x, y, angle,
+        justify, valign, layer, pages, oddEven;
+    bool Any() const {
+        return text || font || size || leading || colour || colourText || units || x || y ||
+               angle || justify || valign || layer || pages || oddEven;
+    }
+};
 
 // Everything as given (UTF-8); the conversion to Windows-1252 happens when the run is set up.
 struct CliOptions {
     Mode mode = Mode::Apply;
     std::optional<std::string> profile;
     std::vector<std::string> tesserions; // in the order given
+    StampFields stamp;                   // a Tesserion defined on the command line
+    std::optional<std::string> saveAs;   // store that Tesserion in the profile under this name
+    std::optional<std::string> showName, deleteName;
+    std::optional<std::string> undoId; // --undo=ID; none: the newest run
 
     // Info.
     std::optional<std::string> title, subject, author, keywords, indexFile, baseUrl;
@@ -44,12 +60,18 @@ struct CliOptions {
     bool askPasswords = false;
     bool passwordStdin = false;
 
-    std::optional<std::string> outputDir;
+    // -o: a file when the run has one input file and the name is not a folder, else a folder.
+    std::optional<std::string> output;
+    std::optional<std::string> outputDir;  // --output-dir: always a folder
+    std::optional<std::string> outputFile; // --output: always a file (one input)
     bool optimise = true;
     std::optional<std::string> printer;
     std::optional<std::string> printToFile;
     Answer answer = Answer::Ask;
     bool quiet = false;
+    bool verbose = false;
+    bool json = false;
+    bool dryRun = false;
 
     std::vector<std::string> paths;
 
@@ -64,7 +86,25 @@ struct CliOptions {
     bool HasSecuritySettings() const { return changeSecurity; }
 };
 
-// Parses the arguments after the program name. Throws UsageError.
+// One option of the table: its short letter (0 for none), its long name and aliases, whether it
+// takes a value, how --help shows it, and what it sets.
+struct OptionSpec {
+    enum class Argument { None, Required, Optional }; // Optional: only as --name=value
+    char shortName = 0;
+    std::string_view longName;   // without the dashes
+    std::string_view aliases;    // further long names, separated by spaces
+    Argument argument = Argument::None;
+    std::string_view valueName;  // "NAME", "yes|no|keep", ...
+    std::string_view group;      // the --help section it is listed under
+    std::string_view help;       // may hold line breaks
+    void (*set)(CliOptions& o, const std::string& option, const std::optional<std::string>& value);
+};
+
+// Every option, in the order --help lists them.
+const std::vector<OptionSpec>& OptionTable();
+
+// Parses the arguments after the program name: GNU conventions (bundled short options "-qy",
+// "-tNAME", "--name=value", "--" ends the options). Throws UsageError.
 CliOptions ParseOptions(const std::vector<std::string>& arguments);
 
 // The --help text.

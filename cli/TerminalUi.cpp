@@ -2,6 +2,7 @@
 
 #include "model/TextEncoding.h"
 
+#include <algorithm>
 #include <cctype>
 #include <csignal>
 #include <cstdio>
@@ -59,11 +60,63 @@ void InstallAbortHandlers() {
 bool AbortRequested() { return g_abort != 0; }
 void ResetAbortRequest() { g_abort = 0; }
 
-TerminalUi::TerminalUi(Answer answer, bool quiet)
-    : answer_(answer), quiet_(quiet),
+TerminalUi::TerminalUi(Answer answer, bool quiet, bool verbose)
+    : answer_(answer), quiet_(quiet), verbose_(verbose),
       interactive_(answer == Answer::Ask && ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO)) {}
 
 void TerminalUi::OpenProgress() {}
+
+void TerminalUi::Progress(const ui::ProgressEvent& event) {
+    using Kind = ui::ProgressEvent::Kind;
+    total_ = std::max(total_, event.Total);
+    if (event.What == Kind::Started) {
+        return;
+    }
+    if (event.What == Kind::Aborted) {
+        std::cerr << "tesser: " << event.Name << std::endl;
+        return;
+    }
+    // A failure reported for a document already counted (a save that failed after the
+    // document was processed) replaces its outcome; a folder that cannot be read is one of its
+    // own.
+    DocumentOutcome* outcome = nullptr;
+    if (!outcomes_.empty() && outcomes_.back().Name == event.Name &&
+        static_cast<int>(outcomes_.size()) == event.Index + 1) {
+        outcome = &outcomes_.back();
+    } else {
+        outcome = &outcomes_.emplace_back();
+        outcome->Name = event.Name;
+    }
+    outcome->Failed = event.What == Kind::Failed;
+    outcome->Reason = event.Reason;
+    if (quiet_ && event.What == Kind::Processed) {
+        return; // failures are told also when quiet
+    }
+    std::string line = "[" + std::to_string(event.Index + 1) + "/" +
+                       std::to_string(std::max(event.Total, event.Index + 1)) + "] " + event.Name +
+                       ": ";
+    if (event.What == Kind::Processed) {
+        line += doneWord_;
+    } else {
+        std::string reason = event.Reason;
+        if (reason.rfind(event.Name + ": ", 0) == 0) {
+            reason.erase(0, event.Name.size() + 2); // the host's text names the file too
+        }
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) {
+            reason.pop_back();
+        }
+        for (std::size_t at = reason.find('\n'); at != std::string::npos;
+             at = reason.find('\n', at)) {
+            reason.replace(at, 1, "; ");
+        }
+        line += "failed: " + reason;
+    }
+    std::cerr << line << std::endl;
+}
+
+int TerminalUi::Skipped() const {
+    return std::max(0, total_ - static_cast<int>(outcomes_.size()));
+}
 
 void TerminalUi::ShowProgress(const std::string& currentFile, const std::string& filesProcessed) {
     static const std::string prefix = "Current file: ";
@@ -72,9 +125,7 @@ void TerminalUi::ShowProgress(const std::string& currentFile, const std::string&
     if (announceHook_ && name != ui::kProcessAborted && name != ui::kPrintingAborted) {
         announceHook_(name);
     }
-    if (!quiet_) {
-        std::cerr << currentFile << '\n' << filesProcessed << std::endl;
-    }
+    (void)filesProcessed; // the progress events give the lines
 }
 
 bool TerminalUi::ProgressGoOn() { return !AbortRequested(); }
@@ -116,7 +167,10 @@ bool TerminalUi::Ask(const std::string& question, const std::string& yesWord,
 }
 
 bool TerminalUi::AskYesNo(const std::string& text, const std::string& title) {
-    std::cerr << title << ": " << text << std::endl;
+    // The document's line already said what failed; the error box's own text only on request.
+    if (verbose_) {
+        std::cerr << title << ": " << text << std::endl;
+    }
     return Ask("Go on with the run?", "yes", "no");
 }
 

@@ -1,6 +1,7 @@
 // The terminal as the run's user interface and as the host's message sink.
 //
-// Progress lines and messages go to standard error. Questions (the error box, the crop-box
+// Progress lines and messages go to standard error: one line per document, "[i/n] FILE: stamped"
+// or "[i/n] FILE: failed: reason", from the run's progress events. Questions (the error box, the crop-box
 // warning) are asked on the terminal when there is one and no --yes/--no was given; otherwise the
 // configured answer decides, and the default is to stop. Ctrl-C (SIGINT) and SIGTERM stand for
 // the progress window's "Abort": they clear the go-on flag, read between files.
@@ -12,6 +13,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tesser::cli {
 
@@ -21,9 +23,23 @@ bool AbortRequested();
 // For tests and for a fresh run.
 void ResetAbortRequest();
 
+// The outcome of one document of a run, as the progress events told it.
+struct DocumentOutcome {
+    std::string Name;    // the path (UTF-8)
+    bool Failed = false;
+    std::string Reason;  // why it failed
+};
+
 class TerminalUi : public ui::RunUi, public host::MessageSink {
 public:
-    TerminalUi(Answer answer, bool quiet);
+    TerminalUi(Answer answer, bool quiet, bool verbose = false);
+
+    // The word a processed document's line ends with: "stamped", "restored", "printed", ...
+    void SetDoneWord(std::string word) { doneWord_ = std::move(word); }
+    // Every document the run took up, in order, with its outcome.
+    const std::vector<DocumentOutcome>& Outcomes() const { return outcomes_; }
+    // Documents the run expected but never took up (not reached after a stop).
+    int Skipped() const;
 
     // Called with each file name announced (print to a folder uses it).
     void SetAnnounceHook(std::function<void(const std::string&)> hook) {
@@ -31,6 +47,7 @@ public:
     }
 
     // RunUi.
+    void Progress(const ui::ProgressEvent& event) override;
     void OpenProgress() override;
     void ShowProgress(const std::string& currentFile, const std::string& filesProcessed) override;
     bool ProgressGoOn() override;
@@ -50,9 +67,12 @@ private:
 
     Answer answer_;
     bool quiet_;
+    bool verbose_;
+    std::string doneWord_ = "done";
+    std::vector<DocumentOutcome> outcomes_;
+    int total_ = 0;
     bool interactive_;
     std::function<void(const std::string&)> announceHook_;
-    std::string lastFile_;
 };
 
 // Reads a line from the terminal without echo; throws std::runtime_error without a terminal.

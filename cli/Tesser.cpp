@@ -2,6 +2,8 @@
 
 #include "cli/Journal.h"
 #include "cli/Options.h"
+#include "cli/ProfileAccess.h"
+#include "cli/StampOptions.h"
 #include "cli/TerminalUi.h"
 #include "docsettings/DocumentInfo.h"
 #include "docsettings/InitialView.h"
@@ -14,9 +16,16 @@
 #include "plugin/HostCalls.h"
 #include "ui/DocumentEntries.h"
 #include "ui/RunEngine.h"
+#include "stamp/ContentStream.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -33,6 +42,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitSomeFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130; // 128 + SIGINT, as shells report it
 
 // A failure found before anything was touched.
 class SetupError : public std::runtime_error {
@@ -270,26 +280,18 @@ void FillSettings(const CliOptions& o, const Passwords& passwords, ui::RunEngine
     security.Permissions = static_cast<std::uint32_t>(o.permissions);
 }
 
-void OpenProfile(const CliOptions& o, model::Profile& profile, model::TesserionList& list,
-                 fs::path& path) {
-    path = o.profile ? fs::path(*o.profile) : model::DefaultProfilePath();
-    if (o.profile) {
-        std::error_code error;
-        if (!fs::is_regular_file(path, error)) {
-            throw SetupError("cannot read the profile " + path.string() +
-                             ": no such file");
-        }
+int ListTesserions(const LoadedProfile& loaded) {
+    if (!loaded.Exists) {
+        std::cerr << "tesser: no profile at " << loaded.Path.string()
+                  << " (define a Tesserion with --text ... --save-as NAME, or give -p FILE)"
+                  << std::endl;
+        return kExitSomeFailed;
     }
-    profile.SetPath(path);
-    model::LoadTesserions(profile, list);
-}
-
-int ListTesserions(const model::TesserionList& list, const fs::path& path) {
-    if (list.Empty()) {
-        std::cout << "No Tesserions in " << path.string() << "\n";
+    if (loaded.Tesserions.Empty()) {
+        std::cout << "No Tesserions in " << loaded.Path.string() << "\n";
         return kExitOk;
     }
-    for (const auto& [name, stored] : list) {
+    for (const auto& [name, stored] : loaded.Tesserions) {
         model::Tesserion copy = stored;
         const std::optional<std::string> word = model::ValidateTesserion(copy);
         std::cout << model::Windows1252ToUtf8(name) << ": "
@@ -300,19 +302,22 @@ int ListTesserions(const model::TesserionList& list, const fs::path& path) {
 }
 
 // Checks the chosen names before anything is touched; answers them in Windows-1252.
-std::vector<std::string> ChooseTesserions(const CliOptions& o, const model::TesserionList& list,
-                                          const fs::path& profilePath) {
+std::vector<std::string> ChooseTesserions(const CliOptions& o, const LoadedProfile& loaded) {
     std::vector<std::string> names;
     for (const std::string& utf8 : o.tesserions) {
         const std::string name = ToWindows1252("Tesserion name", utf8);
-        const model::Tesserion* found = list.Find(name);
-        if (found == nullptr) {
-            throw SetupError("no Tesserion named \"" + utf8 + "\" in " + profilePath.string() +
-                             " (see tesser --list)");
-        }
-        model::Tesserion copy = *found;
+        model::Tesserion copy = FindTesserion(loaded, name);
         if (const std::optional<std::string> word = model::ValidateTesserion(copy)) {
-            throw SetupError(model::Windows1252ToUtf8(model::InvalidTesserionMessage(name, *word)));
+            std::string message =
+                model::Windows1252ToUtf8(model::InvalidTesserionMessage(name, *word));
+            while (!message.empty() && message.back() == '\n') {
+                message.pop_back();
+            }
+            for (std::size_t at = message.find('\n'); at != std::string::npos;
+                 at = message.find('\n', at)) {
+                message.replace(at, 1, ": ");
+            }
+            throw SetupError(message);
         }
         names.push_back(name);
     }
@@ -320,27 +325,74 @@ std::vector<std::string> ChooseTesserions(const CliOptions& o, const model::Tess
 }
 
 int ExitStatus(const ui::RunCounts& counts) {
+    if (counts.Aborted && AbortRequested()) {
+        return kExitInterrupted;
+    }
     return counts.Failed > 0 || counts.Aborted || counts.Cancelled || counts.NotStarted
                ? kExitSomeFailed
                : kExitOk;
 }
 
-void Summarise(const CliOptions& o, const ui::RunCounts& counts, const char* verb) {
-    if (o.quiet) {
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buffer[8];
+                std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+                out += buffer;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+// The last line of a run: its counts; with --json, the run as one object on standard output.
+void Summarise(const CliOptions& o, const TerminalUi& terminal, const ui::RunCounts& counts,
+               const char* mode, std::optional<std::int64_t> journalId) {
+    const int skipped = terminal.Skipped();
+    if (!o.quiet) {
+        std::cerr << "tesser: " << counts.Processed << " processed, " << counts.Failed
+                  << " failed, " << skipped << " skipped";
+        if (counts.Aborted) {
+            std::cerr << " (stopped by the user)";
+        }
+        if (counts.Cancelled) {
+            std::cerr << " (cancelled at the crop-box warning)";
+        }
+        std::cerr << std::endl;
+    }
+    if (!o.json) {
         return;
     }
-    std::cerr << "tesser: " << counts.Processed << " document" << (counts.Processed == 1 ? "" : "s")
-              << ' ' << verb;
-    if (counts.Failed > 0) {
-        std::cerr << ", " << counts.Failed << " failed";
+    std::string json = "{\"mode\": " + JsonString(mode) + ", \"documents\": [";
+    bool first = true;
+    for (const DocumentOutcome& d : terminal.Outcomes()) {
+        json += first ? "\n  " : ",\n  ";
+        first = false;
+        json += "{\"path\": " + JsonString(d.Name) + ", \"outcome\": " +
+                JsonString(d.Failed ? "failed" : "processed");
+        if (d.Failed) {
+            json += ", \"reason\": " + JsonString(d.Reason);
+        }
+        json += "}";
     }
-    if (counts.Aborted) {
-        std::cerr << ", stopped by the user";
-    }
-    if (counts.Cancelled) {
-        std::cerr << ", cancelled at the crop-box warning";
-    }
-    std::cerr << std::endl;
+    json += first ? "]" : "\n]";
+    json += ", \"processed\": " + std::to_string(counts.Processed) +
+            ", \"failed\": " + std::to_string(counts.Failed) +
+            ", \"skipped\": " + std::to_string(skipped) +
+            ", \"aborted\": " + (counts.Aborted ? "true" : "false") +
+            ", \"cancelled\": " + (counts.Cancelled ? "true" : "false") +
+            ", \"journal_id\": " + (journalId ? std::to_string(*journalId) : "null") + "}\n";
+    std::cout << json << std::flush;
 }
 
 // Maps each source file to DIR/<its name>; refuses two sources with the same name.
@@ -419,6 +471,217 @@ std::size_t ExpectedJournalSize(const std::vector<JournalRecord>& records,
 
 } // namespace
 
+// -o: a file for a run over one input file when PATH is not a folder, else a folder.
+void ResolveOutput(CliOptions& o, const std::vector<std::string>& files) {
+    if (!o.output) {
+        return;
+    }
+    std::error_code error;
+    const std::string& path = *o.output;
+    const bool folderName = !path.empty() && path.back() == '/';
+    if (files.size() == 1 && !ui::IsFolderEntry(files[0]) && !folderName &&
+        !fs::is_directory(path, error)) {
+        o.outputFile = path;
+    } else {
+        o.outputDir = path;
+    }
+    o.output.reset();
+}
+
+void SetUpOutputFile(const CliOptions& o, ui::RunEngine& engine) {
+    const std::vector<std::string>& entries = engine.Apply().DocumentEntries;
+    if (entries.size() != 1 || ui::IsFolderEntry(entries[0])) {
+        throw SetupError("--output FILE takes one input file; use --output-dir DIR for several");
+    }
+    const fs::path target = fs::absolute(*o.outputFile).lexically_normal();
+    RefuseWritingOverInputs(entries, target, "the output file");
+    std::error_code error;
+    if (fs::is_directory(target, error)) {
+        throw SetupError("the output file " + target.string() + " is a folder");
+    }
+    if (!fs::is_directory(target.parent_path(), error)) {
+        throw SetupError("the output file " + target.string() + " is in a folder that does not "
+                         "exist");
+    }
+    const std::string file = target.string();
+    engine.SetSavePathMapper([file](const std::string&) { return file; });
+}
+
+// Page numbers as ranges: "1-3, 5, 7-9".
+std::string PageList(const std::vector<int>& pages) {
+    std::string out;
+    for (std::size_t i = 0; i < pages.size();) {
+        std::size_t j = i;
+        while (j + 1 < pages.size() && pages[j + 1] == pages[j] + 1) {
+            ++j;
+        }
+        out += (out.empty() ? "" : ", ") + std::to_string(pages[i]);
+        if (j > i) {
+            out += "-" + std::to_string(pages[j]);
+        }
+        i = j + 1;
+    }
+    return out.empty() ? "none" : out;
+}
+
+// The fields of one page, for showing the text a stamp would get without opening the document
+// through the host.
+class KnownFields final : public stamp::FieldSource {
+public:
+    KnownFields(std::int64_t page, std::int64_t count) : page_(page), count_(count) {}
+    bool PageNumber(std::int64_t& number) override { return (number = page_), true; }
+    bool PageCount(std::int64_t& count) override { return (count = count_), true; }
+    void Alert(const std::string& message) override { alert_ = message; }
+    const std::string& LastAlert() const { return alert_; }
+
+private:
+    std::int64_t page_, count_;
+    std::string alert_;
+};
+
+// --dry-run: what the run would do to each document, on standard output; nothing is written.
+int DryRun(const CliOptions& o, ui::RunEngine& engine) {
+    std::vector<model::Tesserion> chosen;
+    for (const std::string& name : engine.Apply().NamesToApply) {
+        chosen.push_back(*engine.Tesserions().Find(name));
+    }
+    std::string settings;
+    auto add = [&settings](const std::string& what) {
+        settings += (settings.empty() ? "" : ", ") + what;
+    };
+    if (o.title) add("Title");
+    if (o.subject) add("Subject");
+    if (o.author) add("Author");
+    if (o.keywords) add("Keywords");
+    if (o.indexFile) add("search index");
+    if (o.baseUrl) add("base URL");
+    if (o.HasOpenSettings()) add("initial view");
+    if (o.HasSecuritySettings()) add("security");
+    const std::time_t now = std::time(nullptr);
+    const std::vector<std::string>& files = engine.Apply().DocumentEntries;
+    int failed = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string& file = files[i];
+        std::cout << "[" << i + 1 << "/" << files.size() << "] " << file;
+        int pages = 0;
+        try {
+            QPDF pdf;
+            pdf.setSuppressWarnings(true);
+            pdf.processFile(file.c_str(), o.currentPassword ? o.currentPassword->c_str() : nullptr);
+            pages = static_cast<int>(QPDFPageDocumentHelper(pdf).getAllPages().size());
+        } catch (const std::exception& e) {
+            std::cout << ": would fail: " << e.what() << "\n";
+            ++failed;
+            continue;
+        }
+        std::cout << ": " << pages << " page" << (pages == 1 ? "" : "s") << "\n";
+        for (const model::Tesserion& t : chosen) {
+            std::vector<int> selected;
+            for (int n = 1; n <= pages; ++n) {
+                if (t.Pages.IncludesPage(n)) {
+                    selected.push_back(n);
+                }
+            }
+            std::cout << "  stamp " << model::Windows1252ToUtf8(t.Name) << " on pages "
+                      << PageList(selected);
+            if (!selected.empty()) {
+                KnownFields fields(selected.front(), pages);
+                std::string text;
+                std::size_t pos = 0;
+                bool ok = true;
+                while (pos < t.Text.size()) {
+                    if (pos > 0) {
+                        text += "\\n";
+                    }
+                    text += stamp::ReadLine(t.Text, pos, fields, now, ok);
+                }
+                std::cout << "; page " << selected.front() << " reads \""
+                          << model::Windows1252ToUtf8(text) << "\"";
+            }
+            std::cout << "\n";
+        }
+        if (!settings.empty()) {
+            std::cout << "  set " << settings << "\n";
+        }
+        std::cout << "  save to " << (o.outputFile ? fs::absolute(*o.outputFile).string()
+                                      : o.outputDir
+                                          ? (fs::absolute(*o.outputDir) /
+                                             fs::path(file).filename()).string()
+                                          : file)
+                  << "\n";
+    }
+    std::cout << "Dry run: nothing was written and nothing recorded.\n";
+    return failed > 0 ? kExitSomeFailed : kExitOk;
+}
+
+std::string LocalTime(std::int64_t seconds) {
+    if (seconds <= 0) {
+        return "(time not recorded)";
+    }
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    ::localtime_r(&time, &local);
+    char buffer[64];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+    return buffer;
+}
+
+// What a recorded run did, in a few words.
+std::string DescribeRun(const JournalRecord& record) {
+    std::string what;
+    for (const model::Tesserion& t : record.Record.Tesserions) {
+        what += (what.empty() ? "stamped " : ", ") + model::Windows1252ToUtf8(t.Name);
+    }
+    if (!record.Record.Entries.empty()) {
+        const ui::UndoEntry& e = record.Record.Entries.front();
+        std::string settings;
+        if (e.Info.SetTitle || e.Info.SetSubject || e.Info.SetAuthor || e.Info.SetKeywords ||
+            e.Info.SetIndex || e.Info.SetBaseURL) {
+            settings += "information";
+        }
+        if (e.Open.View != 0 || e.Open.Zoom != 0 || e.Open.Layout != 0 || e.Open.Page != 0 ||
+            e.Open.FitWindow != 2 || e.Open.CenterWindow != 2 || e.Open.FullScreen != 2 ||
+            e.Open.HideToolBar != 2 || e.Open.HideMenuBar != 2 || e.Open.HideWindowUI != 2) {
+            settings += settings.empty() ? "initial view" : ", initial view";
+        }
+        if (record.Record.ChangedSecurity || e.Security.ChangeSecurity) {
+            settings += settings.empty() ? "security" : ", security";
+        }
+        if (!settings.empty()) {
+            what += (what.empty() ? "set " : "; set ") + settings;
+        }
+    }
+    return what.empty() ? "nothing" : what;
+}
+
+int History(const CliOptions& o) {
+    Journal journal(DefaultJournalFolder());
+    const std::vector<JournalRecord> records = LoadJournal(journal);
+    if (records.empty()) {
+        std::cout << "No recorded runs (" << journal.Path().string() << ")\n";
+        return kExitOk;
+    }
+    (void)o;
+    for (const JournalRecord& r : records) {
+        const std::size_t n = r.Record.Entries.size();
+        std::cout << r.Id << "  " << LocalTime(r.Time) << "  " << n << " document"
+                  << (n == 1 ? "" : "s") << "  " << DescribeRun(r) << "\n";
+        for (const ui::UndoEntry& e : r.Record.Entries) {
+            std::cout << "      " << e.Name << "\n";
+        }
+    }
+    return kExitOk;
+}
+
+// Whether two recorded file names are the same file: the same path, or the same file now.
+bool SameFile(const std::string& a, const std::string& b) {
+    if (a == b) {
+        return true;
+    }
+    const std::optional<FileId> ia = IdOf(a);
+    return ia && ia == IdOf(b);
+}
+
 int RunTesser(const std::vector<std::string>& arguments) {
     CliOptions o;
     try {
@@ -436,9 +699,9 @@ int RunTesser(const std::vector<std::string>& arguments) {
         return kExitOk;
     }
 
-    TerminalUi terminal(o.answer, o.quiet);
+    TerminalUi terminal(o.answer, o.quiet, o.verbose);
     model::SetProfileMessageSink([](const std::string& title, const std::string& text) {
-        std::cerr << title << ": " << text << std::endl;
+        std::cerr << "tesser: " << title << ": " << text << std::endl;
     });
     host::Host host;
     host.SetMessageSink(&terminal);
@@ -457,21 +720,86 @@ int RunTesser(const std::vector<std::string>& arguments) {
     apply.Optimise = o.optimise;
 
     try {
-        if (o.mode == Mode::List || o.mode == Mode::Apply || o.mode == Mode::Print) {
-            fs::path profilePath;
-            if (o.mode == Mode::List || !o.tesserions.empty()) {
-                model::Profile profile;
-                OpenProfile(o, profile, engine.Tesserions(), profilePath);
-                if (o.mode == Mode::List) {
-                    return ListTesserions(engine.Tesserions(), profilePath);
+        if (o.mode == Mode::History) {
+            return History(o);
+        }
+        if (o.mode != Mode::Undo) {
+            model::Profile profile;
+            const bool needed = o.mode != Mode::Apply && o.mode != Mode::Print
+                                    ? true
+                                    : !o.tesserions.empty() || o.saveAs.has_value();
+            LoadedProfile loaded;
+            if (needed) {
+                loaded = LoadProfile(profile, o.profile);
+                if (!o.quiet || o.mode == Mode::List) {
+                    for (const std::string& note : loaded.Notes) {
+                        std::cerr << "tesser: " << note << std::endl;
+                    }
                 }
             }
-            apply.NamesToApply = ChooseTesserions(o, engine.Tesserions(), profilePath);
+            if (o.mode == Mode::List) {
+                return ListTesserions(loaded);
+            }
+            if (o.mode == Mode::Show) {
+                const model::Tesserion& t =
+                    FindTesserion(loaded, ToWindows1252("--show", *o.showName));
+                std::cout << ShowTesserion(t);
+                return kExitOk;
+            }
+            if (o.mode == Mode::Delete) {
+                const std::string name = ToWindows1252("--delete", *o.deleteName);
+                FindTesserion(loaded, name);
+                model::TesserionList list = loaded.Tesserions;
+                list.Erase(name);
+                SaveProfile(profile, list, loaded.Tesserions);
+                if (!o.quiet) {
+                    std::cerr << "tesser: deleted " << *o.deleteName << " from "
+                              << loaded.Path.string() << std::endl;
+                }
+                return kExitOk;
+            }
+            engine.Tesserions() = loaded.Tesserions;
+            apply.NamesToApply = ChooseTesserions(o, loaded);
+            if (o.stamp.Any()) {
+                const std::string name =
+                    o.saveAs ? ToWindows1252("--save-as", *o.saveAs) : std::string("(command line)");
+                if (o.saveAs && !model::IsStorableName(name)) {
+                    throw SetupError("--save-as: \"" + *o.saveAs +
+                                     "\" cannot be a Tesserion's name (it must not be empty, "
+                                     "hold control characters, \"[\" or \"]\", or begin or end "
+                                     "with white space)");
+                }
+                model::Tesserion defined;
+                try {
+                    defined = BuildTesserion(o.stamp, name);
+                } catch (const UsageError& e) {
+                    throw SetupError(e.what());
+                }
+                if (o.saveAs && !o.dryRun) {
+                    model::TesserionList list = loaded.Tesserions;
+                    const bool replaced = list.Contains(name);
+                    list.InsertOrReplace(defined);
+                    SaveProfile(profile, list, loaded.Tesserions);
+                    if (!o.quiet) {
+                        std::cerr << "tesser: " << (replaced ? "replaced " : "saved ") << *o.saveAs
+                                  << " in " << loaded.Path.string() << std::endl;
+                    }
+                }
+                engine.Tesserions().InsertOrReplace(defined);
+                apply.NamesToApply.erase(
+                    std::remove(apply.NamesToApply.begin(), apply.NamesToApply.end(), name),
+                    apply.NamesToApply.end());
+                apply.NamesToApply.push_back(name);
+                if (o.paths.empty()) {
+                    return kExitOk; // only stored
+                }
+            }
             apply.SelectionMode = apply.NamesToApply.empty() ? ui::kSelectNone : ui::kSelectNamed;
             apply.DocumentEntries = DistinctFiles(DocumentEntries(o.paths));
         }
 
         if (o.mode == Mode::Print) {
+            terminal.SetDoneWord("printed");
             if (o.currentPassword || o.askPasswords || o.passwordStdin) {
                 SetCurrentPassword(GatherPasswords(o), engine);
             }
@@ -500,11 +828,12 @@ int RunTesser(const std::vector<std::string>& arguments) {
             }
             InstallAbortHandlers();
             engine.PrintDocuments();
-            Summarise(o, engine.LastRun(), "printed");
+            Summarise(o, terminal, engine.LastRun(), "print", std::nullopt);
             return ExitStatus(engine.LastRun());
         }
 
         if (o.mode == Mode::Undo) {
+            terminal.SetDoneWord("restored");
             Journal journal(DefaultJournalFolder());
             std::vector<JournalRecord> records = LoadJournal(journal);
             if (records.empty()) {
@@ -512,12 +841,51 @@ int RunTesser(const std::vector<std::string>& arguments) {
                           << std::endl;
                 return kExitSomeFailed;
             }
+            std::size_t chosen = records.size() - 1;
+            if (o.undoId) {
+                std::int64_t id = 0;
+                const auto parsed =
+                    std::from_chars(o.undoId->data(), o.undoId->data() + o.undoId->size(), id);
+                auto found = std::find_if(records.begin(), records.end(),
+                                          [id](const JournalRecord& r) { return r.Id == id; });
+                if (parsed.ec != std::errc() || parsed.ptr != o.undoId->data() + o.undoId->size() ||
+                    found == records.end()) {
+                    throw SetupError("--undo: no recorded run " + *o.undoId +
+                                     " (see tesser --history)");
+                }
+                chosen = static_cast<std::size_t>(found - records.begin());
+                // A later run that changed the same files would be undone underneath: refused.
+                std::string changed;
+                std::string laterIds;
+                for (std::size_t later = chosen + 1; later < records.size(); ++later) {
+                    bool overlaps = false;
+                    for (const ui::UndoEntry& e : records[later].Record.Entries) {
+                        for (const ui::UndoEntry& mine : records[chosen].Record.Entries) {
+                            if (SameFile(e.Name, mine.Name)) {
+                                overlaps = true;
+                                if (changed.find(e.Name) == std::string::npos) {
+                                    changed += (changed.empty() ? "" : ", ") + e.Name;
+                                }
+                            }
+                        }
+                    }
+                    if (overlaps) {
+                        laterIds += (laterIds.empty() ? "" : ", ") +
+                                    std::to_string(records[later].Id);
+                    }
+                }
+                if (!changed.empty()) {
+                    throw SetupError("run " + *o.undoId + " cannot be undone: the later run " +
+                                     laterIds + " changed its files " + changed +
+                                     "; undo that first");
+                }
+            }
             // The journal after the undo is no larger than now.
             journal.CheckWritable(FormatJournal(records).size());
-            // The whole history: the engine undoes the newest record and keeps the older ones'
-            // file fingerprints current.
-            for (const JournalRecord& record : records) {
-                apply.UndoHistory.push_back(record.Record);
+            // The history up to the chosen run: the engine undoes the last record and keeps the
+            // older ones' file fingerprints current. Later runs touch other files.
+            for (std::size_t i = 0; i <= chosen; ++i) {
+                apply.UndoHistory.push_back(records[i].Record);
             }
             if (o.currentPassword || o.askPasswords || o.passwordStdin) {
                 // A password given now reopens the files instead of the recorded one.
@@ -527,33 +895,51 @@ int RunTesser(const std::vector<std::string>& arguments) {
             InstallAbortHandlers();
             engine.RunUndo();
             const ui::RunCounts& counts = engine.LastRun();
-            // What was not restored (failed, or not reached after a No or Ctrl-C) stays the
-            // newest record, so the undo can be repeated; older records keep their content.
-            if (apply.UndoHistory.size() < records.size()) {
-                records.pop_back();
-            }
-            for (std::size_t i = 0; i < records.size(); ++i) {
+            // What was not restored (failed, or not reached after a No or Ctrl-C) stays in the
+            // record, so the undo can be repeated; other records keep their content.
+            const bool done = apply.UndoHistory.size() <= chosen;
+            for (std::size_t i = 0; i < chosen; ++i) {
                 records[i].Record = apply.UndoHistory[i];
             }
+            const std::int64_t undoneId = records[chosen].Id;
+            if (done) {
+                records.erase(records.begin() + static_cast<std::ptrdiff_t>(chosen));
+            } else {
+                records[chosen].Record = apply.UndoHistory[chosen];
+            }
             journal.Save(records);
-            Summarise(o, counts, "restored");
+            Summarise(o, terminal, counts, "undo", undoneId);
             return ExitStatus(counts);
         }
 
         // Apply.
+        terminal.SetDoneWord(apply.NamesToApply.empty() ? "changed" : "stamped");
+        ResolveOutput(o, apply.DocumentEntries);
         const Passwords passwords = GatherPasswords(o);
         FillSettings(o, passwords, engine);
         if (o.outputDir) {
             SetUpOutputDir(o, engine);
+        } else if (o.outputFile) {
+            SetUpOutputFile(o, engine);
+        }
+        if (o.dryRun) {
+            return DryRun(o, engine);
         }
         Journal journal(DefaultJournalFolder());
         std::vector<JournalRecord> records = LoadJournal(journal);
         journal.CheckWritable(ExpectedJournalSize(records, engine));
         InstallAbortHandlers();
         engine.RunApply();
+        std::optional<std::int64_t> journalId;
         if (!apply.UndoHistory.empty() && !apply.UndoHistory.back().Entries.empty()) {
             JournalRecord record;
             record.Record = apply.UndoHistory.back();
+            record.Id = 1;
+            for (const JournalRecord& r : records) {
+                record.Id = std::max(record.Id, r.Id + 1);
+            }
+            record.Time = static_cast<std::int64_t>(std::time(nullptr));
+            journalId = record.Id;
             records.push_back(std::move(record));
             try {
                 journal.Save(records);
@@ -562,9 +948,12 @@ int RunTesser(const std::vector<std::string>& arguments) {
                                    "; the documents were changed, but this run cannot be undone");
             }
         }
-        Summarise(o, engine.LastRun(), "processed");
+        Summarise(o, terminal, engine.LastRun(), "apply", journalId);
         return ExitStatus(engine.LastRun());
     } catch (const SetupError& e) {
+        std::cerr << "tesser: " << e.what() << std::endl;
+        return kExitUsage;
+    } catch (const ProfileError& e) {
         std::cerr << "tesser: " << e.what() << std::endl;
         return kExitUsage;
     } catch (const JournalError& e) {

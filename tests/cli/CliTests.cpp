@@ -156,10 +156,11 @@ TEST_F(TesserCli, AppliesTesserionsAndSettingsToListAndFolderAndUndoRestoresThem
         Q(dir_ / "list/a.pdf") + " " + Q(dir_ / "list/b.pdf") + " " + Q(dir_ / "list/c.pdf") +
         " " + Q(dir_ / "docs"));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_NE(run.errors.find("Current file: " + (dir_ / "docs/Y.PDF").string()),
+    EXPECT_NE(run.errors.find("[4/5] " + (dir_ / "docs/Y.PDF").string() + ": stamped\n"),
               std::string::npos)
         << run.errors;
-    EXPECT_NE(run.errors.find("Files processed: 4"), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find("tesser: 5 processed, 0 failed, 0 skipped"), std::string::npos)
+        << run.errors;
     EXPECT_EQ(run.errors.find("z.pdf"), std::string::npos) << "the subfolder was entered";
     EXPECT_EQ(ReadFile(nested), nestedBefore);
     EXPECT_EQ(ReadFile(dir_ / "docs/notes.txt"), "not a pdf");
@@ -361,10 +362,10 @@ TEST_F(TesserCli, AFailedUndoKeepsItsRecordAndLeavesOlderRecordsAlone) {
     fs::rename(b, dir_ / "b.away");
     const CommandResult failed = Undo();
     EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_NE(failed.errors.find("Error processing document: " + b.string()), std::string::npos)
+    EXPECT_NE(failed.errors.find(b.string() + ": failed: "), std::string::npos)
         << failed.errors;
     const std::string journal = ReadFile(JournalPath());
-    EXPECT_EQ(journal.rfind("tesser%2Dundo%2Djournal 3 2\n", 0), 0u) << journal;
+    EXPECT_EQ(journal.rfind("tesser%2Dundo%2Djournal 4 2\n", 0), 0u) << journal;
     EXPECT_EQ(RecordsText(journal).rfind(olderRecord, 0), 0u)
         << "the older record changed:\n" << journal;
     EXPECT_EQ(Occurrences(journal, "/b.pdf\n"), 2) << journal;
@@ -393,7 +394,7 @@ TEST_F(TesserCli, AnUndoThatGoesOnAfterAFailureKeepsTheFileThatFailed) {
     EXPECT_EQ(failed.exitCode, 1) << failed.errors;
     EXPECT_EQ(PdfText(a).find("DRAFT COPY"), std::string::npos) << "a was not restored";
     const std::string journal = ReadFile(JournalPath());
-    EXPECT_EQ(journal.rfind("tesser%2Dundo%2Djournal 3 2\n", 0), 0u) << journal;
+    EXPECT_EQ(journal.rfind("tesser%2Dundo%2Djournal 4 2\n", 0), 0u) << journal;
     EXPECT_EQ(WithoutFingerprints(RecordsText(journal)).rfind(WithoutFingerprints(olderRecord), 0),
               0u)
         << journal;
@@ -439,7 +440,7 @@ TEST_F(TesserCli, ADamagedJournalIsMovedAsideAndANewOneStarted) {
         EXPECT_EQ(aside.filename().string().rfind("journal.damaged-", 0), 0u) << aside;
         EXPECT_EQ(ReadFile(aside), bytes);
         fs::remove(aside);
-        EXPECT_EQ(ReadFile(JournalPath()).rfind("tesser%2Dundo%2Djournal 3 1\n", 0), 0u);
+        EXPECT_EQ(ReadFile(JournalPath()).rfind("tesser%2Dundo%2Djournal 4 1\n", 0), 0u);
         ASSERT_NE(PdfText(a).find("DRAFT COPY"), std::string::npos);
         const CommandResult undo = Undo("-q");
         ASSERT_EQ(undo.exitCode, 0) << undo.errors;
@@ -504,9 +505,9 @@ TEST_F(TesserCli, AFileNamedAgainThroughItsFolderOrALinkIsProcessedOnce) {
         Tesser("-t Draft " + Q(a) + " " + Q(dir_ / "docs") + " " + Q(dir_ / "link.pdf") + " " +
                Q(dir_ / "alias/b.pdf") + " " + Q(dir_ / "alias"));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_EQ(Occurrences(run.errors, "Current file: "), 2) << run.errors;
-    EXPECT_NE(run.errors.find("Current file: " + a.string() + "\n"), std::string::npos);
-    EXPECT_NE(run.errors.find("Current file: " + b.string() + "\n"), std::string::npos)
+    EXPECT_EQ(Occurrences(run.errors, ": stamped\n"), 2) << run.errors;
+    EXPECT_NE(run.errors.find("[1/2] " + a.string() + ": stamped\n"), std::string::npos);
+    EXPECT_NE(run.errors.find("[2/2] " + b.string() + ": stamped\n"), std::string::npos)
         << "the first naming of b is its folder's";
     for (const fs::path& file : {a, b}) {
         EXPECT_TRUE(QpdfCheckPasses(file));
@@ -584,7 +585,7 @@ TEST_F(TesserCli, FailedFilesAreReportedAndLeftAsTheyWereWhileTheOthersAreProces
     }
     EXPECT_EQ(run.exitCode, 1) << run.errors;
     for (const fs::path& failed : {damaged, locked}) {
-        EXPECT_NE(run.errors.find("Error processing document: " + failed.string() + "\n"),
+        EXPECT_NE(run.errors.find("] " + failed.string() + ": failed: "),
                   std::string::npos)
             << run.errors;
     }
@@ -592,7 +593,7 @@ TEST_F(TesserCli, FailedFilesAreReportedAndLeftAsTheyWereWhileTheOthersAreProces
     EXPECT_EQ(ReadFile(damaged), damagedBefore);
     EXPECT_EQ(ReadFile(locked), lockedBefore);
     if (canFreeze) {
-        EXPECT_NE(run.errors.find("Error processing document: " + frozen.string() + "\n"),
+        EXPECT_NE(run.errors.find("] " + frozen.string() + ": failed: "),
                   std::string::npos)
             << run.errors;
         EXPECT_EQ(ReadFile(frozen), frozenBefore);
@@ -620,7 +621,7 @@ TEST_F(TesserCli, WithoutATerminalTheFirstErrorStopsTheRun) {
     const std::string thirdBefore = ReadFile(third);
     const CommandResult run = Tesser("-t Foot " + Q(first) + " " + Q(damaged) + " " + Q(third));
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.errors.find("Error processing document: " + damaged.string()),
+    EXPECT_NE(run.errors.find("[2/3] " + damaged.string() + ": failed: "),
               std::string::npos)
         << run.errors;
     EXPECT_EQ(ReadFile(third), thirdBefore);
@@ -663,12 +664,12 @@ TEST_F(TesserCli, InterruptLeavesEveryFileWhollyProcessedOrUntouched) {
         "XDG_STATE_HOME=" + Quote((dir_ / "state").string()) + " " + Quote(TESSER_BINARY) +
         " -p " + Q(dir_ / "Quorel.ini") + " -t Foot " + Q(dir_ / "many") + " 2> " +
         Q(dir_ / "err.txt") + " < /dev/null & pid=$!; "
-        "for i in $(seq 1 600); do n=$(grep -c 'Current file' " + Q(dir_ / "err.txt") +
+        "for i in $(seq 1 600); do n=$(grep -c '^\\[' " + Q(dir_ / "err.txt") +
         " 2>/dev/null || true); [ \"${n:-0}\" -ge 6 ] && break; sleep 0.05; done; "
         "kill -INT $pid; wait $pid; echo $?";
     const CommandResult run = test::Run(script);
     const std::string errors = ReadFile(dir_ / "err.txt");
-    EXPECT_EQ(run.output, "1\n") << errors;
+    EXPECT_EQ(run.output, "130\n") << errors;
     EXPECT_NE(errors.find("Process aborted by user."), std::string::npos) << errors;
 
     int stamped = 0;
@@ -739,7 +740,7 @@ TEST_F(TesserCli, PrintingOpensAProtectedFileWithThePasswordGiven) {
     const CommandResult none =
         Tesser("--print -t Foot --print-to-file " + Q(dir_ / "none.pdf") + " " + Q(file));
     EXPECT_EQ(none.exitCode, 1) << none.errors;
-    EXPECT_NE(none.errors.find("Error processing document: " + file.string()), std::string::npos)
+    EXPECT_NE(none.errors.find("[1/1] " + file.string() + ": failed: "), std::string::npos)
         << none.errors;
     EXPECT_FALSE(fs::exists(dir_ / "none.pdf"));
 
@@ -754,7 +755,7 @@ TEST_F(TesserCli, PrintingOpensAProtectedFileWithThePasswordGiven) {
                                              Q(printed) + " " + Q(file),
                                          input);
         EXPECT_EQ(run.exitCode, 0) << run.errors;
-        EXPECT_EQ(run.errors.find("Error processing document"), std::string::npos) << run.errors;
+        EXPECT_EQ(run.errors.find(": failed: "), std::string::npos) << run.errors;
         EXPECT_TRUE(QpdfCheckPasses(printed, "usr"));
         const std::string text = PdfText(printed, "usr");
         // The stamps are printed too: the password opened the file for them.
@@ -779,7 +780,7 @@ TEST_F(TesserCli, UnknownOrInvalidTesserionsAreRefusedBeforeAnyFileIsTouched) {
 
     const CommandResult invalid = Tesser("-t Foot -t Bad " + Q(a));
     EXPECT_EQ(invalid.exitCode, 2);
-    EXPECT_NE(invalid.errors.find("Tesserion: Bad\nThe page range is invalid"), std::string::npos)
+    EXPECT_NE(invalid.errors.find("tesser: Tesserion: Bad: The page range is invalid"), std::string::npos)
         << invalid.errors;
     EXPECT_EQ(ReadFile(a), before);
 }

@@ -16,6 +16,8 @@ JournalRecord SampleRecord() {
     JournalRecord jr;
     jr.Record.ReopenPassword = std::string("own er\n%\xE9-", 9);
     jr.Record.ChangedSecurity = true;
+    jr.Id = 17;
+    jr.Time = 1700000000;
     model::Tesserion t;
     t.Name = "Logo [1]";
     t.Text = "Line one\r\nLine \\two\t%-";
@@ -72,6 +74,8 @@ JournalRecord SampleRecord() {
 void ExpectSameRecord(const JournalRecord& a, const JournalRecord& b) {
     EXPECT_EQ(a.Record.ReopenPassword, b.Record.ReopenPassword);
     EXPECT_EQ(a.Record.ChangedSecurity, b.Record.ChangedSecurity);
+    EXPECT_EQ(a.Id, b.Id);
+    EXPECT_EQ(a.Time, b.Time);
     EXPECT_EQ(a.Record.Tesserions, b.Record.Tesserions);
     ASSERT_EQ(a.Record.Entries.size(), b.Record.Entries.size());
     for (std::size_t i = 0; i < a.Record.Entries.size(); ++i) {
@@ -126,7 +130,7 @@ TEST(UndoJournal, AJournalOfTheFirstVersionIsStillRead) {
     EXPECT_EQ(e.Info.Title, "Old");
     EXPECT_FALSE(e.Info.PreviousInfo.has_value());
     EXPECT_EQ(back[0].Record.ReopenPassword, "pw");
-    EXPECT_THROW(ParseJournal("tesser-undo-journal 4 0\nend\n"), JournalVersionError);
+    EXPECT_THROW(ParseJournal("tesser-undo-journal 5 0\nend\n"), JournalVersionError);
 }
 
 TEST(UndoJournal, AJournalOfTheSecondVersionReadsAsNothingSkippedAndNoFingerprint) {
@@ -148,7 +152,7 @@ TEST(UndoJournal, AJournalOfTheSecondVersionReadsAsNothingSkippedAndNoFingerprin
     EXPECT_TRUE(back[0].Record.ChangedSecurity);
     // Written again, it is a journal of this version that says the same.
     const std::string again = FormatJournal(back);
-    EXPECT_EQ(again.rfind("tesser%2Dundo%2Djournal 3 1\n", 0), 0u) << again;
+    EXPECT_EQ(again.rfind("tesser%2Dundo%2Djournal 4 1\n", 0), 0u) << again;
     EXPECT_NE(again.find("\nskipped 0\nfingerprint 0 0 0 0\n"), std::string::npos) << again;
 }
 
