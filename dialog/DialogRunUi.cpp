@@ -4,6 +4,8 @@
 #include "dialog/TesserPage.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -12,57 +14,112 @@
 namespace tesser::dialog {
 
 ProgressWindow::ProgressWindow(QWidget* owner) : QWidget(owner, Qt::Tool) {
-    setObjectName(QStringLiteral("progressWindow"));
+    setObjectName(QString::fromLatin1(kProgressWindowName));
+    setProperty("controlId", 145);
     setWindowTitle(QString::fromUtf8(ui::kProgressCaption));
     setAccessibleName(windowTitle());
+    setAttribute(Qt::WA_DeleteOnClose, false);
     auto* layout = new QVBoxLayout(this);
     file_ = new QLabel(this);
     count_ = new QLabel(this);
-    file_->setObjectName(QStringLiteral("progressFile"));
-    count_->setObjectName(QStringLiteral("progressCount"));
-    auto* abort = new QPushButton(QString::fromUtf8(ui::kAbortButton), this);
-    NameControl(abort, 2, QStringLiteral("abortButton"), abort->text());
-    connect(abort, &QPushButton::clicked, this, [this] { goOn_ = false; });
+    NameControl(file_, 1105, QStringLiteral("progressFile"));
+    NameControl(count_, 1109, QStringLiteral("progressCount"));
+    file_->setTextFormat(Qt::PlainText);
+    file_->setMinimumWidth(320);
+    abort_ = new QPushButton(QString::fromUtf8(ui::kAbortButton), this);
+    NameControl(abort_, 2, QStringLiteral("abortButton"), abort_->text());
+    connect(abort_, &QPushButton::clicked, this, [this] { goOn_ = false; });
     layout->addWidget(file_);
     layout->addWidget(count_);
-    layout->addWidget(abort, 0, Qt::AlignRight);
-    setMinimumWidth(360);
+    layout->addWidget(abort_, 0, Qt::AlignRight);
+    abort_->setFocus();
 }
 
-void ProgressWindow::Show(const QString& currentFile, const QString& filesProcessed) {
-    file_->setText(currentFile);
-    count_->setText(filesProcessed);
+void ProgressWindow::Show(const QString& currentFile, int filesProcessed) {
+    file_->setText(QStringLiteral("Current file: ") + currentFile);
+    count_->setText(QStringLiteral("Files processed: %1").arg(filesProcessed));
+}
+
+void ProgressWindow::closeEvent(QCloseEvent* event) {
+    // Closing the window asks the run to stop; the run closes it.
+    goOn_ = false;
+    event->ignore();
+}
+
+void ProgressWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        goOn_ = false;
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void DialogRunUi::Progress(const ui::ProgressEvent& event) {
+    using Kind = ui::ProgressEvent::Kind;
+    switch (event.What) {
+    case Kind::Started:
+        currentFile_ = QString::fromStdString(event.Name);
+        filesProcessed_ = event.Index;
+        break;
+    case Kind::Processed:
+    case Kind::Failed:
+        filesProcessed_ = event.Index + 1;
+        break;
+    case Kind::Aborted:
+        currentFile_ = QString::fromStdString(event.Name);
+        filesProcessed_ = event.Index + 1;
+        break;
+    }
+    ShowLastEvent();
+    Breathe();
+}
+
+void DialogRunUi::ShowLastEvent() {
+    if (progress_) {
+        progress_->Show(currentFile_, filesProcessed_);
+    }
+}
+
+void DialogRunUi::Breathe() {
+    if (progress_) {
+        QApplication::processEvents();
+    }
 }
 
 void DialogRunUi::OpenProgress() {
+    delete progress_.data();
     progress_ = new ProgressWindow(owner_);
+    ShowLastEvent();
     progress_->show();
+    progress_->activateWindow();
 }
 
 void* DialogRunUi::ProgressWindowHandle() { return progress_.data(); }
 
-void DialogRunUi::ShowProgress(const std::string& currentFile,
-                               const std::string& filesProcessed) {
-    if (progress_) {
-        progress_->Show(QString::fromStdString(currentFile),
-                        QString::fromStdString(filesProcessed));
-    }
-    // The window is painted and "Abort" is taken between files; nothing else of the dialog
-    // reacts while a run holds it (see CTesserDialog::RunLocked).
-    QApplication::processEvents();
+void DialogRunUi::ShowProgress(const std::string&, const std::string&) {
+    // The texts were set from the progress events; this is the announcement's turn to paint.
+    ShowLastEvent();
+    Breathe();
 }
 
 bool DialogRunUi::ProgressGoOn() {
-    QApplication::processEvents();
+    Breathe();
     return !progress_ || progress_->GoOn();
 }
 
-void DialogRunUi::CloseProgress() { delete progress_.data(); }
+void DialogRunUi::CloseProgress() {
+    delete progress_.data();
+    currentFile_.clear();
+    filesProcessed_ = 0;
+}
 
 bool DialogRunUi::AskYesNo(const std::string& text, const std::string& title) {
-    return QMessageBox::critical(owner_, QString::fromStdString(title),
-                                 QString::fromStdString(text),
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(title),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, owner_);
+    box.setObjectName(QString::fromLatin1(kRunErrorBoxName));
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setAccessibleName(box.windowTitle());
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool DialogRunUi::ConfirmPasswords(const std::string& openPassword,

@@ -1,5 +1,11 @@
 // The run engine's person-facing part in the desktop dialog: the modeless progress window, the
 // error box and "Confirm passwords".
+//
+// The run holds the user-interface thread from its start to its end. Between documents (at each
+// progress event and each look at the go-on flag) it hands the event loop one turn, so the
+// progress window repaints and takes a click on "Abort"; the dialog behind it is disabled for
+// the run (CTesserDialog::RunLocked), and the host's windows are behind the modal dialog. One
+// document, however large, is worked on without a turn: "Abort" is honoured after it.
 #pragma once
 
 #include "ui/RunUi.h"
@@ -8,20 +14,32 @@
 #include <QWidget>
 
 class QLabel;
+class QPushButton;
 
 namespace tesser::dialog {
 
-// The modeless window a run over files shows: the current file, the count and "Abort".
+// Object names of the run's windows.
+inline constexpr const char* kProgressWindowName = "progressWindow";
+inline constexpr const char* kRunErrorBoxName = "runErrorBox";
+
+// The modeless window a run over files shows: "Current file: " and the file's name, "Files
+// processed: " and the number of documents finished, and "Abort". "Abort" (also Escape, or the
+// window's close box) clears the go-on flag and nothing else; the run closes the window.
 class ProgressWindow : public QWidget {
     Q_OBJECT
 public:
     explicit ProgressWindow(QWidget* owner);
-    void Show(const QString& currentFile, const QString& filesProcessed);
+    void Show(const QString& currentFile, int filesProcessed);
     bool GoOn() const { return goOn_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QLabel* file_;
     QLabel* count_;
+    QPushButton* abort_;
     bool goOn_ = true;
 };
 
@@ -30,6 +48,9 @@ public:
     // owner: the dialog; message boxes and the progress window belong to it.
     void SetOwner(QWidget* owner) { owner_ = owner; }
 
+    // The window's texts follow the events: a document taken up is named with the number
+    // finished before it; once it is finished (processed or failed) the number counts it.
+    void Progress(const ui::ProgressEvent& event) override;
     void OpenProgress() override;
     void* ProgressWindowHandle() override;
     void ShowProgress(const std::string& currentFile, const std::string& filesProcessed) override;
@@ -40,8 +61,14 @@ public:
                           const std::string& ownerPassword) override;
 
 private:
+    void ShowLastEvent();
+    // One turn of the event loop while the progress window is open.
+    void Breathe();
+
     QWidget* owner_ = nullptr;
     QPointer<ProgressWindow> progress_;
+    QString currentFile_;
+    int filesProcessed_ = 0;
 };
 
 } // namespace tesser::dialog

@@ -39,6 +39,8 @@ CTesserDialog::CTesserDialog(HView view, QWidget* parent)
     setAccessibleName(windowTitle());
     setModal(true);
     engine_.SetActiveView(view_);
+    // "Abort" stops a run after the document in hand, also between the files of a folder.
+    engine_.SetStopWithinFolders(true);
 
     if (view_ != nullptr) {
         try {
@@ -142,6 +144,25 @@ void CTesserDialog::EnableCommandButtons(bool print, bool apply, bool undo) {
     printButton_->setEnabled(print);
     applyButton_->setEnabled(apply);
     undoButton_->setEnabled(undo);
+}
+
+void CTesserDialog::BeginRun() {
+    running_ = true;
+    tabs_->setEnabled(false);
+    for (QPushButton* button : {printButton_, applyButton_, undoButton_, closeButton_}) {
+        button->setEnabled(false);
+    }
+}
+
+void CTesserDialog::EndRun() {
+    running_ = false;
+    tabs_->setEnabled(true);
+    closeButton_->setEnabled(true);
+    // The Apply page enables "Print...", "Apply" and "Undo" again for the state the run left.
+}
+
+bool CTesserDialog::IsShownPage(const QWidget* page) const {
+    return tabs_->currentWidget() == page;
 }
 
 void CTesserDialog::SetTabImage(int tab, int image) {

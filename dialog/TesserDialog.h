@@ -61,22 +61,26 @@ public:
     bool ProfileChanged() const { return profileChanged_; }
 
     void EnableCommandButtons(bool print, bool apply, bool undo);
+    // True when page is the one the tabs show.
+    bool IsShownPage(const QWidget* page) const;
     void SetTabImage(int tab, int image);
 
-    // Runs a command of the Apply page with the dialog locked against closing.
+    // Runs a command of the Apply page with the dialog locked against closing: the pages and
+    // the four buttons are disabled until it returns, so that while the run hands the event loop
+    // a turn between documents only the progress window and the run's own boxes take input.
     template <typename Command>
     void RunLocked(Command&& command) {
         if (running_) {
             return;
         }
-        running_ = true;
+        BeginRun();
         try {
             command();
         } catch (...) {
-            running_ = false;
+            EndRun();
             throw;
         }
-        running_ = false;
+        EndRun();
     }
     bool RunInProgress() const { return running_; }
 
@@ -88,6 +92,8 @@ protected:
 
 private:
     void TabChanged(int index);
+    void BeginRun();
+    void EndRun();
     QPushButton* AddButton(const QString& text, int id, const QString& objectName);
 
     model::Profile profile_;

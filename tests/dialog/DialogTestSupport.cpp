@@ -32,7 +32,8 @@ QtMessageHandler previousHandler = nullptr;
 void QuietOffscreenWarnings() {
     previousHandler = qInstallMessageHandler(
         [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
-            if (message.contains(QLatin1String("propagateSizeHints"))) {
+            if (message.contains(QLatin1String("propagateSizeHints")) ||
+                message.contains(QLatin1String("does not support raise()"))) {
                 return;
             }
             if (previousHandler != nullptr) {

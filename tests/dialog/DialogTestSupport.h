@@ -26,8 +26,8 @@ extern const QString kPlugInDir;
 extern const QString kSample;
 extern const QString kTesserCli;
 
-// Drops the offscreen platform's warning that it cannot propagate size hints, which every
-// window shown would otherwise print; other messages go on as before.
+// Drops the offscreen platform's warnings that it cannot propagate size hints or raise a
+// window, which every window shown would otherwise print; other messages go on as before.
 void QuietOffscreenWarnings();
 
 // Runs work inside the next modal loop that shows a widget of the given class (and object name,
