@@ -97,6 +97,9 @@ void TerminalUi::Progress(const ui::ProgressEvent& event) {
                        ": ";
     if (event.What == Kind::Processed) {
         line += doneWord_;
+        if (event.Pages > 0) {
+            line += ", " + std::to_string(event.Pages) + (event.Pages == 1 ? " page" : " pages");
+        }
     } else {
         std::string reason = event.Reason;
         if (reason.rfind(event.Name + ": ", 0) == 0) {
@@ -111,7 +114,32 @@ void TerminalUi::Progress(const ui::ProgressEvent& event) {
         }
         line += "failed: " + reason;
     }
+    ClearPageProgress();
     std::cerr << line << std::endl;
+}
+
+void TerminalUi::PageProgress(const std::string& name, int page, int count) {
+    // On a terminal only, and at most every tenth of a second: a long document shows it advancing.
+    if (quiet_ || (!pageProgressShown_ && count < 200)) {
+        return;
+    }
+    if (!::isatty(STDERR_FILENO)) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (page < count && now - lastPageProgress_ < std::chrono::milliseconds(100)) {
+        return;
+    }
+    lastPageProgress_ = now;
+    std::cerr << "\r" << name << ": page " << page << " of " << count << "\x1b[K" << std::flush;
+    pageProgressShown_ = true;
+}
+
+void TerminalUi::ClearPageProgress() {
+    if (pageProgressShown_) {
+        std::cerr << "\r\x1b[K" << std::flush;
+        pageProgressShown_ = false;
+    }
 }
 
 int TerminalUi::Skipped() const {

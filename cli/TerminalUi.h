@@ -11,6 +11,7 @@
 #include "host/Host.h"
 #include "ui/RunUi.h"
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,6 +49,7 @@ public:
 
     // RunUi.
     void Progress(const ui::ProgressEvent& event) override;
+    void PageProgress(const std::string& name, int page, int count) override;
     void OpenProgress() override;
     void ShowProgress(const std::string& currentFile, const std::string& filesProcessed) override;
     bool ProgressGoOn() override;
@@ -65,7 +67,12 @@ private:
     // Asks question on the terminal; answers the configured default when nobody can be asked.
     bool Ask(const std::string& question, const std::string& yesWord, const std::string& noWord);
 
+    // Takes the page progress line off the terminal before another line is written.
+    void ClearPageProgress();
+
     Answer answer_;
+    bool pageProgressShown_ = false;
+    std::chrono::steady_clock::time_point lastPageProgress_{};
     bool quiet_;
     bool verbose_;
     std::string doneWord_ = "done";

@@ -74,6 +74,15 @@ void DialogRunUi::Progress(const ui::ProgressEvent& event) {
     Breathe();
 }
 
+void DialogRunUi::PageProgress(const std::string&, int, int) {
+    // A long document: the window repaints and takes an Abort click (honoured after it) now and
+    // then while its pages are stamped.
+    if (!sinceBreath_.isValid() || sinceBreath_.elapsed() >= 100) {
+        Breathe();
+        sinceBreath_.restart();
+    }
+}
+
 void DialogRunUi::ShowLastEvent() {
     if (progress_) {
         progress_->Show(currentFile_, filesProcessed_);

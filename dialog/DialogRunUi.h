@@ -10,6 +10,7 @@
 
 #include "ui/RunUi.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
@@ -51,6 +52,7 @@ public:
     // The window's texts follow the events: a document taken up is named with the number
     // finished before it; once it is finished (processed or failed) the number counts it.
     void Progress(const ui::ProgressEvent& event) override;
+    void PageProgress(const std::string& name, int page, int count) override;
     void OpenProgress() override;
     void* ProgressWindowHandle() override;
     void ShowProgress(const std::string& currentFile, const std::string& filesProcessed) override;
@@ -69,6 +71,7 @@ private:
     QPointer<ProgressWindow> progress_;
     QString currentFile_;
     int filesProcessed_ = 0;
+    QElapsedTimer sinceBreath_;
 };
 
 } // namespace tesser::dialog

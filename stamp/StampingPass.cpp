@@ -105,7 +105,7 @@ private:
 } // namespace
 
 bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runTime,
-                   StampOutcome* outcome) {
+                   StampOutcome* outcome, const PageProgress& progress) {
     StampOutcome local;
     StampOutcome& out = outcome != nullptr ? *outcome : local;
     out = StampOutcome{};
@@ -157,6 +157,9 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
             ok = false;
             ++i;
             break;
+        }
+        if (progress) {
+            progress(i + 1, count);
         }
     }
     if (!ok) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,8 +43,11 @@ struct StampOutcome {
     // the stamps are in place).
     bool Whole() const { return !Refused && !Unreadable && !Stopped && Skipped.empty(); }
 };
+// progress, when given, is called after each selected page with its 1-based number and the
+// document's page count, so that a front end can show a long document advancing.
+using PageProgress = std::function<void(std::int32_t page, std::int32_t count)>;
 bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runTime,
-                   StampOutcome* outcome = nullptr);
+                   StampOutcome* outcome = nullptr, const PageProgress& progress = {});
 
 // Takes the Tesserion's stamp off every page its selection includes (RemoveStampContent with
 // its Layer), but for the pages in skipped (those a StampDocument pass left without its stamp).

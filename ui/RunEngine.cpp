@@ -156,15 +156,21 @@ std::string RunEngine::SkippedPagesText(const std::vector<model::Tesserion>& lis
 }
 
 bool RunEngine::StampAll(const std::vector<model::Tesserion>& list, HDoc doc,
-                         std::time_t runTime, std::vector<stamp::StampOutcome>& outcomes) {
+                         std::time_t runTime, std::vector<stamp::StampOutcome>& outcomes,
+                         const std::string& name) {
     outcomes.clear();
+    stampedPages_ = 0;
+    const stamp::PageProgress progress = [&](std::int32_t page, std::int32_t count) {
+        ui_.PageProgress(name, page, count);
+    };
     for (const model::Tesserion& tesserion : list) {
         if (!continue_) {
             break;
         }
         stamp::StampOutcome outcome;
-        stamp::StampDocument(tesserion, doc, runTime, &outcome);
+        stamp::StampDocument(tesserion, doc, runTime, &outcome, progress);
         outcomes.push_back(outcome);
+        stampedPages_ = std::max(stampedPages_, static_cast<int>(outcome.Stamped));
         if (outcome.Cancelled) {
             // The person chose to stop: the run ends after the document in hand, which is left
             // as it was.
@@ -356,7 +362,7 @@ bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& recor
     record.Entries.push_back(std::move(added));
     std::vector<stamp::StampOutcome> outcomes;
     try {
-        if (!StampAll(record.Tesserions, doc, runTime, outcomes)) {
+        if (!StampAll(record.Tesserions, doc, runTime, outcomes, name)) {
             // Cancelled, or the document may not be changed: it is left as it was. A listed file
             // is not saved by the caller; the current document loses the stamps put on.
             if (isCurrent) {
@@ -423,6 +429,7 @@ void RunEngine::RunUndo() {
             continue;
         }
         const int restoredBefore = counts_.Processed;
+        stampedPages_ = 0;
         Emit(ProgressEvent::Kind::Started, entry.Name);
         if (entry.IsCurrent) {
             try {
@@ -541,6 +548,7 @@ void RunEngine::Emit(ProgressEvent::Kind what, const std::string& name, const st
     event.Index = eventIndex_;
     event.Total = std::max(eventTotal_, eventIndex_ + 1);
     event.Reason = reason;
+    event.Pages = what == ProgressEvent::Kind::Processed ? stampedPages_ : 0;
     event.Processed = counts_.Processed;
     event.Failed = counts_.Failed;
     ui_.Progress(event);
@@ -549,6 +557,7 @@ void RunEngine::Emit(ProgressEvent::Kind what, const std::string& name, const st
 void RunEngine::CountProcessed(const std::string& name) {
     ++counts_.Processed;
     Emit(ProgressEvent::Kind::Processed, name);
+    stampedPages_ = 0;
 }
 
 void RunEngine::StartEvents(int total) {
@@ -740,7 +749,7 @@ void RunEngine::PrintView(HView view, std::time_t runTime,
     try {
         doc = hc::GetViewDocument(view);
         flags = hc::GetDocumentFlags(doc);
-        const bool whole = StampAll(list, doc, runTime, outcomes);
+        const bool whole = StampAll(list, doc, runTime, outcomes, name);
         const bool allPages = std::all_of(outcomes.begin(), outcomes.end(),
                                           [](const stamp::StampOutcome& o) { return o.Whole(); });
         if (!whole && !cancelled_) {

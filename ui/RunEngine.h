@@ -157,7 +157,7 @@ private:
     // false when the document must be left as it was: Cancel at the crop-box warning (the run
     // then stops) or a refusal to change it.
     bool StampAll(const std::vector<model::Tesserion>& list, HDoc doc, std::time_t runTime,
-                  std::vector<stamp::StampOutcome>& outcomes);
+                  std::vector<stamp::StampOutcome>& outcomes, const std::string& name);
     // Takes off, last first, exactly what the outcomes say was put on. True when all came off.
     bool UnstampAll(const std::vector<model::Tesserion>& list,
                     const std::vector<stamp::StampOutcome>& outcomes, HDoc doc);
@@ -203,6 +203,7 @@ private:
     std::int32_t requiredBits_ = kRequiredBitsEdit;
     RunCounts counts_;
     int eventIndex_ = -1;
+    int stampedPages_ = 0; // pages of the document in hand that received a stamp
     int eventTotal_ = 0;
 };
 

@@ -28,6 +28,7 @@ struct ProgressEvent {
     int Index = -1;     // 0-based number of the document among those taken up so far
     int Total = 0;      // documents the run expects to take up, folders' files included
     std::string Reason; // Failed: the error box's text after the name
+    int Pages = 0;      // Processed: pages that received a stamp (the most of any Tesserion)
     int Processed = 0;  // the run's counts after this event
     int Failed = 0;
 };
@@ -38,6 +39,13 @@ public:
 
     // Every step of a run, in order. The windows' texts (ShowProgress) come besides.
     virtual void Progress(const ProgressEvent& event) { (void)event; }
+    // Within the document in hand (name): the stamping pass reached page of count. Called for
+    // every page; a front end shows what it likes of it.
+    virtual void PageProgress(const std::string& name, int page, int count) {
+        (void)name;
+        (void)page;
+        (void)count;
+    }
 
     // Creates and shows the modeless progress window; its go-on flag starts true.
     virtual void OpenProgress() = 0;

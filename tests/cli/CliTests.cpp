@@ -156,7 +156,7 @@ TEST_F(TesserCli, AppliesTesserionsAndSettingsToListAndFolderAndUndoRestoresThem
         Q(dir_ / "list/a.pdf") + " " + Q(dir_ / "list/b.pdf") + " " + Q(dir_ / "list/c.pdf") +
         " " + Q(dir_ / "docs"));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_NE(run.errors.find("[4/5] " + (dir_ / "docs/Y.PDF").string() + ": stamped\n"),
+    EXPECT_NE(run.errors.find("[4/5] " + (dir_ / "docs/Y.PDF").string() + ": stamped, 3 pages\n"),
               std::string::npos)
         << run.errors;
     EXPECT_NE(run.errors.find("tesser: 5 processed, 0 failed, 0 skipped"), std::string::npos)
@@ -495,6 +495,29 @@ TEST_F(TesserCli, AJournalThatCannotBeWrittenStopsTheRunBeforeAnyFileIsTouched) 
 // ---------------------------------------------------------------------------------------------
 // The same file named twice, and outputs that are inputs
 
+TEST_F(TesserCli, ALongDocumentShowsItsPagesAdvancingOnATerminalOnly) {
+    const fs::path big = Pdf("big.pdf", Pages(400));
+    const std::string command = "XDG_STATE_HOME=" + Quote((dir_ / "state").string()) + " " +
+                                Quote(TESSER_BINARY) + " -p " +
+                                Quote((dir_ / "Quorel.ini").string()) + " -t Foot " + Q(big);
+    // script(1) gives the run a terminal.
+    const CommandResult onTerminal =
+        test::Run("script -qec " + Quote(command) + " /dev/null < /dev/null");
+    EXPECT_EQ(onTerminal.exitCode, 0) << onTerminal.output << onTerminal.errors;
+    EXPECT_NE(onTerminal.output.find(big.string() + ": page 400 of 400"), std::string::npos)
+        << onTerminal.output;
+    EXPECT_NE(onTerminal.output.find("[1/1] " + big.string() + ": stamped, 400 pages"),
+              std::string::npos)
+        << onTerminal.output;
+    // Redirected to a file or a pipe, the output has no page lines.
+    const CommandResult piped = Tesser("-t Draft " + Q(big));
+    EXPECT_EQ(piped.exitCode, 0) << piped.errors;
+    EXPECT_EQ(piped.errors.find(": page "), std::string::npos) << piped.errors;
+    EXPECT_NE(piped.errors.find("[1/1] " + big.string() + ": stamped, 400 pages\n"),
+              std::string::npos)
+        << piped.errors;
+}
+
 TEST_F(TesserCli, AFileNamedAgainThroughItsFolderOrALinkIsProcessedOnce) {
     const fs::path a = Pdf("docs/a.pdf");
     const fs::path b = Pdf("docs/b.pdf");
@@ -505,9 +528,9 @@ TEST_F(TesserCli, AFileNamedAgainThroughItsFolderOrALinkIsProcessedOnce) {
         Tesser("-t Draft " + Q(a) + " " + Q(dir_ / "docs") + " " + Q(dir_ / "link.pdf") + " " +
                Q(dir_ / "alias/b.pdf") + " " + Q(dir_ / "alias"));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_EQ(Occurrences(run.errors, ": stamped\n"), 2) << run.errors;
-    EXPECT_NE(run.errors.find("[1/2] " + a.string() + ": stamped\n"), std::string::npos);
-    EXPECT_NE(run.errors.find("[2/2] " + b.string() + ": stamped\n"), std::string::npos)
+    EXPECT_EQ(Occurrences(run.errors, ": stamped, 3 pages\n"), 2) << run.errors;
+    EXPECT_NE(run.errors.find("[1/2] " + a.string() + ": stamped, 3 pages\n"), std::string::npos);
+    EXPECT_NE(run.errors.find("[2/2] " + b.string() + ": stamped, 3 pages\n"), std::string::npos)
         << "the first naming of b is its folder's";
     for (const fs::path& file : {a, b}) {
         EXPECT_TRUE(QpdfCheckPasses(file));

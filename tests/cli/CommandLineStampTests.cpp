@@ -248,10 +248,10 @@ TEST_F(TesserCommandLine, ProgressHasOneLinePerDocumentAndTheJsonSummaryMatchesI
     const CommandResult run =
         Tesser("-y --json --y 1 --text Hello " + Q(a) + " " + Q(damaged) + " " + Q(c));
     EXPECT_EQ(run.exitCode, 1) << run.errors;
-    EXPECT_NE(run.errors.find("[1/3] " + a.string() + ": stamped\n"), std::string::npos)
+    EXPECT_NE(run.errors.find("[1/3] " + a.string() + ": stamped, 3 pages\n"), std::string::npos)
         << run.errors;
     EXPECT_NE(run.errors.find("[2/3] " + damaged.string() + ": failed: "), std::string::npos);
-    EXPECT_NE(run.errors.find("[3/3] " + c.string() + ": stamped\n"), std::string::npos);
+    EXPECT_NE(run.errors.find("[3/3] " + c.string() + ": stamped, 3 pages\n"), std::string::npos);
     EXPECT_NE(run.errors.find("tesser: 2 processed, 1 failed, 0 skipped\n"), std::string::npos);
     // The failing file's path is named once on its line.
     const auto line = run.errors.find("[2/3]");
