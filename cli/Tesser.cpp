@@ -18,8 +18,6 @@
 #include "ui/RunEngine.h"
 #include "stamp/ContentStream.h"
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include <algorithm>
 #include <charconv>
@@ -540,6 +538,16 @@ private:
 };
 
 // --dry-run: what the run would do to each document, on standard output; nothing is written.
+// The authorisation a dry run opens files with: the current password, no permission needed.
+HBool OpenWithPassword(HDoc doc, void* password) {
+    try {
+        plugin::Authorise(doc, 0, *static_cast<const std::string*>(password));
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
 int DryRun(const CliOptions& o, ui::RunEngine& engine) {
     std::vector<model::Tesserion> chosen;
     for (const std::string& name : engine.Apply().NamesToApply) {
@@ -565,10 +573,19 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine) {
         std::cout << "[" << i + 1 << "/" << files.size() << "] " << file;
         int pages = 0;
         try {
-            QPDF pdf;
-            pdf.setSuppressWarnings(true);
-            pdf.processFile(file.c_str(), o.currentPassword ? o.currentPassword->c_str() : nullptr);
-            pages = static_cast<int>(QPDFPageDocumentHelper(pdf).getAllPages().size());
+            // Through the host, as the run would open it: the same repairs, the same password.
+            const HFileSys fileSystem = plugin::GetDefaultFileSystem();
+            plugin::PathHandle path(fileSystem, plugin::PathFromPlatformPath(fileSystem, file));
+            std::string password = engine.Security().CurrentPassword;
+            const HDoc doc =
+                plugin::OpenDocument(path.get(), fileSystem, &OpenWithPassword, &password, false);
+            try {
+                pages = plugin::GetPageCount(doc);
+            } catch (...) {
+                plugin::CloseDocument(doc);
+                throw;
+            }
+            plugin::CloseDocument(doc);
         } catch (const std::exception& e) {
             std::cout << ": would fail: " << e.what() << "\n";
             ++failed;

@@ -37,10 +37,14 @@ for t in "${targets[@]}"; do
     fi
   fi
   log=build/fuzz/$t.log
+  # The first folder takes what the run finds; a regressions folder exists once it holds a
+  # finding.
+  inputs=("$corpus" "fuzz/seeds/$t")
+  [[ -d fuzz/regressions/$t ]] && inputs+=("fuzz/regressions/$t")
   set +e
   build/fuzz/fuzz/fuzz_$t -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 \
     -dict=fuzz/pdf.dict -artifact_prefix="$findings/" -print_final_stats=1 \
-    "$corpus" "fuzz/seeds/$t" "fuzz/regressions/$t" >"$log" 2>&1
+    "${inputs[@]}" >"$log" 2>&1
   rc=$?
   set -e
   done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -1 || true)
