@@ -63,7 +63,10 @@ QString LoadModule(host::Host& host, const QString& path, void* mainWindow) {
 
 QStringList DefaultPlugInFolders() {
     QStringList folders;
-    folders << QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("plug_ins"));
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    folders << programDir.filePath(QStringLiteral("plug_ins"));
+    // Installed: the plug-in folder under the library folder, found from where the program is.
+    folders << QDir::cleanPath(programDir.filePath(QStringLiteral(QUOREL_INSTALLED_PLUGIN_DIR)));
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
     if (data.isEmpty() || !QDir::isAbsolutePath(data)) {
         data = QDir::home().filePath(QStringLiteral(".local/share"));

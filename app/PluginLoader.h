@@ -23,8 +23,10 @@ struct PlugInOutcome {
     QString reason; // why it was skipped
 };
 
-// <folder of the executable>/plug_ins, then $XDG_DATA_HOME/quorel-host/plug_ins
-// (~/.local/share when XDG_DATA_HOME is unset or not absolute).
+// <folder of the executable>/plug_ins (the build tree), then the installed plug-in folder
+// (<libdir>/quorel-host/plug_ins, found relative to the executable), then
+// $XDG_DATA_HOME/quorel-host/plug_ins (~/.local/share when XDG_DATA_HOME is unset or not
+// absolute).
 QStringList DefaultPlugInFolders();
 
 // Loads the modules of the folders in order, each folder's in byte order of their names.

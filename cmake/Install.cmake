@@ -1,13 +1,34 @@
-# cmake --install: the programs, the plug-in module in the host's plug-in folder (plug_ins/
-# beside quorel-host, where the host looks first), tesser's man page and bash completion.
+# cmake --install: the programs, the plug-in module in the installed host's plug-in folder
+# (<libdir>/quorel-host/plug_ins, where quorel-host looks after plug_ins/ beside itself),
+# tesser's man page and bash completion, quorel-host's desktop entry and icon. cpack -G DEB makes
+# a Debian package of the same tree, its dependencies taken from the libraries actually linked.
 include(GNUInstallDirs)
 install(TARGETS tesser RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET quorel-host)
   install(TARGETS quorel-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/app/quorel-host.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/app/quorel-host.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
 if(TARGET Quorel)
-  install(TARGETS Quorel LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR}/plug_ins)
+  install(TARGETS Quorel LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/quorel-host/plug_ins)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/cli/tesser.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/cli/tesser.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tesser)
+
+set(CPACK_PACKAGE_NAME tesser-pro)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Tesser Pro")
+set(CPACK_PACKAGE_CONTACT "Tesser Pro developers <tesser-pro@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "stamp page numbers, dates and text onto PDF files (desktop host and tesser)")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+# Loaded at run time, not linked: Qt's platform plug-ins (xcb for a display).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+include(CPack)

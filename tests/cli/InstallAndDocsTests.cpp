@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tesser::test {
 namespace {
@@ -77,7 +78,25 @@ TEST(TesserInstall, TheInstalledTreeHoldsEverythingAndTheInstalledTesserRuns) {
     EXPECT_TRUE(fs::is_regular_file(prefix / "share/bash-completion/completions/tesser"));
 #ifdef TESSER_WITH_DESKTOP
     EXPECT_TRUE(fs::is_regular_file(prefix / "bin/quorel-host"));
-    EXPECT_TRUE(fs::is_regular_file(prefix / "bin/plug_ins/Quorel.api"));
+    // The module lies in the library folder's quorel-host/plug_ins, where the installed program
+    // looks for it.
+    std::vector<std::string> modules;
+    for (const auto& item : fs::recursive_directory_iterator(prefix.path())) {
+        if (item.path().filename() == "Quorel.api") {
+            modules.push_back(fs::relative(item.path(), prefix.path()).string());
+        }
+    }
+    ASSERT_EQ(modules.size(), 1u);
+    EXPECT_EQ(modules[0].rfind("lib/", 0), 0u) << modules[0];
+    EXPECT_NE(modules[0].find("/quorel-host/plug_ins/Quorel.api"), std::string::npos) << modules[0];
+    const fs::path desktopEntry = prefix / "share/applications/quorel-host.desktop";
+    ASSERT_TRUE(fs::is_regular_file(desktopEntry));
+    EXPECT_TRUE(fs::is_regular_file(prefix / "share/icons/hicolor/scalable/apps/quorel-host.svg"));
+    if (test::Run("command -v desktop-file-validate").exitCode == 0) {
+        const CommandResult valid =
+            test::Run("desktop-file-validate " + Quote(desktopEntry.string()));
+        EXPECT_EQ(valid.exitCode, 0) << valid.output << valid.errors;
+    }
 #endif
     const CommandResult version = test::Run(Quote((prefix / "bin/tesser").string()) + " --version");
     EXPECT_EQ(version.exitCode, 0);
