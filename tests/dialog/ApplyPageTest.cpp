@@ -449,9 +449,9 @@ private slots:
                                multiple = chooser->fileMode() == QFileDialog::ExistingFiles;
                                chooser->setDirectory(dir.path());
                                chooser->selectNameFilter(QStringLiteral("All Files (*)"));
-                               chooser->selectFile(QStringLiteral("\"a.pdf\" \"B.pdf\" "
-                                                                  "\"notes.txt\""));
-                               static_cast<QDialog*>(chooser)->accept();
+                               ChooseInFileDialog(chooser,
+                                                  QStringLiteral("\"a.pdf\" \"B.pdf\" "
+                                                                 "\"notes.txt\""));
                            });
             Click(browse);
             QCOMPARE(filters, (QStringList{"PDF Files (*.pdf)", "All Files (*)"}));
@@ -465,8 +465,7 @@ private slots:
                            [&](QWidget* w) {
                                auto* chooser = static_cast<QFileDialog*>(w);
                                chooser->setDirectory(dir.path());
-                               chooser->selectFile(QStringLiteral("a.pdf"));
-                               static_cast<QDialog*>(chooser)->accept();
+                               ChooseInFileDialog(chooser, QStringLiteral("a.pdf"));
                            });
             Click(browse);
             QCOMPARE(Items(list), files);
@@ -475,8 +474,7 @@ private slots:
                 auto* chooser = static_cast<QFileDialog*>(w);
                 QCOMPARE(chooser->fileMode(), QFileDialog::Directory);
                 chooser->setDirectory(dir.path());
-                chooser->selectFile(dir.filePath(QStringLiteral("Sub")));
-                static_cast<QDialog*>(chooser)->accept();
+                ChooseInFileDialog(chooser, dir.filePath(QStringLiteral("Sub")));
             });
             Click(Find<QPushButton>(d, "addFolderButton"));
             QVERIFY(Items(list).contains(dir.filePath(QStringLiteral("Sub/"))));

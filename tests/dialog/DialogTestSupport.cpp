@@ -60,6 +60,15 @@ QPointer<QTimer> WhenModalShown(const char* className, const QString& objectName
     return timer;
 }
 
+void ChooseInFileDialog(QWidget* fileDialog, const QString& names) {
+    auto* box = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (box == nullptr) {
+        qFatal("the file dialog has no file-name box");
+    }
+    box->setText(names);
+    static_cast<QDialog*>(fileDialog)->accept();
+}
+
 QString MessageDuring(const QString& objectName, const std::function<void()>& action) {
     QString text;
     QPointer<QTimer> wait = WhenModalShown("QMessageBox", objectName, [&text](QWidget* w) {

@@ -36,6 +36,11 @@ void QuietOffscreenWarnings();
 QPointer<QTimer> WhenModalShown(const char* className, const QString& objectName,
                                 std::function<void(QWidget*)> work);
 
+// Types names into a non-native file dialog's file-name box, as a person would, and accepts it.
+// (QFileDialog::selectFile leaves the box alone while it has the focus, which the offscreen
+// platform gives it at a moment of its own choosing.)
+void ChooseInFileDialog(QWidget* fileDialog, const QString& names);
+
 // Runs action and answers the first message box of that object name it shows with its first
 // button; returns the box's text, or a null QString when no box was shown.
 QString MessageDuring(const QString& objectName, const std::function<void()>& action);

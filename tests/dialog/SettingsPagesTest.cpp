@@ -163,8 +163,7 @@ private slots:
                            [&](QWidget* w) {
                                auto* chooser = static_cast<QFileDialog*>(w);
                                filters = chooser->nameFilters();
-                               chooser->selectFile(index);
-                               static_cast<QDialog*>(chooser)->accept();
+                               ChooseInFileDialog(chooser, index);
                            });
             Click(Find<QPushButton>(d, "browseButton"));
             QCOMPARE(filters, (QStringList{"Acrobat Index Files (*.pdx)", "All Files (*)"}));
