@@ -1,6 +1,6 @@
 // PDF text strings for the Windows-1252 texts of the settings.
 //
-// A reader decodes a text string (an information entry, a file specification's F, a URI's Base) as
+// A reader decodes a text string (an information entry, the index file's name, a URI's Base) as
 // PDFDocEncoding, or as UTF-16BE when it starts with the byte-order mark FE FF (UTF-8 when it
 // starts with EF BB BF). The settings keep Windows-1252 bytes, which agree with PDFDocEncoding only
 // for ASCII and most of Latin-1: "€" is 0x80 in Windows-1252 and a bullet in PDFDocEncoding. These

@@ -268,10 +268,7 @@ class ApplyPageTest : public QObject {
 private slots:
     void initTestCase() {
         QuietOffscreenWarnings();
-        QVERIFY(home_.isValid());
-        QVERIFY(QDir().mkpath(home_.filePath(QStringLiteral("config"))));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath(QStringLiteral("config"))));
-        qputenv("XDG_STATE_HOME", QFile::encodeName(home_.filePath(QStringLiteral("state"))));
+        QVERIFY(UseTemporaryHome(home_));
     }
 
     void init() { WriteProfile({"Alpha", "beta", "Gamma"}); }

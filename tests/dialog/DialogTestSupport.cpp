@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QRadioButton>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -58,6 +59,15 @@ QPointer<QTimer> WhenModalShown(const char* className, const QString& objectName
     });
     timer->start(10);
     return timer;
+}
+
+bool UseTemporaryHome(const QTemporaryDir& home) {
+    if (!home.isValid() || !QDir().mkpath(home.filePath(QStringLiteral("config")))) {
+        return false;
+    }
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(home.filePath(QStringLiteral("state"))));
+    return true;
 }
 
 void ChooseInFileDialog(QWidget* fileDialog, const QString& names) {

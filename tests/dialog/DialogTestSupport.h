@@ -9,6 +9,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QTemporaryDir>
 #include <QStringList>
 #include <QTimer>
 
@@ -35,6 +36,10 @@ void QuietOffscreenWarnings();
 // that a wait that is no longer wanted can be stopped.
 QPointer<QTimer> WhenModalShown(const char* className, const QString& objectName,
                                 std::function<void(QWidget*)> work);
+
+// Points XDG_CONFIG_HOME and XDG_STATE_HOME into home (its "config" made), so that a test's
+// profile and journal never touch the user's. False when home is not usable.
+bool UseTemporaryHome(const QTemporaryDir& home);
 
 // Types names into a non-native file dialog's file-name box, as a person would, and accepts it.
 // (QFileDialog::selectFile leaves the box alone while it has the focus, which the offscreen
