@@ -27,8 +27,9 @@ namespace {
 constexpr const char* kMagic = "tesser-undo-journal";
 // Version 2 added the information dictionary's previous entries and kept security settings;
 // version 3 each entry's skipped pages and the fingerprints of the file before the run and as
-// the run left it; version 4 each record's number and time. Older journals are still read.
-constexpr int kVersion = 4;
+// the run left it; version 4 each record's number and time; version 5 whether the run appended
+// its changes to the files. Older journals are still read.
+constexpr int kVersion = 5;
 
 // Tokens are separated by white space. Bytes outside "!".."~", "%" and "-" are written as %XX;
 // the empty text is written as a lone "-".
@@ -505,6 +506,7 @@ std::string FormatJournal(const std::vector<JournalRecord>& records) {
         w.Bool(jr.Record.ChangedSecurity);
         w.Int(jr.Id);
         w.Int(jr.Time);
+        w.Bool(jr.Record.Incremental);
         w.Int(static_cast<std::int64_t>(jr.Record.Tesserions.size()));
         w.Int(static_cast<std::int64_t>(jr.Record.Entries.size()));
         w.Line();
@@ -554,6 +556,9 @@ std::vector<JournalRecord> ParseJournal(const std::string& text) {
         if (version >= 4) {
             jr.Id = r.Int();
             jr.Time = r.Int();
+            if (version >= 5) {
+                jr.Record.Incremental = r.Bool();
+            }
         } else {
             jr.Id = static_cast<std::int64_t>(records.size()); // its place, from 1
         }

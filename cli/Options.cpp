@@ -247,6 +247,11 @@ const std::vector<OptionSpec> kOptions = {
      SET(o.outputDir = *v)},
     {0, "no-optimise", "no-optimize", Arg::None, "", "Files, questions and output",
      "save without the optimised (linearised) layout", SET(o.optimise = false)},
+    {0, "incremental", "", Arg::None, "", "Files, questions and output",
+     "append the changes to each file instead of rewriting it: the file's bytes stay\n"
+     "as they were (signed files keep valid signatures); implies --no-optimise; the\n"
+     "run's undo appends too",
+     SET(o.incremental = true; o.optimise = false)},
     {0, "dry-run", "", Arg::None, "", "Files, questions and output",
      "say what would be done to each document; write nothing, record nothing",
      SET(o.dryRun = true)},
@@ -378,6 +383,13 @@ void CheckCombination(CliOptions& o) {
     }
     if (o.printer && o.printToFile) {
         throw UsageError("--printer and --print-to-file cannot be combined");
+    }
+    if (o.incremental && o.mode != Mode::Apply && o.mode != Mode::Undo) {
+        throw UsageError("--incremental applies to runs that save files (and to --undo)");
+    }
+    if (o.incremental && o.HasSecuritySettings()) {
+        throw UsageError("--incremental cannot change security: a file's new security needs "
+                         "every object written again (leave out --incremental)");
     }
 }
 

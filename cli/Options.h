@@ -65,6 +65,7 @@ struct CliOptions {
     std::optional<std::string> outputDir;  // --output-dir: always a folder
     std::optional<std::string> outputFile; // --output: always a file (one input)
     bool optimise = true;
+    bool incremental = false; // append the changes (implies optimise = false)
     std::optional<std::string> printer;
     std::optional<std::string> printToFile;
     Answer answer = Answer::Ask;

@@ -735,6 +735,7 @@ int RunTesser(const std::vector<std::string>& arguments) {
     ui::ApplySettings& apply = engine.Apply();
     apply.MultipleDocuments = true;
     apply.Optimise = o.optimise;
+    apply.Incremental = o.incremental;
 
     try {
         if (o.mode == Mode::History) {

@@ -2,6 +2,7 @@
 
 #include "host/FileInput.h"
 #include "host/HostState.h"
+#include "host/IncrementalSave.h"
 
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFSystemError.hh>
@@ -325,13 +326,47 @@ bool HasSignedSignatures(QPDF& pdf) {
     return walk(form.getKey("/Fields"), "");
 }
 
+// A save over the document's own file refuses when another program replaced or wrote it.
+void CheckNotReplaced(const Document& doc, bool ownFile, const std::string& file) {
+    if (ownFile && IdentityOf(file) != doc.opened) {
+        Fail("the file was changed by another program while the document was open; "
+             "it was not saved, so that change is kept");
+    }
+}
+
+void SaveIncrementally(Document& doc, int flags, const std::string& path) {
+    const bool ownFile = CanonicalPath(path) == CanonicalPath(doc.path);
+    try {
+        IncrementalSave save(doc, flags);
+        const size_t pages = doc.Pages().size();
+        AtomicWrite(
+            path, [&](Pipeline& output) { save.Write(output); },
+            [&](const std::string& file) {
+                VerifyWritten(file, doc.security.unlockPassword, pages);
+                save.Keep(file);
+            },
+            [&](const std::string& file) { CheckNotReplaced(doc, ownFile, file); });
+        save.Done();
+        if (ownFile) {
+            doc.opened = IdentityOf(path);
+        }
+    } catch (const std::exception& e) {
+        Fail(path + ": cannot save: " + e.what());
+    }
+    doc.flags &= ~kHDocNeedsSave;
+}
+
 } // namespace
 
 void SaveDocumentAtomically(Document& doc, int flags, const std::string& path) {
+    if (flags & kHSaveIncremental) {
+        SaveIncrementally(doc, flags, path);
+        return;
+    }
     QPDF& pdf = doc.pdf();
     if (HasSignedSignatures(pdf)) {
         Fail(path + ": cannot save: the document has signed signature fields and saving would "
-                    "break its signatures");
+                    "break its signatures (an incremental save keeps them)");
     }
     size_t pages = doc.Pages().size();
     const bool ownFile = CanonicalPath(path) == CanonicalPath(doc.path);
@@ -389,12 +424,8 @@ void SaveDocumentAtomically(Document& doc, int flags, const std::string& path) {
                 writer.write();
             },
             [&](const std::string& file) { VerifyWritten(file, verifyPassword, pages); },
-            [&](const std::string& file) {
-                if (ownFile && IdentityOf(file) != doc.opened) {
-                    Fail("the file was changed by another program while the document was open; "
-                         "it was not saved, so that change is kept");
-                }
-            });
+            [&](const std::string& file) { CheckNotReplaced(doc, ownFile, file); });
+        MarkRewritten(doc);
         if (ownFile) {
             doc.opened = IdentityOf(path);
         }

@@ -10,8 +10,10 @@
 // names the target file.
 //
 // Flags: kHSaveLinearized (4) writes a linearised file; every save is a full rewrite in which
-// objects no longer referenced are dropped. A document with signed signature fields is refused:
-// a full rewrite would break the signatures.
+// objects no longer referenced are dropped, except with kHSaveIncremental (64), which appends
+// the changes to the file instead (host/IncrementalSave.h). A document with signed signature
+// fields is refused a full rewrite, which would break the signatures; an incremental save
+// keeps them.
 //
 // Security: the file keeps its encryption unless SetDocumentFlags(kHDocNewSecurity) made the
 // pending security (Security.h) active; from then on every save of the document writes it.

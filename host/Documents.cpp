@@ -2,6 +2,7 @@
 #include "host/DocumentSaver.h"
 #include "host/FileInput.h"
 #include "host/HostState.h"
+#include "host/IncrementalSave.h"
 
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFExc.hh>
@@ -365,7 +366,7 @@ HErrorCode SetDocInfo(HDoc handle, const char* entry, const char* bytes, size_t 
             trailer.replaceKey("/Info", info);
         }
         info.replaceKey(key, QPDFObjectHandle::newString(std::string(bytes ? bytes : "", length)));
-        doc->Changed();
+        doc->Changed(info.isIndirect() ? info.getObjGen() : QPDFObjGen()); // else: the trailer's
     });
 }
 

@@ -1,4 +1,5 @@
 #include "host/HostState.h"
+#include "host/IncrementalSave.h"
 
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFSystemError.hh>
@@ -155,6 +156,7 @@ ObjectRec& HandleTable::Add(RecKind kind, Document* doc, QPDFObjectHandle object
     rec.kind = kind;
     rec.doc = doc;
     rec.object = std::move(object);
+    rec.holder = QPDFObjGen();
     return rec;
 }
 
@@ -222,7 +224,7 @@ void DocumentHandles::EndScopes(size_t depth) {
     }
 }
 
-ObjectRec* Document::Wrap(QPDFObjectHandle object) {
+ObjectRec* Document::Wrap(QPDFObjectHandle object, QPDFObjGen holder) {
     HandleTable& table = S().handles;
     if (object.isIndirect()) {
         QPDFObjGen og = object.getObjGen();
@@ -236,11 +238,12 @@ ObjectRec* Document::Wrap(QPDFObjectHandle object) {
         return &rec;
     }
     ObjectRec& rec = table.Add(RecKind::Object, this, std::move(object));
+    rec.holder = holder;
     handles.Own(rec.index);
     return &rec;
 }
 
-FontRec* Document::WrapFont(QPDFObjectHandle font) {
+FontRec* Document::WrapFont(QPDFObjectHandle font, QPDFObjGen holder) {
     HandleTable& table = S().handles;
     if (font.isIndirect()) {
         QPDFObjGen og = font.getObjGen();
@@ -254,6 +257,7 @@ FontRec* Document::WrapFont(QPDFObjectHandle font) {
         return &rec;
     }
     FontRec& rec = table.Add(RecKind::Font, this, std::move(font));
+    rec.holder = holder;
     handles.Own(rec.index);
     return &rec;
 }
@@ -331,6 +335,16 @@ void Document::Changed() {
     if (g_host != nullptr && g_host->state().observer != nullptr) {
         g_host->state().observer->DocumentChanged(ToHandle(this));
     }
+}
+
+void Document::Changed(QPDFObjGen changed) {
+    if (changed.isIndirect()) {
+        if (!revisions) {
+            revisions = std::make_unique<Revisions>();
+        }
+        revisions->Changed(changed);
+    }
+    Changed();
 }
 
 // ---- Fault switch ----

@@ -40,6 +40,7 @@ private:
 [[noreturn]] void FailCode(HErrorCode code);
 
 struct Document;
+class Revisions;
 
 enum : uint32_t {
     kMagicPage = 0x50414731,
@@ -59,6 +60,10 @@ struct ObjectRec {
     RecKind kind = RecKind::Free;
     Document* doc = nullptr; // null for objects that belong to no document (NewNull, ...)
     QPDFObjectHandle object; // a font's dictionary for a font record
+    // For a direct object of a document: the indirect object it lives in (none for one that is
+    // in no object of the document yet). A change made through the record changes that object.
+    QPDFObjGen holder;
+    QPDFObjGen Holder() const { return object.isIndirect() ? object.getObjGen() : holder; }
 };
 using FontRec = ObjectRec;
 
@@ -137,6 +142,9 @@ struct Document {
     DocumentHandles handles;
     std::set<PageRec*> pages;
     std::set<QPDFObjGen> ownResources; // pages whose resources were made their own
+    // Page numbers (0-based) by page object, made on first use. QPDF's own lookup flattens the
+    // page tree first, a change to every page that an incremental save would have to carry.
+    std::unordered_map<QPDFObjGen, int32_t, ObjGenHash> pageNumbers;
 
     FileSecurity security;   // the file's encryption and what the passwords gave
     PendingSecurity pending; // what the next save writes
@@ -158,6 +166,10 @@ struct Document {
     };
     FileIdentity opened;
 
+    // The objects changed since the file was read or last appended to, for incremental saves
+    // (host/IncrementalSave.h); made by the first change.
+    std::unique_ptr<Revisions> revisions;
+
     // Set when walking the page tree failed (a loop, a broken node): such a document is not
     // saved, as QPDF's writers may recurse without end over the same tree.
     std::string brokenPages;
@@ -166,11 +178,16 @@ struct Document {
     QPDF& pdf();
     // The pages in order; a failure to walk the page tree is remembered in brokenPages.
     const std::vector<QPDFObjectHandle>& Pages();
-    // The record of an object of this document (see DocumentHandles).
-    ObjectRec* Wrap(QPDFObjectHandle object);
-    FontRec* WrapFont(QPDFObjectHandle font);
+    // The record of an object of this document (see DocumentHandles); holder: the indirect object
+    // a direct one lives in (ObjectRec::holder).
+    ObjectRec* Wrap(QPDFObjectHandle object, QPDFObjGen holder = {});
+    FontRec* WrapFont(QPDFObjectHandle font, QPDFObjGen holder = {});
     // Sets the unsaved-changes flag and tells the host's observer.
     void Changed();
+    // The same, naming the indirect object that changed or was made (the one a changed direct
+    // object lives in). Every change to an object of the document comes through here, so that
+    // an incremental save knows what to append.
+    void Changed(QPDFObjGen changed);
 };
 
 struct Host::State {

@@ -17,6 +17,12 @@ HObject Out(Document* doc, QPDFObjectHandle object) {
     return ToHandle(doc != nullptr ? doc->Wrap(object) : WrapLoose(object));
 }
 
+// An object reached through parent: a direct one lives where its parent lives.
+HObject Child(ObjectRec* parent, QPDFObjectHandle object) {
+    return ToHandle(parent->doc != nullptr ? parent->doc->Wrap(object, parent->Holder())
+                                           : WrapLoose(object));
+}
+
 QPDFObjectHandle& Obj(HObject object) { return CheckObject(object)->object; }
 
 [[noreturn]] void WrongType(const char* expected) {
@@ -63,7 +69,7 @@ QPDFObjectHandle Storable(Document* container, ObjectRec* value) {
 
 void Modified(ObjectRec* rec) {
     if (rec->doc != nullptr) {
-        rec->doc->Changed();
+        rec->doc->Changed(rec->Holder());
     }
 }
 
@@ -223,7 +229,7 @@ HObject Make(HCosDoc cosDoc, HBool indirect, QPDFObjectHandle object) {
     Document* doc = CheckCosDoc(cosDoc);
     if (indirect) {
         object = doc->pdf().makeIndirectObject(object);
-        doc->Changed();
+        doc->Changed(object.getObjGen());
     }
     return Out(doc, object);
 }
@@ -342,7 +348,7 @@ HErrorCode NewStream(HCosDoc cosDoc, HBool, HStream source, int64_t sourceOffset
             // The bytes are already encoded with the filters the attributes name.
             stream.replaceStreamData(data, filter, decodeParms);
         }
-        doc->Changed();
+        doc->Changed(stream.getObjGen());
         *object = Out(doc, stream);
     });
 }
@@ -357,7 +363,7 @@ HErrorCode DestroyObject(HObject object) {
         rec->doc->pdf().replaceObject(og, QPDFObjectHandle::newNull());
         rec->doc->handles.indirect.erase(og);
         rec->object = QPDFObjectHandle::newNull();
-        rec->doc->Changed();
+        rec->doc->Changed(og);
     });
 }
 
@@ -387,7 +393,7 @@ HErrorCode DictGet(HObject dict, HAtom key, HObject* value) {
     return Entry("DictGet", [&] {
         CheckOut(value);
         ObjectRec* rec = CheckObject(dict);
-        *value = Out(rec->doc, DictOf(rec).getKey(Key(key)));
+        *value = Child(rec, DictOf(rec).getKey(Key(key)));
     });
 }
 
@@ -436,7 +442,7 @@ HErrorCode ArrayGet(HObject array, int32_t index, HObject* element) {
         ObjectRec* rec = CheckObject(array);
         QPDFObjectHandle a = ArrayOf(rec);
         CheckIndex(index, a.getArrayNItems() - 1);
-        *element = Out(rec->doc, a.getArrayItem(index));
+        *element = Child(rec, a.getArrayItem(index));
     });
 }
 
@@ -531,7 +537,7 @@ HErrorCode DictEnumerate(HObject dict, HDictVisitor visitor, void* clientData) {
             HAtom atom = S().Atom(key.substr(1));
             bool more = true;
             try {
-                more = visitor(atom, Out(rec->doc, value), clientData) != 0;
+                more = visitor(atom, Child(rec, value), clientData) != 0;
             } catch (...) {
                 more = false; // nothing may cross the table boundary
             }

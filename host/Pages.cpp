@@ -13,13 +13,17 @@ namespace tesser::host {
 namespace {
 
 // Inheritable page attributes are looked up through the page tree; a loop in /Parent ends the
-// search.
-QPDFObjectHandle Inherited(QPDFObjectHandle page, const std::string& key) {
+// search. holder (when given) is set to the node the value was found in.
+QPDFObjectHandle Inherited(QPDFObjectHandle page, const std::string& key,
+                           QPDFObjectHandle* holder = nullptr) {
     QPDFObjectHandle node = page;
     std::set<QPDFObjGen> seen;
     while (node.isDictionary()) {
         QPDFObjectHandle value = node.getKey(key);
         if (!value.isNull()) {
+            if (holder != nullptr) {
+                *holder = node;
+            }
             return value;
         }
         if (node.isIndirect() && !seen.insert(node.getObjGen()).second) {
@@ -123,7 +127,19 @@ HErrorCode GetPageNumber(HPage page, int32_t* index) {
     return Entry("GetPageNumber", [&] {
         CheckOut(index);
         PageRec* rec = CheckPage(page);
-        *index = rec->doc->pdf().findPage(rec->page);
+        Document& doc = *rec->doc;
+        if (doc.pageNumbers.empty()) {
+            const auto& pages = doc.Pages();
+            doc.pageNumbers.reserve(pages.size());
+            for (size_t i = 0; i < pages.size(); ++i) {
+                doc.pageNumbers.emplace(pages[i].getObjGen(), static_cast<int32_t>(i));
+            }
+        }
+        auto found = doc.pageNumbers.find(rec->page.getObjGen());
+        if (found == doc.pageNumbers.end()) {
+            throw HostException(kHErrNotFound, "The page is no longer in " + doc.path + ".");
+        }
+        *index = found->second;
     });
 }
 
@@ -146,7 +162,8 @@ HErrorCode GetPageResources(HPage page, HObject* resources) {
     return Entry("GetPageResources", [&] {
         CheckOut(resources);
         PageRec* rec = CheckPage(page);
-        *resources = ToHandle(rec->doc->Wrap(OwnResources(*rec->doc, rec->page)));
+        *resources = ToHandle(
+            rec->doc->Wrap(OwnResources(*rec->doc, rec->page), rec->page.getObjGen()));
     });
 }
 
@@ -178,7 +195,8 @@ HErrorCode EnumeratePageFonts(HPage page, HFontVisitor visitor, void* clientData
     return Entry("EnumeratePageFonts", [&] {
         CheckOut(reinterpret_cast<const void*>(visitor));
         PageRec* rec = CheckPage(page);
-        QPDFObjectHandle resources = EffectiveResources(rec->page);
+        QPDFObjectHandle node;
+        QPDFObjectHandle resources = Inherited(rec->page, "/Resources", &node);
         if (!resources.isDictionary()) {
             return;
         }
@@ -186,11 +204,15 @@ HErrorCode EnumeratePageFonts(HPage page, HFontVisitor visitor, void* clientData
         if (!fonts.isDictionary()) {
             return;
         }
+        // Where a direct font dictionary lives.
+        const QPDFObjGen holder = fonts.isIndirect()       ? fonts.getObjGen()
+                                  : resources.isIndirect() ? resources.getObjGen()
+                                                           : node.getObjGen();
         for (auto [key, font] : fonts.getDictAsMap()) {
             if (!font.isDictionary()) {
                 continue;
             }
-            HFont handle = ToFontHandle(rec->doc->WrapFont(font));
+            HFont handle = ToFontHandle(rec->doc->WrapFont(font, holder));
             HAtom name = S().Atom(key.substr(1));
             bool more = true;
             try {
@@ -257,7 +279,7 @@ HErrorCode GetFontObject(HFont font, HObject* fontDict) {
     return Entry("GetFontObject", [&] {
         CheckOut(fontDict);
         FontRec* rec = CheckFont(font);
-        *fontDict = ToHandle(rec->doc->Wrap(rec->object));
+        *fontDict = ToHandle(rec->doc->Wrap(rec->object, rec->holder));
     });
 }
 
@@ -290,7 +312,7 @@ HErrorCode AddPageResource(HPage page, const char* category, const char* resourc
         QPDFObjectHandle stored =
             value->object.isIndirect() ? value->object : value->object.shallowCopy();
         dict.replaceKey("/" + std::string(resourceName), stored);
-        rec->doc->Changed();
+        rec->doc->Changed(resources.isIndirect() ? resources.getObjGen() : rec->page.getObjGen());
     });
 }
 
@@ -321,7 +343,7 @@ QPDFObjectHandle OwnResources(Document& doc, QPDFObjectHandle page) {
     if (!(own.isDictionary() && !own.isIndirect())) {
         page.replaceKey("/Resources", copy);
         own = page.getKey("/Resources");
-        doc.Changed();
+        doc.Changed(page.getObjGen());
     }
     // The categories the host and the plug-in write into are made the page's own as well: an
     // indirect /Font or /ProcSet may be shared with other pages.
@@ -329,6 +351,7 @@ QPDFObjectHandle OwnResources(Document& doc, QPDFObjectHandle page) {
         QPDFObjectHandle value = own.getKey(category);
         if (value.isIndirect() && (value.isDictionary() || value.isArray())) {
             own.replaceKey(category, value.shallowCopy());
+            doc.Changed(own.isIndirect() ? own.getObjGen() : page.getObjGen());
         }
     }
     doc.ownResources.insert(page.getObjGen());

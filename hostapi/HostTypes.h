@@ -68,7 +68,9 @@ enum {
 enum {
     kHSaveFull = 1,        /* full rewrite, unreferenced objects dropped */
     kHSaveLinearized = 4,  /* optimised for the web (linearised) */
-    kHSaveCollectGarbage = 32
+    kHSaveCollectGarbage = 32,
+    kHSaveIncremental = 64 /* the changes appended to the file the document was read from;
+                              alone, never with the three above */
 };
 
 /* Document flag word. */

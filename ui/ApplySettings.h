@@ -44,6 +44,7 @@ struct UndoRecord {
     // the files with it.
     std::string ReopenPassword;
     bool ChangedSecurity = false; // the run changed security: reopening needs bits 11
+    bool Incremental = false;     // the run appended its changes: its undo appends too
 };
 
 // SelectionMode values.
@@ -56,6 +57,7 @@ struct ApplySettings {
     bool MultipleDocuments = false; // false: the host's current document
     bool Recurse = false;           // folder entries descend into subfolders
     bool Optimise = true;           // save with the optimised (linearised) layout
+    bool Incremental = false;       // append the changes to each file instead (Optimise ignored)
     std::vector<std::string> NamesToApply; // in the order of application
     // File paths, and folder paths ending in "/" (their "*.pdf" files, letter case ignored).
     std::vector<std::string> DocumentEntries;

@@ -219,7 +219,9 @@ std::vector<model::Tesserion> RunEngine::ChosenTesserions() const {
 }
 
 std::int32_t RunEngine::SaveFlags() const {
-    return apply_.Optimise ? kSaveFlagsOptimised : kSaveFlagsPlain;
+    return apply_.Incremental ? kSaveFlagsIncremental
+           : apply_.Optimise  ? kSaveFlagsOptimised
+                              : kSaveFlagsPlain;
 }
 
 void RunEngine::SetAuthorisation() {
@@ -250,6 +252,7 @@ void RunEngine::RunApply() {
     UndoRecord& record = apply_.UndoHistory.back();
     record.Tesserions = ChosenTesserions();
     record.ChangedSecurity = security_.ChangeSecurity;
+    record.Incremental = apply_.Incremental;
     record.ReopenPassword = !security_.ChangeSecurity        ? security_.CurrentPassword
                             : !security_.OwnerPassword.empty() ? security_.OwnerPassword
                                                                : security_.OpenPassword;
@@ -495,7 +498,8 @@ void RunEngine::OpenUndoSave(HPath path, HFileSys fileSystem, const UndoRecord& 
     try {
         OpenDocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
         if (UndoDocument(doc.get(), record, entry)) {
-            hc::SaveDocument(doc.get(), SaveFlags(), path, fileSystem);
+            hc::SaveDocument(doc.get(), record.Incremental ? kSaveFlagsIncremental : SaveFlags(),
+                             path, fileSystem);
             doc.Close();
             CountProcessed(entry.Name);
         }

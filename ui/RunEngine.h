@@ -3,7 +3,7 @@
 //
 // A run walks the current document or the entries of ApplySettings::DocumentEntries. A file
 // entry is opened through the host (with AuthoriseOpen), edited, saved with flags 37 (Optimise)
-// or 33, and closed; a folder entry (ending in "/") stands for the "*.pdf" files directly in it,
+// or 33, or 64 (Incremental: the changes appended), and closed; a folder entry (ending in "/") stands for the "*.pdf" files directly in it,
 // the extension compared ignoring letter case, in byte order of their names, subfolders only with
 // Recurse. Host errors of a document are reported with ReportError ("Error processing document: "
 // + name + "\n" + the host's text); a No there clears the continue flag and every loop stops. The
@@ -26,7 +26,9 @@
 //   nothing.
 // - A run that changed no document leaves no undo record.
 // - Undo reopens files with the password the record keeps, and refuses a file that no longer
-//   matches the fingerprint taken when the run saved it. A record keeps the entries that could
+//   matches the fingerprint taken when the run saved it. The undo of a run that appended its
+//   changes appends too, so that what the run kept intact (earlier revisions, signatures)
+//   stays so. A record keeps the entries that could
 //   not be restored (failed, or not reached after a No) until they are; older records are never
 //   touched.
 // - Printing takes off exactly the stamps it put on, also after an error or a No; the current
@@ -58,9 +60,11 @@
 
 namespace tesser::ui {
 
-// Save flags: full save with unused objects discarded, plus the optimised layout.
+// Save flags: full save with unused objects discarded, plus the optimised layout; or the
+// changes appended to the file.
 inline constexpr std::int32_t kSaveFlagsPlain = 33;
 inline constexpr std::int32_t kSaveFlagsOptimised = 37;
+inline constexpr std::int32_t kSaveFlagsIncremental = 64;
 // Permission bits a run needs to open a file: open and change (9), plus change security (11).
 inline constexpr std::int32_t kRequiredBitsEdit = 9;
 inline constexpr std::int32_t kRequiredBitsSecurity = 11;

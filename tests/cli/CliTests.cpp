@@ -365,7 +365,7 @@ TEST_F(TesserCli, AFailedUndoKeepsItsRecordAndLeavesOlderRecordsAlone) {
     EXPECT_NE(failed.errors.find(b.string() + ": failed: "), std::string::npos)
         << failed.errors;
     const std::string journal = ReadFile(JournalPath());
-    EXPECT_EQ(journal.rfind("tesser%2Dundo%2Djournal 4 2\n", 0), 0u) << journal;
+    EXPECT_EQ(journal.rfind("tesser%2Dundo%2Djournal 5 2\n", 0), 0u) << journal;
     EXPECT_EQ(RecordsText(journal).rfind(olderRecord, 0), 0u)
         << "the older record changed:\n" << journal;
     EXPECT_EQ(Occurrences(journal, "/b.pdf\n"), 2) << journal;
@@ -394,7 +394,7 @@ TEST_F(TesserCli, AnUndoThatGoesOnAfterAFailureKeepsTheFileThatFailed) {
     EXPECT_EQ(failed.exitCode, 1) << failed.errors;
     EXPECT_EQ(PdfText(a).find("DRAFT COPY"), std::string::npos) << "a was not restored";
     const std::string journal = ReadFile(JournalPath());
-    EXPECT_EQ(journal.rfind("tesser%2Dundo%2Djournal 4 2\n", 0), 0u) << journal;
+    EXPECT_EQ(journal.rfind("tesser%2Dundo%2Djournal 5 2\n", 0), 0u) << journal;
     EXPECT_EQ(WithoutFingerprints(RecordsText(journal)).rfind(WithoutFingerprints(olderRecord), 0),
               0u)
         << journal;
@@ -440,7 +440,7 @@ TEST_F(TesserCli, ADamagedJournalIsMovedAsideAndANewOneStarted) {
         EXPECT_EQ(aside.filename().string().rfind("journal.damaged-", 0), 0u) << aside;
         EXPECT_EQ(ReadFile(aside), bytes);
         fs::remove(aside);
-        EXPECT_EQ(ReadFile(JournalPath()).rfind("tesser%2Dundo%2Djournal 4 1\n", 0), 0u);
+        EXPECT_EQ(ReadFile(JournalPath()).rfind("tesser%2Dundo%2Djournal 5 1\n", 0), 0u);
         ASSERT_NE(PdfText(a).find("DRAFT COPY"), std::string::npos);
         const CommandResult undo = Undo("-q");
         ASSERT_EQ(undo.exitCode, 0) << undo.errors;

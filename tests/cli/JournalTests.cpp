@@ -16,6 +16,7 @@ JournalRecord SampleRecord() {
     JournalRecord jr;
     jr.Record.ReopenPassword = std::string("own er\n%\xE9-", 9);
     jr.Record.ChangedSecurity = true;
+    jr.Record.Incremental = true;
     jr.Id = 17;
     jr.Time = 1700000000;
     model::Tesserion t;
@@ -74,6 +75,7 @@ JournalRecord SampleRecord() {
 void ExpectSameRecord(const JournalRecord& a, const JournalRecord& b) {
     EXPECT_EQ(a.Record.ReopenPassword, b.Record.ReopenPassword);
     EXPECT_EQ(a.Record.ChangedSecurity, b.Record.ChangedSecurity);
+    EXPECT_EQ(a.Record.Incremental, b.Record.Incremental);
     EXPECT_EQ(a.Id, b.Id);
     EXPECT_EQ(a.Time, b.Time);
     EXPECT_EQ(a.Record.Tesserions, b.Record.Tesserions);
@@ -130,7 +132,7 @@ TEST(UndoJournal, AJournalOfTheFirstVersionIsStillRead) {
     EXPECT_EQ(e.Info.Title, "Old");
     EXPECT_FALSE(e.Info.PreviousInfo.has_value());
     EXPECT_EQ(back[0].Record.ReopenPassword, "pw");
-    EXPECT_THROW(ParseJournal("tesser-undo-journal 5 0\nend\n"), JournalVersionError);
+    EXPECT_THROW(ParseJournal("tesser-undo-journal 6 0\nend\n"), JournalVersionError);
 }
 
 TEST(UndoJournal, AJournalOfTheSecondVersionReadsAsNothingSkippedAndNoFingerprint) {
@@ -152,7 +154,8 @@ TEST(UndoJournal, AJournalOfTheSecondVersionReadsAsNothingSkippedAndNoFingerprin
     EXPECT_TRUE(back[0].Record.ChangedSecurity);
     // Written again, it is a journal of this version that says the same.
     const std::string again = FormatJournal(back);
-    EXPECT_EQ(again.rfind("tesser%2Dundo%2Djournal 4 1\n", 0), 0u) << again;
+    EXPECT_EQ(again.rfind("tesser%2Dundo%2Djournal 5 1\n", 0), 0u) << again;
+    EXPECT_FALSE(back[0].Record.Incremental);
     EXPECT_NE(again.find("\nskipped 0\nfingerprint 0 0 0 0\n"), std::string::npos) << again;
 }
 

@@ -1,0 +1,544 @@
+// The incremental save: the file stays the first bytes of the result, the appended revision
+// reads as the document in memory (compared with a full save of the same document), encrypted
+// files stay readable with their passwords, and a failure leaves the file as it was.
+#include "tests/host/HostTestSupport.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <csignal>
+#include <functional>
+#include <map>
+#include <random>
+#include <set>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tesser::host::test {
+namespace {
+
+using tesser::test::ReadFile;
+
+constexpr int32_t kIncremental = kHSaveIncremental;
+
+// Where two documents differ, read by QPDF from the trailer's /Root and /Info down; empty when
+// they hold the same. Object numbers, directness and stream encodings may differ.
+class Comparison {
+public:
+    std::string Of(QPDF& a, QPDF& b) {
+        for (const char* key : {"/Root", "/Info"}) {
+            std::string d = Walk(a.getTrailer().getKey(key), b.getTrailer().getKey(key), key);
+            if (!d.empty()) {
+                return d;
+            }
+        }
+        return {};
+    }
+
+private:
+    std::string Walk(QPDFObjectHandle x, QPDFObjectHandle y, const std::string& where) {
+        if (x.isIndirect() && y.isIndirect()) {
+            auto [it, added] = pairs_.emplace(x.getObjGen(), y.getObjGen());
+            if (!added) {
+                return it->second == y.getObjGen() ? "" : where + ": a different object";
+            }
+        }
+        if (x.isNumber() && y.isNumber()) {
+            return x.getNumericValue() == y.getNumericValue()
+                       ? ""
+                       : where + ": " + x.unparse() + " against " + y.unparse();
+        }
+        if (x.getTypeCode() != y.getTypeCode()) {
+            return where + ": " + x.getTypeName() + " against " + y.getTypeName();
+        }
+        if (x.isStream()) {
+            auto dx = x.getStreamData(qpdf_dl_generalized);
+            auto dy = y.getStreamData(qpdf_dl_generalized);
+            if (std::string(reinterpret_cast<char*>(dx->getBuffer()), dx->getSize()) !=
+                std::string(reinterpret_cast<char*>(dy->getBuffer()), dy->getSize())) {
+                return where + ": different stream data";
+            }
+            return Dict(x.getDict(), y.getDict(), where, true);
+        }
+        if (x.isDictionary()) {
+            return Dict(x, y, where, false);
+        }
+        if (x.isArray()) {
+            if (x.getArrayNItems() != y.getArrayNItems()) {
+                return where + ": arrays of different lengths";
+            }
+            for (int i = 0; i < x.getArrayNItems(); ++i) {
+                std::string d = Walk(x.getArrayItem(i), y.getArrayItem(i),
+                                     where + "[" + std::to_string(i) + "]");
+                if (!d.empty()) {
+                    return d;
+                }
+            }
+            return {};
+        }
+        if (x.isString()) {
+            return x.getStringValue() == y.getStringValue() ? "" : where + ": different strings";
+        }
+        return x.unparse() == y.unparse() ? "" : where + ": " + x.unparse() + " against " +
+                                                     y.unparse();
+    }
+
+    std::string Dict(QPDFObjectHandle x, QPDFObjectHandle y, const std::string& where,
+                     bool stream) {
+        auto keys = [&](QPDFObjectHandle d) {
+            std::set<std::string> k = d.getKeys();
+            if (stream) {
+                for (const char* encoding : {"/Length", "/Filter", "/DecodeParms", "/DL"}) {
+                    k.erase(encoding);
+                }
+            }
+            return k;
+        };
+        std::set<std::string> kx = keys(x);
+        if (kx != keys(y)) {
+            return where + ": different keys";
+        }
+        for (const auto& key : kx) {
+            std::string d = Walk(x.getKey(key), y.getKey(key), where + key);
+            if (!d.empty()) {
+                return d;
+            }
+        }
+        return {};
+    }
+
+    std::map<QPDFObjGen, QPDFObjGen> pairs_;
+};
+
+std::string Difference(const std::filesystem::path& a, const std::filesystem::path& b,
+                       const std::string& password = "") {
+    QPDF x, y;
+    x.processFile(a.c_str(), password.c_str());
+    y.processFile(b.c_str(), password.c_str());
+    return Comparison().Of(x, y);
+}
+
+class IncrementalSave : public HostTest {
+protected:
+    HCosDoc Cos(HDoc doc) {
+        HCosDoc cd = nullptr;
+        EXPECT_TRUE(Ok(model->GetCosDocument(doc, &cd)));
+        return cd;
+    }
+
+    // Puts text on a page as a plug-in does: a font resource of its own, a new content stream
+    // at the end of the page's contents.
+    void Stamp(HDoc doc, int index, const std::string& text) {
+        HCosDoc cd = Cos(doc);
+        HPage page = nullptr;
+        ASSERT_TRUE(Ok(model->AcquirePage(doc, index, &page)));
+        HObject font = nullptr, name = nullptr;
+        ASSERT_TRUE(Ok(cos->NewDict(cd, 1, 4, &font)));
+        cos->NewName(cd, 0, Atom("Font"), &name);
+        cos->DictPut(font, Atom("Type"), name);
+        cos->NewName(cd, 0, Atom("Type1"), &name);
+        cos->DictPut(font, Atom("Subtype"), name);
+        cos->NewName(cd, 0, Atom("Courier"), &name);
+        cos->DictPut(font, Atom("BaseFont"), name);
+        ASSERT_TRUE(Ok(model->AddPageResource(page, "Font", "TsF1", font)));
+        const std::string content = "q BT /TsF1 12 Tf 72 72 Td (" + text + ") Tj ET Q\n";
+        HStream source = nullptr;
+        ASSERT_TRUE(Ok(support->OpenMemoryReadStream(content.data(), content.size(), &source)));
+        HObject stream = nullptr;
+        ASSERT_TRUE(Ok(cos->NewStream(cd, 1, source, 0, 0, nullptr, nullptr, -1, &stream)));
+        support->CloseStream(source);
+        HObject pageDict = nullptr, contents = nullptr;
+        ASSERT_TRUE(Ok(model->GetPageCosObject(page, &pageDict)));
+        ASSERT_TRUE(Ok(cos->DictGet(pageDict, Atom("Contents"), &contents)));
+        int32_t type = 0;
+        cos->GetObjectType(contents, &type);
+        if (type == kHObjArray) {
+            int32_t n = 0;
+            cos->ArrayLength(contents, &n);
+            ASSERT_TRUE(Ok(cos->ArrayInsert(contents, n, stream)));
+        } else {
+            HObject array = nullptr;
+            ASSERT_TRUE(Ok(cos->NewArray(cd, 0, 2, &array)));
+            ASSERT_TRUE(Ok(cos->ArrayInsert(array, 0, contents)));
+            ASSERT_TRUE(Ok(cos->ArrayInsert(array, 1, stream)));
+            ASSERT_TRUE(Ok(cos->DictPut(pageDict, Atom("Contents"), array)));
+        }
+        model->ReleasePage(page);
+    }
+
+    // Changes of every kind the host makes: stamps, an information entry, a page entry changed
+    // in place, an object destroyed.
+    void ChangeInEveryWay(HDoc doc) {
+        Stamp(doc, 0, "Stamp one");
+        Stamp(doc, 1, "Stamp two");
+        ASSERT_TRUE(Ok(model->SetDocInfo(doc, "Title", "Appended", 8)));
+        HPage page = nullptr;
+        ASSERT_TRUE(Ok(model->AcquirePage(doc, 1, &page)));
+        HObject pageDict = nullptr, rotate = nullptr;
+        model->GetPageCosObject(page, &pageDict);
+        cos->NewInteger(Cos(doc), 0, 180, &rotate);
+        ASSERT_TRUE(Ok(cos->DictPut(pageDict, Atom("Rotate"), rotate)));
+        model->ReleasePage(page);
+        ASSERT_TRUE(Ok(model->AcquirePage(doc, 2, &page)));
+        HObject contents = nullptr;
+        model->GetPageCosObject(page, &pageDict);
+        cos->DictGet(pageDict, Atom("Contents"), &contents);
+        ASSERT_TRUE(Ok(cos->DestroyObject(contents)));
+        model->ReleasePage(page);
+    }
+
+    std::string Text(const std::filesystem::path& file, const std::string& password = "") {
+        std::string pw = password.empty() ? "" : " -upw " + Quote(password);
+        return Shell("pdftotext" + pw + " " + Quote(file) + " -").output;
+    }
+    using HostTest::Text;
+};
+
+struct Layout {
+    const char* name;
+    const char* qpdfArguments; // how the fixture is rewritten before the test
+    bool xrefStream;
+};
+
+class IncrementalSaveLayouts : public IncrementalSave,
+                               public ::testing::WithParamInterface<Layout> {};
+
+TEST_P(IncrementalSaveLayouts, AppendsWhatChangedAfterTheFileAndReadsAsAFullSaveWould) {
+    auto made = dir / "made.pdf";
+    auto file = dir / "file.pdf";
+    auto full = dir / "full.pdf";
+    MakePdf(made, PdfSpec{.pages = 4});
+    ASSERT_EQ(Qpdf(std::string(GetParam().qpdfArguments) + " " + Quote(made) + " " + Quote(file))
+                  .exitCode,
+              0);
+    const std::string before = ReadFile(file);
+    HDoc doc = OpenOk(file);
+    ChangeInEveryWay(doc);
+    ASSERT_TRUE(Ok(Save(doc, file, kIncremental)));
+    ASSERT_TRUE(Ok(Save(doc, full, kHSaveFull)));
+    model->CloseDocument(doc);
+
+    const std::string after = ReadFile(file);
+    ASSERT_GT(after.size(), before.size());
+    EXPECT_EQ(after.substr(0, before.size()), before) << "the file is the result's first bytes";
+    const std::string appended = after.substr(before.size());
+    EXPECT_EQ(appended.find("/Type /XRef") != std::string::npos, GetParam().xrefStream)
+        << appended.substr(appended.size() - std::min<size_t>(appended.size(), 400));
+    EXPECT_EQ(appended.find("\nxref\n") != std::string::npos, !GetParam().xrefStream);
+    EXPECT_TRUE(QpdfCheckPasses(file));
+    EXPECT_EQ(Difference(file, full), "");
+    const std::string text = Text(file);
+    EXPECT_NE(text.find("Stamp one"), std::string::npos) << text;
+    EXPECT_NE(text.find("Stamp two"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Page 3"), std::string::npos) << "its contents were destroyed";
+    auto info = Shell("pdfinfo " + Quote(file));
+    EXPECT_NE(info.output.find("Appended"), std::string::npos) << info.output;
+    // Only what changed was appended: the untouched page 4 is not.
+    QPDF reread;
+    reread.processFile(file.c_str());
+    const QPDFXRefEntry page4 = reread.getXRefTable().at(reread.getAllPages()[3].getObjGen());
+    EXPECT_TRUE(page4.getType() == 2 ||
+                page4.getOffset() < static_cast<qpdf_offset_t>(before.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sections, IncrementalSaveLayouts,
+    ::testing::Values(Layout{"Table", "--object-streams=disable", false},
+                      Layout{"Stream", "--object-streams=generate", true},
+                      Layout{"Linearised", "--linearize", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(IncrementalSave, EachSaveAppendsToTheLastAndAnUnchangedDocumentKeepsItsFile) {
+    auto file = dir / "twice.pdf";
+    auto full = dir / "full.pdf";
+    MakePdf(file, PdfSpec{.pages = 3});
+    const std::string original = ReadFile(file);
+    HDoc doc = OpenOk(file);
+    ASSERT_TRUE(Ok(Save(doc, file, kIncremental)));
+    EXPECT_EQ(ReadFile(file), original) << "nothing changed, nothing appended";
+    Stamp(doc, 0, "First revision");
+    ASSERT_TRUE(Ok(Save(doc, file, kIncremental)));
+    const std::string first = ReadFile(file);
+    Stamp(doc, 1, "Second revision");
+    ASSERT_TRUE(Ok(model->SetDocInfo(doc, "Author", "Second", 6)));
+    ASSERT_TRUE(Ok(Save(doc, file, kIncremental)));
+    ASSERT_TRUE(Ok(Save(doc, full, kHSaveFull)));
+    model->CloseDocument(doc);
+    const std::string second = ReadFile(file);
+    EXPECT_EQ(first.substr(0, original.size()), original);
+    EXPECT_EQ(second.substr(0, first.size()), first);
+    EXPECT_TRUE(QpdfCheckPasses(file));
+    EXPECT_EQ(Difference(file, full), "");
+    const std::string text = Text(file);
+    EXPECT_NE(text.find("First revision"), std::string::npos) << text;
+    EXPECT_NE(text.find("Second revision"), std::string::npos) << text;
+    // Three revisions: the original's section and two appended ones.
+    size_t sections = 0;
+    for (size_t at = second.find("startxref"); at != std::string::npos;
+         at = second.find("startxref", at + 1)) {
+        ++sections;
+    }
+    EXPECT_EQ(sections, 3u);
+}
+
+struct Encryption {
+    const char* name;
+    const char* qpdfArguments; // after "--encrypt user owner" (weak crypto allowed)
+    const char* method;        // how qpdf --show-encryption tells it
+};
+
+class IncrementalSaveEncrypted : public IncrementalSave,
+                                 public ::testing::WithParamInterface<Encryption> {};
+
+TEST_P(IncrementalSaveEncrypted, AppendedObjectsAreEncryptedWithTheFilesKey) {
+    auto made = dir / "made.pdf";
+    auto file = dir / "secret.pdf";
+    auto full = dir / "full.pdf";
+    MakePdf(made, PdfSpec{.pages = 3});
+    ASSERT_EQ(Qpdf("--allow-weak-crypto --encrypt user owner " + std::string(GetParam().qpdfArguments) + " -- " +
+                   Quote(made) + " " + Quote(file))
+                  .exitCode,
+              0);
+    const std::string before = ReadFile(file);
+    const std::string shownBefore =
+        Qpdf("--show-encryption --password=owner " + Quote(file)).output;
+    ASSERT_NE(shownBefore.find(GetParam().method), std::string::npos) << shownBefore;
+    HDoc doc = OpenOk(file, "user");
+    ChangeInEveryWay(doc);
+    ASSERT_TRUE(Ok(Save(doc, file, kIncremental)));
+    ASSERT_TRUE(Ok(Save(doc, full, kHSaveFull)));
+    model->CloseDocument(doc);
+
+    const std::string after = ReadFile(file);
+    EXPECT_EQ(after.substr(0, before.size()), before);
+    const std::string appended = after.substr(before.size());
+    EXPECT_EQ(appended.find("Stamp one"), std::string::npos) << "the stamp's stream is encrypted";
+    EXPECT_EQ(appended.find("Appended"), std::string::npos) << "the title is encrypted";
+    EXPECT_TRUE(QpdfCheckPasses(file, "user"));
+    EXPECT_EQ(Qpdf("--show-encryption --password=owner " + Quote(file)).output, shownBefore);
+    EXPECT_EQ(Difference(file, full, "user"), "");
+    const std::string text = Text(file, "user");
+    EXPECT_NE(text.find("Stamp one"), std::string::npos) << text;
+    auto info = Shell("pdfinfo -upw user " + Quote(file));
+    EXPECT_NE(info.output.find("Appended"), std::string::npos) << info.output;
+    EXPECT_NE(Shell("pdftotext " + Quote(file) + " -").exitCode, 0)
+        << "still needs its password";
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, IncrementalSaveEncrypted,
+                         ::testing::Values(Encryption{"Rc4", "128 --use-aes=n", "R = 3"},
+                                           Encryption{"Aes128", "128 --use-aes=y", "AESv2"},
+                                           Encryption{"Aes256", "256", "AESv3"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(IncrementalSave, IsRefusedWhereAppendingCannotKeepItsPromiseAndTheFileStays) {
+    auto file = dir / "refused.pdf";
+    MakePdf(file);
+    const std::string before = ReadFile(file);
+    auto expectRefused = [&](HDoc doc, int32_t flags, const std::string& reason) {
+        HErrorCode code = Save(doc, file, flags);
+        ASSERT_NE(code, kHErrNone) << reason;
+        EXPECT_NE(Text(code).find(reason), std::string::npos) << Text(code);
+        EXPECT_NE(Text(code).find(file.string()), std::string::npos) << Text(code);
+        EXPECT_EQ(ReadFile(file), before) << reason;
+    };
+
+    HDoc doc = OpenOk(file);
+    Stamp(doc, 0, "x");
+    expectRefused(doc, kIncremental | kHSaveLinearized, "optimised (linearised)");
+    expectRefused(doc, kIncremental | kHSaveFull | kHSaveCollectGarbage, "whole file");
+    ASSERT_TRUE(Ok(Save(doc, dir / "copy.pdf", kHSaveFull)));
+    expectRefused(doc, kIncremental, "saved in full");
+    model->CloseDocument(doc);
+
+    doc = OpenOk(file);
+    ASSERT_TRUE(Ok(model->SetDocumentFlags(doc, kHDocNewSecurity)));
+    expectRefused(doc, kIncremental, "security is to change");
+    model->CloseDocument(doc);
+
+    // A file whose end points at the wrong place for its cross-reference table: QPDF repairs
+    // it when reading.
+    auto damaged = dir / "damaged.pdf";
+    std::string bytes = before;
+    size_t at = bytes.rfind("startxref\n");
+    ASSERT_NE(at, std::string::npos);
+    bytes = bytes.substr(0, at) + "startxref\n12\n%%EOF\n";
+    tesser::test::WriteFile(damaged, bytes);
+    doc = OpenOk(damaged);
+    Stamp(doc, 0, "x");
+    HErrorCode code = Save(doc, damaged, kIncremental);
+    ASSERT_NE(code, kHErrNone);
+    EXPECT_NE(Text(code).find("needed repairs"), std::string::npos) << Text(code);
+    EXPECT_EQ(ReadFile(damaged), bytes);
+    model->CloseDocument(doc);
+
+    // A certified document: its certification allows no change to page content.
+    auto certified = dir / "certified.pdf";
+    {
+        QPDF pdf;
+        pdf.processFile(file.c_str());
+        auto sig = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+            "<< /Type /Sig /Filter /Adobe.PPKLite /ByteRange [0 10 20 30] /Contents <00> >>"));
+        auto perms = QPDFObjectHandle::newDictionary();
+        perms.replaceKey("/DocMDP", sig);
+        pdf.getRoot().replaceKey("/Perms", perms);
+        QPDFWriter w(pdf, certified.c_str());
+        w.write();
+    }
+    const std::string certifiedBytes = ReadFile(certified);
+    doc = OpenOk(certified);
+    Stamp(doc, 0, "x");
+    code = Save(doc, certified, kIncremental);
+    ASSERT_NE(code, kHErrNone);
+    EXPECT_NE(Text(code).find("certified"), std::string::npos) << Text(code);
+    EXPECT_EQ(ReadFile(certified), certifiedBytes);
+    model->CloseDocument(doc);
+}
+
+TEST_F(IncrementalSave, SignedSignatureFieldsDoNotBlockItAndTheSignedBytesStay) {
+    auto made = dir / "made.pdf";
+    auto file = dir / "signed.pdf";
+    MakePdf(made);
+    {
+        QPDF pdf;
+        pdf.processFile(made.c_str());
+        auto sig = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+            "<< /Type /Sig /Filter /Adobe.PPKLite /ByteRange [0 10 20 30] /Contents <00> >>"));
+        auto field = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /FT /Sig /T (S) >>"));
+        field.replaceKey("/V", sig);
+        auto form = QPDFObjectHandle::newDictionary();
+        form.replaceKey("/Fields", QPDFObjectHandle::newArray({field}));
+        pdf.getRoot().replaceKey("/AcroForm", form);
+        QPDFWriter w(pdf, file.c_str());
+        w.write();
+    }
+    const std::string before = ReadFile(file);
+    HDoc doc = OpenOk(file);
+    Stamp(doc, 0, "Stamped after signing");
+    HErrorCode refused = Save(doc, file, kHSaveFull);
+    ASSERT_NE(refused, kHErrNone);
+    EXPECT_NE(Text(refused).find("an incremental save keeps them"), std::string::npos);
+    ASSERT_TRUE(Ok(Save(doc, file, kIncremental)));
+    model->CloseDocument(doc);
+    const std::string after = ReadFile(file);
+    EXPECT_EQ(after.substr(0, before.size()), before);
+    EXPECT_TRUE(QpdfCheckPasses(file));
+    EXPECT_NE(Text(file).find("Stamped after signing"), std::string::npos);
+}
+
+class IncrementalSaveFault : public IncrementalSave,
+                             public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(IncrementalSaveFault, LeavesTheFileAsItWasAndTheNextSaveStillAppends) {
+    auto file = dir / "fault.pdf";
+    MakePdf(file, PdfSpec{.pages = 20});
+    const std::string before = ReadFile(file);
+    HDoc doc = OpenOk(file);
+    Stamp(doc, 3, "After the fault");
+    FaultSwitch::Arm(GetParam(), 1);
+    HErrorCode code = Save(doc, file, kIncremental);
+    ASSERT_NE(code, kHErrNone);
+    EXPECT_NE(Text(code).find(file.string()), std::string::npos) << Text(code);
+    EXPECT_EQ(ReadFile(file), before);
+    int32_t flags = 0;
+    model->GetDocumentFlags(doc, &flags);
+    EXPECT_EQ(flags & kHDocNeedsSave, kHDocNeedsSave);
+    ASSERT_TRUE(Ok(Save(doc, file, kIncremental)));
+    model->CloseDocument(doc);
+    EXPECT_EQ(ReadFile(file).substr(0, before.size()), before);
+    EXPECT_TRUE(QpdfCheckPasses(file));
+    EXPECT_NE(Text(file).find("After the fault"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, IncrementalSaveFault,
+                         ::testing::Values("SaveDocument.write", "SaveDocument.fsync",
+                                           "SaveDocument.verify", "SaveDocument.rename"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), '.', '_');
+                             return name;
+                         });
+
+TEST_F(IncrementalSave, AFullDiskLeavesTheFile) {
+    auto file = dir / "full-disk.pdf";
+    MakePdf(file, PdfSpec{.pages = 50});
+    const std::string before = ReadFile(file);
+    // A file size limit just above the file: the copy of its bytes fits, the appended section
+    // does not, as on a disk that fills up during the save.
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        HDoc doc = OpenOk(file);
+        for (int i = 0; i < 50; ++i) {
+            Stamp(doc, i, "A stamp long enough to need more room than is left on the disk");
+        }
+        rlimit limit{static_cast<rlim_t>(before.size() + 100),
+                     static_cast<rlim_t>(before.size() + 100)};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        HErrorCode code = Save(doc, file, kIncremental);
+        std::string text = Text(code);
+        _exit(code == kHErrNone                                   ? 10
+              : text.find(file.string()) == std::string::npos     ? 11
+              : text.find("File too large") == std::string::npos ? 12
+                                                                  : 0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: saved, 11: file not named, 12: reason missing";
+    EXPECT_EQ(ReadFile(file), before);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".tesser-save-"), std::string::npos);
+    }
+}
+
+TEST_F(IncrementalSave, AKillDuringTheSaveLeavesTheOldFileOrTheWholeNewOne) {
+    auto file = dir / "killed.pdf";
+    MakePdf(file, PdfSpec{.pages = 100});
+    const std::string original = ReadFile(file);
+    std::mt19937 random(4321);
+    int oldSeen = 0, newSeen = 0;
+    for (int round = 0; round < 30; ++round) {
+        const std::string before = ReadFile(file);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            HDoc doc = OpenOk(file);
+            for (int i = 0;; ++i) {
+                Stamp(doc, i % 100, "round " + std::to_string(round));
+                if (Save(doc, file, kIncremental) != kHErrNone) {
+                    _exit(3);
+                }
+            }
+        }
+        std::uniform_int_distribution<int> delay(1000, 60000);
+        usleep(static_cast<useconds_t>(delay(random)));
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child stopped by itself";
+        const std::string after = ReadFile(file);
+        (after == before ? oldSeen : newSeen)++;
+        EXPECT_EQ(after.substr(0, original.size()), original) << "round " << round;
+        QPDF check;
+        check.setAttemptRecovery(false);
+        check.setSuppressWarnings(true);
+        ASSERT_NO_THROW(check.processFile(file.c_str())) << "round " << round;
+        EXPECT_FALSE(check.anyWarnings()) << "round " << round;
+        EXPECT_EQ(check.getAllPages().size(), 100u) << "round " << round;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            if (entry.path().filename().string().find(".tesser-save-") != std::string::npos) {
+                std::filesystem::remove(entry.path());
+            }
+        }
+    }
+    EXPECT_TRUE(QpdfCheckPasses(file));
+    EXPECT_GT(newSeen, 0);
+    RecordProperty("old", oldSeen);
+    RecordProperty("new", newSeen);
+}
+
+} // namespace
+} // namespace tesser::host::test
