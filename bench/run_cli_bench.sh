@@ -12,8 +12,9 @@
 # The incremental save (--incremental) is measured on two more files, best of three rounds each,
 # against `qpdf in out`: the 10,000-page file of bench/make_pages (its own compressed content
 # stream per page, one shared font) and an image-heavy file of 200 pages, each showing its own
-# 300 KB image (random bytes labelled as JPEG data: neither qpdf nor tesser decodes them, so what
-# is measured is the copy a rewrite makes and an appended save does not).
+# 300 KB JPEG image (a page of that file rendered by pdftoppm at 240 dpi; the images are 200
+# objects with the same bytes). qpdf copies JPEG data as it is, so what is measured is the copy a
+# rewrite makes and an appended save does not.
 #
 #   bench/run_cli_bench.sh [path/to/tesser [path/to/make_pages]]
 set -euo pipefail
@@ -23,6 +24,7 @@ tesser=${1:-build/ci/cli/tesser}
 tesser=$(realpath "$tesser")
 make_pages=${2:-$(dirname "$tesser")/../bench/make_pages}
 [[ -x $make_pages ]] || { echo "no make_pages at $make_pages (build the benchmarks)" >&2; exit 2; }
+command -v pdftoppm >/dev/null || { echo "pdftoppm is needed (poppler-utils)" >&2; exit 2; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -55,6 +57,9 @@ cp "$work"/folder/f0[0-4]?.pdf "$work/folder50/"
 
 "$make_pages" 10000 "$work/pages.pdf"
 # 200 pages, each drawing its own 300 KB image; qpdf builds the cross-reference table.
+qpdf --empty --pages "$work/pages.pdf" 1 -- "$work/page1.pdf"
+pdftoppm -jpeg -jpegopt quality=95 -r 240 -singlefile "$work/page1.pdf" "$work/page1"
+jpeg_size=$(stat -c %s "$work/page1.jpg")
 {
     printf '%%PDF-1.5\n1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n2 0 obj << /Type /Pages /Count 200 /Kids ['
     for ((i = 0; i < 200; i++)); do printf ' %d 0 R' $((10 + 3 * i)); done
@@ -64,8 +69,8 @@ cp "$work"/folder/f0[0-4]?.pdf "$work/folder50/"
         n=$((10 + 3 * i))
         printf '%d 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents %d 0 R /Resources << /XObject << /Im1 %d 0 R >> >> >> endobj\n' $n $((n + 1)) $((n + 2))
         printf '%d 0 obj << /Length %d >> stream\n%s\nendstream endobj\n' $((n + 1)) ${#draw} "$draw"
-        printf '%d 0 obj << /Type /XObject /Subtype /Image /Width 640 /Height 480 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode /Length 307200 >> stream\n' $((n + 2))
-        head -c 307200 /dev/urandom
+        printf '%d 0 obj << /Type /XObject /Subtype /Image /Width 2040 /Height 2640 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode /Length %d >> stream\n' $((n + 2)) "$jpeg_size"
+        cat "$work/page1.jpg"
         printf '\nendstream endobj\n'
     done
     printf 'trailer << /Root 1 0 R /Size %d >>\n%%%%EOF\n' $((10 + 3 * 200))
@@ -141,7 +146,7 @@ for file in pages images; do
     results+=("$(best "tesser-plain-$file" bash -c "run_tesser '$work/$file.pdf' --no-optimise")")
     results+=("$(best "tesser-incr-$file" bash -c "run_tesser '$work/$file.pdf' --incremental")")
 done
-qpdf --check "$work/out/images.pdf" >/dev/null
+qpdf --check "$work/out" >/dev/null # the last run: the image file, appended to
 
 declare -A secs rss
 for line in "${results[@]}"; do

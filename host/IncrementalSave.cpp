@@ -424,10 +424,14 @@ IncrementalSave::IncrementalSave(Document& doc, int flags)
              "changes could be appended to");
     }
     QPDF& pdf = doc.pdf();
-    if (!doc.warnings.empty() || pdf.anyWarnings()) {
-        const std::string first =
-            !doc.warnings.empty() ? doc.warnings.front() : pdf.getWarnings().front().what();
-        Fail("the file needed repairs when it was read (" + first +
+    if (revisions_.damage_.empty() && !doc.warnings.empty()) {
+        revisions_.damage_ = doc.warnings.front();
+    }
+    if (revisions_.damage_.empty() && pdf.anyWarnings()) {
+        revisions_.damage_ = pdf.getWarnings().front().what(); // taken, so kept here
+    }
+    if (!revisions_.damage_.empty()) {
+        Fail("the file needed repairs when it was read (" + revisions_.damage_ +
              "); appending to it would keep the damage, so save it in full instead");
     }
     QPDFObjectHandle perms = pdf.getRoot().getKey("/Perms");

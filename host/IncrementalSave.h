@@ -58,6 +58,7 @@ private:
     std::unordered_set<QPDFObjGen, ObjGenHash> changed_;
     std::unique_ptr<File> file_; // null until the first incremental save
     bool rewritten_ = false;
+    std::string damage_; // the first repair QPDF made, once it made one
 };
 
 // Marks the document as saved in full (Revisions::Rewritten).

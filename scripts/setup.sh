@@ -9,7 +9,7 @@ packages=(
   libcups2-dev cups cups-client cups-bsd
   fonts-urw-base35
   libgtest-dev libgmock-dev libbenchmark-dev
-  poppler-utils xvfb xauth
+  poppler-utils libnss3-tools xvfb xauth
   locales bc e2fsprogs
   clang libclang-rt-14-dev
 )

@@ -1,5 +1,6 @@
 #include "tests/host/HostTestSupport.h"
 
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -75,6 +76,31 @@ void MakePdf(const std::filesystem::path& path, const PdfSpec& spec) {
     writer.setCompressStreams(false);
     writer.setStaticID(true);
     writer.write();
+}
+
+void MakeSignedPdf(const std::filesystem::path& path, bool certified) {
+    MakePdf(path);
+    QPDF pdf;
+    pdf.processFile(path.c_str());
+    auto sig = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /Sig /Filter /Adobe.PPKLite /ByteRange [0 10 20 30] /Contents <00> >>"));
+    if (certified) {
+        auto perms = QPDFObjectHandle::newDictionary();
+        perms.replaceKey("/DocMDP", sig);
+        pdf.getRoot().replaceKey("/Perms", perms);
+    } else {
+        auto field = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /FT /Sig /T (Sig1) >>"));
+        field.replaceKey("/V", sig);
+        auto form = QPDFObjectHandle::newDictionary();
+        form.replaceKey("/Fields", QPDFObjectHandle::newArray({field}));
+        pdf.getRoot().replaceKey("/AcroForm", form);
+    }
+    QPDFWriter writer(pdf);
+    writer.setOutputMemory();
+    writer.write();
+    auto bytes = writer.getBufferSharedPointer();
+    tesser::test::WriteFile(
+        path, std::string(reinterpret_cast<const char*>(bytes->getBuffer()), bytes->getSize()));
 }
 
 void MakeManyPagesPdf(const std::filesystem::path& path, int pages) {

@@ -31,6 +31,10 @@ struct PdfSpec {
 
 // Writes a fresh PDF made with QPDF (object streams off, uncompressed).
 void MakePdf(const std::filesystem::path& path, const PdfSpec& spec = {});
+// A MakePdf file with a signature dictionary (its value a placeholder, not a real signature):
+// the value of a signed signature field, or with certified, the catalogue's certification
+// (/Perms /DocMDP).
+void MakeSignedPdf(const std::filesystem::path& path, bool certified = false);
 // A plain PDF of n pages with text "Page k" on page k, made as quickly as QPDF can.
 void MakeManyPagesPdf(const std::filesystem::path& path, int pages);
 

@@ -188,6 +188,24 @@ protected:
         model->ReleasePage(page);
     }
 
+    // Makes a MakePdf file rewritten by qpdf with the arguments, as file.
+    void MakeWithQpdf(const std::filesystem::path& file, const std::string& arguments) {
+        auto made = dir / "made.pdf";
+        MakePdf(made, PdfSpec{.pages = 4});
+        ASSERT_EQ(Qpdf(arguments + " " + Quote(made) + " " + Quote(file)).exitCode, 0);
+    }
+
+    // Opens the file, changes it in every way, appends the changes to it and writes the same
+    // document in full to full.
+    void AppendAndWriteInFull(const std::filesystem::path& file,
+                              const std::filesystem::path& full, const std::string& password) {
+        HDoc doc = OpenOk(file, password);
+        ChangeInEveryWay(doc);
+        ASSERT_TRUE(Ok(Save(doc, file, kIncremental)));
+        ASSERT_TRUE(Ok(Save(doc, full, kHSaveFull)));
+        model->CloseDocument(doc);
+    }
+
     std::string Text(const std::filesystem::path& file, const std::string& password = "") {
         std::string pw = password.empty() ? "" : " -upw " + Quote(password);
         return Shell("pdftotext" + pw + " " + Quote(file) + " -").output;
@@ -205,19 +223,11 @@ class IncrementalSaveLayouts : public IncrementalSave,
                                public ::testing::WithParamInterface<Layout> {};
 
 TEST_P(IncrementalSaveLayouts, AppendsWhatChangedAfterTheFileAndReadsAsAFullSaveWould) {
-    auto made = dir / "made.pdf";
     auto file = dir / "file.pdf";
     auto full = dir / "full.pdf";
-    MakePdf(made, PdfSpec{.pages = 4});
-    ASSERT_EQ(Qpdf(std::string(GetParam().qpdfArguments) + " " + Quote(made) + " " + Quote(file))
-                  .exitCode,
-              0);
+    MakeWithQpdf(file, GetParam().qpdfArguments);
     const std::string before = ReadFile(file);
-    HDoc doc = OpenOk(file);
-    ChangeInEveryWay(doc);
-    ASSERT_TRUE(Ok(Save(doc, file, kIncremental)));
-    ASSERT_TRUE(Ok(Save(doc, full, kHSaveFull)));
-    model->CloseDocument(doc);
+    AppendAndWriteInFull(file, full, "");
 
     const std::string after = ReadFile(file);
     ASSERT_GT(after.size(), before.size());
@@ -292,23 +302,15 @@ class IncrementalSaveEncrypted : public IncrementalSave,
                                  public ::testing::WithParamInterface<Encryption> {};
 
 TEST_P(IncrementalSaveEncrypted, AppendedObjectsAreEncryptedWithTheFilesKey) {
-    auto made = dir / "made.pdf";
     auto file = dir / "secret.pdf";
     auto full = dir / "full.pdf";
-    MakePdf(made, PdfSpec{.pages = 3});
-    ASSERT_EQ(Qpdf("--allow-weak-crypto --encrypt user owner " + std::string(GetParam().qpdfArguments) + " -- " +
-                   Quote(made) + " " + Quote(file))
-                  .exitCode,
-              0);
+    MakeWithQpdf(file, "--allow-weak-crypto --encrypt user owner " +
+                           std::string(GetParam().qpdfArguments) + " --");
     const std::string before = ReadFile(file);
     const std::string shownBefore =
         Qpdf("--show-encryption --password=owner " + Quote(file)).output;
     ASSERT_NE(shownBefore.find(GetParam().method), std::string::npos) << shownBefore;
-    HDoc doc = OpenOk(file, "user");
-    ChangeInEveryWay(doc);
-    ASSERT_TRUE(Ok(Save(doc, file, kIncremental)));
-    ASSERT_TRUE(Ok(Save(doc, full, kHSaveFull)));
-    model->CloseDocument(doc);
+    AppendAndWriteInFull(file, full, "user");
 
     const std::string after = ReadFile(file);
     EXPECT_EQ(after.substr(0, before.size()), before);
@@ -370,22 +372,13 @@ TEST_F(IncrementalSave, IsRefusedWhereAppendingCannotKeepItsPromiseAndTheFileSta
     HErrorCode code = Save(doc, damaged, kIncremental);
     ASSERT_NE(code, kHErrNone);
     EXPECT_NE(Text(code).find("needed repairs"), std::string::npos) << Text(code);
+    EXPECT_NE(Save(doc, damaged, kIncremental), kHErrNone) << "asking again changes nothing";
     EXPECT_EQ(ReadFile(damaged), bytes);
     model->CloseDocument(doc);
 
     // A certified document: its certification allows no change to page content.
     auto certified = dir / "certified.pdf";
-    {
-        QPDF pdf;
-        pdf.processFile(file.c_str());
-        auto sig = pdf.makeIndirectObject(QPDFObjectHandle::parse(
-            "<< /Type /Sig /Filter /Adobe.PPKLite /ByteRange [0 10 20 30] /Contents <00> >>"));
-        auto perms = QPDFObjectHandle::newDictionary();
-        perms.replaceKey("/DocMDP", sig);
-        pdf.getRoot().replaceKey("/Perms", perms);
-        QPDFWriter w(pdf, certified.c_str());
-        w.write();
-    }
+    MakeSignedPdf(certified, true);
     const std::string certifiedBytes = ReadFile(certified);
     doc = OpenOk(certified);
     Stamp(doc, 0, "x");
@@ -397,22 +390,8 @@ TEST_F(IncrementalSave, IsRefusedWhereAppendingCannotKeepItsPromiseAndTheFileSta
 }
 
 TEST_F(IncrementalSave, SignedSignatureFieldsDoNotBlockItAndTheSignedBytesStay) {
-    auto made = dir / "made.pdf";
     auto file = dir / "signed.pdf";
-    MakePdf(made);
-    {
-        QPDF pdf;
-        pdf.processFile(made.c_str());
-        auto sig = pdf.makeIndirectObject(QPDFObjectHandle::parse(
-            "<< /Type /Sig /Filter /Adobe.PPKLite /ByteRange [0 10 20 30] /Contents <00> >>"));
-        auto field = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /FT /Sig /T (S) >>"));
-        field.replaceKey("/V", sig);
-        auto form = QPDFObjectHandle::newDictionary();
-        form.replaceKey("/Fields", QPDFObjectHandle::newArray({field}));
-        pdf.getRoot().replaceKey("/AcroForm", form);
-        QPDFWriter w(pdf, file.c_str());
-        w.write();
-    }
+    MakeSignedPdf(file);
     const std::string before = ReadFile(file);
     HDoc doc = OpenOk(file);
     Stamp(doc, 0, "Stamped after signing");

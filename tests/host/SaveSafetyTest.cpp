@@ -223,20 +223,8 @@ TEST_F(SaveSafety, DocumentStaysReadableAfterItsFileWasReplaced) {
 }
 
 TEST_F(SaveSafety, SignedDocumentIsRefusedBecauseSavingWouldBreakSignatures) {
-    auto made = dir / "made.pdf";
     auto file = dir / "signed.pdf";
-    MakePdf(made);
-    QPDF pdf;
-    pdf.processFile(made.c_str());
-    auto sig = pdf.makeIndirectObject(QPDFObjectHandle::parse(
-        "<< /Type /Sig /Filter /Adobe.PPKLite /ByteRange [0 10 20 30] /Contents <00> >>"));
-    auto field = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /FT /Sig /T (Sig1) >>"));
-    field.replaceKey("/V", sig);
-    auto form = QPDFObjectHandle::newDictionary();
-    form.replaceKey("/Fields", QPDFObjectHandle::newArray({field}));
-    pdf.getRoot().replaceKey("/AcroForm", form);
-    QPDFWriter w(pdf, file.c_str());
-    w.write();
+    MakeSignedPdf(file);
     std::string before = ReadFile(file);
     HDoc doc = OpenChanged(file);
     HErrorCode code = Save(doc, file);
