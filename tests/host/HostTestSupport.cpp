@@ -5,6 +5,8 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <algorithm>
+
 namespace tesser::host::test {
 
 namespace {
@@ -122,6 +124,12 @@ void MakeManyPagesPdf(const std::filesystem::path& path, int pages) {
     QPDFWriter writer(pdf, path.c_str());
     writer.setStaticID(true);
     writer.write();
+}
+
+std::string SaveFaultPointName(const ::testing::TestParamInfo<const char*>& info) {
+    std::string name = info.param;
+    std::replace(name.begin(), name.end(), '.', '_');
+    return name;
 }
 
 tesser::test::CommandResult Qpdf(const std::string& arguments) {

@@ -38,6 +38,12 @@ void MakeSignedPdf(const std::filesystem::path& path, bool certified = false);
 // A plain PDF of n pages with text "Page k" on page k, made as quickly as QPDF can.
 void MakeManyPagesPdf(const std::filesystem::path& path, int pages);
 
+// The points where the fault switch makes a save fail, for tests parameterised over them, and
+// their names as test names.
+inline constexpr const char* kSaveFaultPoints[] = {"SaveDocument.write", "SaveDocument.fsync",
+                                                   "SaveDocument.verify", "SaveDocument.rename"};
+std::string SaveFaultPointName(const ::testing::TestParamInfo<const char*>& info);
+
 // Runs qpdf with the arguments (already quoted) and answers its result.
 tesser::test::CommandResult Qpdf(const std::string& arguments);
 bool QpdfCheckPasses(const std::filesystem::path& path, const std::string& password = "");

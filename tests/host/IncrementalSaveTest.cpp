@@ -431,13 +431,7 @@ TEST_P(IncrementalSaveFault, LeavesTheFileAsItWasAndTheNextSaveStillAppends) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, IncrementalSaveFault,
-                         ::testing::Values("SaveDocument.write", "SaveDocument.fsync",
-                                           "SaveDocument.verify", "SaveDocument.rename"),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             std::replace(name.begin(), name.end(), '.', '_');
-                             return name;
-                         });
+                         ::testing::ValuesIn(kSaveFaultPoints), SaveFaultPointName);
 
 TEST_F(IncrementalSave, AFullDiskLeavesTheFile) {
     auto file = dir / "full-disk.pdf";

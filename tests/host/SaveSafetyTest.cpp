@@ -61,13 +61,7 @@ TEST_P(InjectedSaveFailure, LeavesTheOriginalByteForByteAndNamesTheFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, InjectedSaveFailure,
-                         ::testing::Values("SaveDocument.write", "SaveDocument.fsync",
-                                           "SaveDocument.verify", "SaveDocument.rename"),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             std::replace(name.begin(), name.end(), '.', '_');
-                             return name;
-                         });
+                         ::testing::ValuesIn(kSaveFaultPoints), SaveFaultPointName);
 
 TEST_F(SaveSafety, FullDiskLeavesTheOriginalAndReportsTheFile) {
     auto file = dir / "full.pdf";
