@@ -75,11 +75,26 @@ TEST_F(IncrementalRun, AppendsWhatAFullSaveWritesAndItsUndoAppendsThePagesBack) 
     const std::string text = PdfText(file);
     EXPECT_NE(text.find("Appended 1 of 4"), std::string::npos) << text;
     EXPECT_NE(text.find("Appended 4 of 4"), std::string::npos) << text;
-    const DocumentView appended = ViewDocument(file);
-    const DocumentView rewritten = ViewDocument(full);
-    EXPECT_EQ(appended.pageContents, rewritten.pageContents);
-    EXPECT_EQ(appended.info, rewritten.info);
-    EXPECT_EQ(appended.catalogue, rewritten.catalogue);
+    // Object for object the same document as the full save's: qpdf numbers both anew in the
+    // order it reaches their objects. Compared: the objects (not the cross-reference table and
+    // the trailer, where the full save's new /ID shows).
+    const auto withoutOriginalIds = [](std::string qdf) {
+        qdf = qdf.substr(0, qdf.rfind("\nxref\n"));
+        std::string kept;
+        std::size_t from = 0;
+        while (from < qdf.size()) {
+            std::size_t end = qdf.find('\n', from);
+            end = end == std::string::npos ? qdf.size() : end + 1;
+            if (qdf.compare(from, 21, "%% Original object ID") != 0) {
+                kept.append(qdf, from, end - from);
+            }
+            from = end;
+        }
+        return kept;
+    };
+    const std::string appended = withoutOriginalIds(NormalisedQdf(file));
+    ASSERT_FALSE(appended.empty());
+    EXPECT_EQ(appended, withoutOriginalIds(NormalisedQdf(full)));
 
     const std::string stamped = ReadFile(file);
     const CommandResult undo = Tesser("-q --undo");
@@ -110,6 +125,7 @@ struct Method {
     const char* encrypt; // qpdf's arguments after "--encrypt user owner"
     const char* shown;   // in qpdf --show-encryption
 };
+void PrintTo(const Method& method, std::ostream* os) { *os << method.name; }
 
 class IncrementalRunEncrypted : public IncrementalRun,
                                 public ::testing::WithParamInterface<Method> {};

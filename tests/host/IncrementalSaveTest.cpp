@@ -185,6 +185,13 @@ protected:
         model->GetPageCosObject(page, &pageDict);
         cos->DictGet(pageDict, Atom("Contents"), &contents);
         ASSERT_TRUE(Ok(cos->DestroyObject(contents)));
+        // A direct dictionary of the page, changed through its own handle after it was stored.
+        HObject note = nullptr, stored = nullptr, value = nullptr;
+        cos->NewDict(Cos(doc), 0, 1, &note);
+        ASSERT_TRUE(Ok(cos->DictPut(pageDict, Atom("TsNote"), note)));
+        ASSERT_TRUE(Ok(cos->DictGet(pageDict, Atom("TsNote"), &stored)));
+        cos->NewInteger(Cos(doc), 0, 7, &value);
+        ASSERT_TRUE(Ok(cos->DictPut(stored, Atom("Seven"), value)));
         model->ReleasePage(page);
     }
 
@@ -218,6 +225,7 @@ struct Layout {
     const char* qpdfArguments; // how the fixture is rewritten before the test
     bool xrefStream;
 };
+void PrintTo(const Layout& layout, std::ostream* os) { *os << layout.name; }
 
 class IncrementalSaveLayouts : public IncrementalSave,
                                public ::testing::WithParamInterface<Layout> {};
@@ -297,6 +305,7 @@ struct Encryption {
     const char* qpdfArguments; // after "--encrypt user owner" (weak crypto allowed)
     const char* method;        // how qpdf --show-encryption tells it
 };
+void PrintTo(const Encryption& encryption, std::ostream* os) { *os << encryption.name; }
 
 class IncrementalSaveEncrypted : public IncrementalSave,
                                  public ::testing::WithParamInterface<Encryption> {};
