@@ -68,6 +68,10 @@ void TerminalUi::OpenProgress() {}
 
 void TerminalUi::Progress(const ui::ProgressEvent& event) {
     using Kind = ui::ProgressEvent::Kind;
+    if (progressHook_) {
+        progressHook_(event);
+        return;
+    }
     total_ = std::max(total_, event.Total);
     if (event.What == Kind::Started) {
         return;
@@ -120,7 +124,7 @@ void TerminalUi::Progress(const ui::ProgressEvent& event) {
 
 void TerminalUi::PageProgress(const std::string& name, int page, int count) {
     // On a terminal only, and at most every tenth of a second: a long document shows it advancing.
-    if (quiet_ || (!pageProgressShown_ && count < 200)) {
+    if (quiet_ || progressHook_ || (!pageProgressShown_ && count < 200)) {
         return;
     }
     if (!::isatty(STDERR_FILENO)) {
@@ -160,6 +164,9 @@ bool TerminalUi::ProgressGoOn() { return !AbortRequested(); }
 
 bool TerminalUi::Ask(const std::string& question, const std::string& yesWord,
                      const std::string& noWord) {
+    if (questionHook_) {
+        return questionHook_(question, yesWord, noWord);
+    }
     if (!interactive_ || AbortRequested()) {
         const bool answer = answer_ == Answer::Yes;
         std::cerr << question << ' ' << (answer ? yesWord : noWord)

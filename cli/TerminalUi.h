@@ -47,6 +47,20 @@ public:
         announceHook_ = std::move(hook);
     }
 
+    // Hands the run's progress events to hook instead of showing them (a worker process sends
+    // them to the process that shows the run); page progress is then not shown either.
+    void SetProgressHook(std::function<void(const ui::ProgressEvent&)> hook) {
+        progressHook_ = std::move(hook);
+    }
+    // Hands each question to hook (question, yes word, no word) for its answer instead of asking
+    // here (a worker process has the process that started it ask).
+    void SetQuestionHook(
+        std::function<bool(const std::string&, const std::string&, const std::string&)> hook) {
+        questionHook_ = std::move(hook);
+    }
+    // Asks question on the terminal; answers the configured default when nobody can be asked.
+    bool Ask(const std::string& question, const std::string& yesWord, const std::string& noWord);
+
     // RunUi.
     void Progress(const ui::ProgressEvent& event) override;
     void PageProgress(const std::string& name, int page, int count) override;
@@ -64,9 +78,6 @@ public:
     void ShowNote(const std::string& message) override;
 
 private:
-    // Asks question on the terminal; answers the configured default when nobody can be asked.
-    bool Ask(const std::string& question, const std::string& yesWord, const std::string& noWord);
-
     // Takes the page progress line off the terminal before another line is written.
     void ClearPageProgress();
 
@@ -80,6 +91,8 @@ private:
     int total_ = 0;
     bool interactive_;
     std::function<void(const std::string&)> announceHook_;
+    std::function<void(const ui::ProgressEvent&)> progressHook_;
+    std::function<bool(const std::string&, const std::string&, const std::string&)> questionHook_;
 };
 
 // Reads a line from the terminal without echo; throws std::runtime_error without a terminal.

@@ -44,6 +44,8 @@ struct SecuritySettings {
 
     // Capture only: the document had no security, so applying the capture takes it off again.
     bool RemoveSecurity = false;
+
+    bool operator==(const SecuritySettings&) const = default;
 };
 
 // The standard handler's security record, kHSecurityRecordSize (528) bytes, little-endian:
