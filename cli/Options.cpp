@@ -540,7 +540,8 @@ The profile is a text file in Windows-1252 (a profile written in UTF-8 is recogn
 see tesser(1) for its format. The undo history is kept in $XDG_STATE_HOME/tesser/journal
 (~/.local/state/tesser/journal); it holds the passwords a run set or used, so it is created
 readable and writable by its owner only (folder 0700, file 0600). A run that cannot write it touches no file; a damaged journal is moved aside to
-journal.damaged-<time>; an undo that fails for some files keeps them for the next --undo.
+journal.damaged-<time>; an undo that fails for some files keeps them for the next --undo. It
+keeps the newest 20 runs (the passwords of older ones are dropped with them).
 
 Progress ("[2/5] FILE: stamped") and errors ("tesser: FILE: message") go to standard error.
 Ctrl-C stops the run after the file in hand is finished.
