@@ -27,9 +27,12 @@ using Message = std::vector<std::string>;
 
 constexpr std::uint32_t kLargestMessage = 1U << 30;
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
+// Moves size bytes with step (read or write) until all are moved; false at the end of the pipe
+// or on an error.
+template <class Byte, class Step>
+bool Whole(Byte* data, std::size_t size, Step step) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
+        const ssize_t n = step(data, size);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -42,19 +45,13 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    return Whole(data, size,
+                 [fd](const char* at, std::size_t left) { return ::write(fd, at, left); });
+}
+
 bool ReadAll(int fd, char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::read(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return Whole(data, size, [fd](char* at, std::size_t left) { return ::read(fd, at, left); });
 }
 
 void AppendLength(std::string& out, std::size_t length) {
