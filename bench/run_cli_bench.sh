@@ -12,7 +12,7 @@
 # tesser -j 2 against -j 1 on a folder of 200 files of 3-10 pages cut from a make_pages file
 # (its own compressed content stream of text per page, one shared font; make_pages is taken from
 # the build folder of the tesser binary): the two alternated, JOB_ROUNDS rounds (default 5), the
-# best of each and their ratio. The machine's other load counts here: the figure is only
+# best of each and their ratio, and the median of each round's ratio. The machine's other load counts here: the figure is only
 # meaningful on an otherwise idle machine with at least two cores.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -102,6 +102,7 @@ export tesser
 
 results=()
 job_results=()
+pair_ratios=()
 declare -A best
 results+=("$(measure qpdf-folder bash -c 'qpdf_folder')")
 results+=("$(measure qpdf-lin-folder bash -c 'qpdf_folder --linearize')")
@@ -113,9 +114,12 @@ results+=("$(measure qpdf-lin-big qpdf --linearize "$work/big.pdf" "$work/big-ou
 results+=("$(measure tesser-big bash -c 'run_tesser "$work/big.pdf"')")
 results+=("$(measure tesser-plain-big bash -c 'run_tesser "$work/big.pdf" --no-optimise')")
 for ((round = 0; round < ${JOB_ROUNDS:-5}; round++)); do
-    job_results+=("$(measure tesser-j1 bash -c 'run_tesser "$work/made" -j 1')")
-    job_results+=("$(measure tesser-j2 bash -c 'run_tesser "$work/made" -j 2')")
+    one=$(measure tesser-j1 bash -c 'run_tesser "$work/made" -j 1')
+    two=$(measure tesser-j2 bash -c 'run_tesser "$work/made" -j 2')
+    job_results+=("$one" "$two")
+    pair_ratios+=("$(awk -v a="${two#* }" -v b="${one#* }" 'BEGIN { split(a, x, " "); split(b, y, " "); printf "%.3f", x[1] / y[1] }')")
 done
+pair_median=$(printf '%s\n' "${pair_ratios[@]}" | sort -n | awk '{ v[NR] = $1 } END { printf "%.2f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
 for line in "${job_results[@]}"; do # the best of the rounds
     read -r label s m <<< "$line"
     if [[ -z ${best[$label]:-} ]] || awk -v a="$s" -v b="${best[$label]% *}" 'BEGIN { exit !(a < b) }'; then
@@ -149,6 +153,7 @@ echo "  tesser (optimised) / qpdf --linearize : $(ratio "${secs[tesser-big]}" "$
 echo "  tesser (optimised) / qpdf             : $(ratio "${secs[tesser-big]}" "${secs[qpdf-big]}")"
 echo "  tesser --no-optimise / qpdf           : $(ratio "${secs[tesser-plain-big]}" "${secs[qpdf-big]}")"
 echo "  peak memory tesser / qpdf             : $(ratio "${rss[tesser-plain-big]}" "${rss[qpdf-big]}")"
-echo "200 make_pages files, 3-10 pages each, best of ${JOB_ROUNDS:-5} alternated rounds:"
-echo "  tesser -j 2 / tesser -j 1             : $(ratio "${secs[tesser-j2]}" "${secs[tesser-j1]}")"
+echo "200 make_pages files, 3-10 pages each, ${JOB_ROUNDS:-5} alternated rounds:"
+echo "  tesser -j 2 / tesser -j 1, best times : $(ratio "${secs[tesser-j2]}" "${secs[tesser-j1]}")"
+echo "  the same, median of the rounds' ratios: $pair_median (${pair_ratios[*]})"
 echo "  peak memory -j 2 / -j 1 (one process) : $(ratio "${rss[tesser-j2]}" "${rss[tesser-j1]}")"

@@ -17,8 +17,13 @@ namespace tesser::cli {
 namespace {
 
 volatile std::sig_atomic_t g_abort = 0;
+std::atomic<std::atomic<std::uint32_t>*> g_abortWord{nullptr};
+std::atomic<std::uint32_t> g_abortBit{0};
 
 extern "C" void OnAbortSignal(int) {
+    if (std::atomic<std::uint32_t>* word = g_abortWord.load()) {
+        word->fetch_or(g_abortBit.load());
+    }
     if (g_abort == 0) {
         static const char text[] = "\ntesser: stopping after the file in hand\n";
         const ssize_t ignored = ::write(STDERR_FILENO, text, sizeof text - 1);
@@ -58,6 +63,11 @@ void InstallAbortHandlers() {
 }
 
 bool AbortRequested() { return g_abort != 0; }
+
+void SetAbortWord(std::atomic<std::uint32_t>* word, std::uint32_t bit) {
+    g_abortBit.store(bit);
+    g_abortWord.store(word);
+}
 void ResetAbortRequest() { g_abort = 0; }
 
 TerminalUi::TerminalUi(Answer answer, bool quiet, bool verbose)

@@ -11,7 +11,9 @@
 #include "host/Host.h"
 #include "ui/RunUi.h"
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,6 +23,9 @@ namespace tesser::cli {
 // Installs the SIGINT/SIGTERM handlers that set the abort request.
 void InstallAbortHandlers();
 bool AbortRequested();
+// The handlers also set bit in word (a lock-free atomic, so a handler may change it), until
+// called again with null: a run in several processes stops taking up files at once.
+void SetAbortWord(std::atomic<std::uint32_t>* word, std::uint32_t bit);
 // For tests and for a fresh run.
 void ResetAbortRequest();
 

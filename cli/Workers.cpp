@@ -7,9 +7,12 @@
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <atomic>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <poll.h>
+#include <sys/mman.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -107,30 +110,79 @@ void Close(int& fd) {
 }
 
 // The words of the messages.
-constexpr const char* kFile = "file";         // index, path
 constexpr const char* kAnswer = "answer";     // "1" yes, "0" no
 constexpr const char* kQuestion = "question"; // question, yes word, no word
-constexpr const char* kEvent = "event";       // "1" failed or "0" processed, name, reason, pages
-// index, processed, failed, "1" cancelled, "1" the run goes on, the journal of the file's
-// record (empty for none), why the record could not be made (empty when it could)
+constexpr const char* kFailed = "failed";     // the file's failure as it happens: reason
+// The file is finished: index, processed, failed, "1" cancelled, "1" the run goes on, pages
+// stamped (-1: no Processed event), the journal of the file's record (empty for none), why the
+// record could not be made (empty when it could).
 constexpr const char* kDone = "done";
-constexpr std::size_t kDoneFields = 8;
+constexpr std::size_t kDoneFields = 9;
 
 std::string Flag(bool value) { return value ? "1" : "0"; }
 
-// A worker: applies the run to each file it is handed, until its command pipe ends.
-[[noreturn]] void WorkerMain(ui::RunEngine& engine, TerminalUi& terminal, int commands,
-                             int results) {
+// What the processes of a run share, in an anonymous shared mapping made before the workers are
+// forked. words[0] is the list's next file: a worker takes up a file by incrementing it, never
+// waiting for this process. The stop bit, set by this process (also from its Ctrl-C handler),
+// ends the taking; both are changes of the one word, so a file taken after the stop sees it.
+// words[1 + w] is the file worker w has in hand, plus one (0: none), for telling which file a
+// worker that ended unexpectedly left.
+using Word = std::atomic<std::uint32_t>;
+constexpr std::uint32_t kStopBit = 1U << 31;
+static_assert(Word::is_always_lock_free);
+
+class SharedWords {
+public:
+    explicit SharedWords(std::size_t count) : count_(count) {
+        void* memory = ::mmap(nullptr, Bytes(), PROT_READ | PROT_WRITE,
+                              MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED) {
+            return;
+        }
+        words_ = static_cast<Word*>(memory);
+        for (std::size_t i = 0; i < count_; ++i) {
+            new (&words_[i]) Word(0);
+        }
+    }
+    ~SharedWords() {
+        if (words_ != nullptr) {
+            ::munmap(words_, Bytes());
+        }
+    }
+    SharedWords(const SharedWords&) = delete;
+    SharedWords& operator=(const SharedWords&) = delete;
+
+    bool Mapped() const { return words_ != nullptr; }
+    Word& Next() { return words_[0]; }
+    Word& InHand(std::size_t worker) { return words_[1 + worker]; }
+
+private:
+    std::size_t Bytes() const { return count_ * sizeof(Word); }
+    std::size_t count_;
+    Word* words_ = nullptr;
+};
+
+// A worker: takes up the list's files one by one and applies the run to each, until the list
+// ends or the run stops.
+[[noreturn]] void WorkerMain(ui::RunEngine& engine, TerminalUi& terminal,
+                             const std::vector<std::string>& files, SharedWords& shared,
+                             std::size_t self, int commands, int results) {
     // The process that started the run decides when to stop; the file in hand is finished.
     std::signal(SIGINT, SIG_IGN);
     std::signal(SIGTERM, SIG_IGN);
     std::signal(SIGPIPE, SIG_DFL);
 
-    terminal.SetProgressHook([results](const ui::ProgressEvent& event) {
-        if (event.What == ui::ProgressEvent::Kind::Processed ||
-            event.What == ui::ProgressEvent::Kind::Failed) {
-            Send(results, {kEvent, Flag(event.What == ui::ProgressEvent::Kind::Failed),
-                           event.Name, event.Reason, std::to_string(event.Pages)});
+    // The file's outcome: a failure is sent at once (before the question that follows it), once;
+    // the pages of a Processed event go with the done message.
+    int pages = -1;
+    bool failed = false;
+    terminal.SetProgressHook([&](const ui::ProgressEvent& event) {
+        if (event.What == ui::ProgressEvent::Kind::Processed) {
+            pages = event.Pages;
+        } else if (event.What == ui::ProgressEvent::Kind::Failed && !failed) {
+            failed = true;
+            pages = -1;
+            Send(results, {kFailed, event.Reason});
         }
     });
     terminal.SetQuestionHook([&](const std::string& question, const std::string& yesWord,
@@ -144,9 +196,15 @@ std::string Flag(bool value) { return value ? "1" : "0"; }
     ui::ApplySettings& apply = engine.Apply();
     int status = 0;
     try {
-        Message message;
-        while (Receive(commands, message) && message.size() == 3 && message[0] == kFile) {
-            apply.DocumentEntries = {message[2]};
+        for (;;) {
+            const std::uint32_t taken = shared.Next().fetch_add(1);
+            if ((taken & kStopBit) != 0 || taken >= files.size()) {
+                break;
+            }
+            shared.InHand(self).store(taken + 1);
+            pages = -1;
+            failed = false;
+            apply.DocumentEntries = {files[taken]};
             apply.UndoHistory.clear();
             engine.RunApply();
             const ui::RunCounts& counts = engine.LastRun();
@@ -162,15 +220,13 @@ std::string Flag(bool value) { return value ? "1" : "0"; }
                     journalError = e.what();
                 }
             }
-            Message done = {kDone,
-                            message[1],
-                            std::to_string(counts.Processed),
-                            std::to_string(counts.Failed),
-                            Flag(counts.Cancelled),
-                            Flag(engine.ContinueFlag()),
-                            journal,
-                            journalError};
-            if (!Send(results, done)) {
+            const bool sent = Send(results, {kDone, std::to_string(taken),
+                                             std::to_string(counts.Processed),
+                                             std::to_string(counts.Failed), Flag(counts.Cancelled),
+                                             Flag(engine.ContinueFlag()), std::to_string(pages),
+                                             journal, journalError});
+            shared.InHand(self).store(0);
+            if (!sent) {
                 break;
             }
         }
@@ -187,11 +243,10 @@ struct Worker {
     pid_t pid = -1;
     int commands = -1; // to the worker
     int results = -1;  // from it
-    long file = -1;    // the index of the file in hand, -1 for none
-    // The file in hand as shown: its number among the documents shown (-1 not yet shown), and
-    // its Processed event, shown when the file is done unless a failure comes first.
+    // The number the file in hand got among the documents shown (-1: not shown yet), and the
+    // index of the last file the worker finished.
     int shownIndex = -1;
-    std::optional<ui::ProgressEvent> processed;
+    long lastDone = -1;
 };
 
 std::string HowItEnded(int status) {
@@ -209,16 +264,26 @@ int ToInt(const std::string& text) {
     }
 }
 
-// The run as this process sees it: hands out files, shows events, gathers records.
+// The run as this process sees it: starts the workers, shows the events, asks the questions,
+// gathers the records.
 class Dispatcher {
 public:
-    Dispatcher(TerminalUi& terminal, const std::vector<std::string>& files)
-        : terminal_(terminal), files_(files) {}
+    // files is copied: a worker's run replaces the engine's list, which the caller may pass.
+    Dispatcher(TerminalUi& terminal, std::vector<std::string> files, int count)
+        : terminal_(terminal), files_(std::move(files)), shared_(1 + count), count_(count) {}
+    ~Dispatcher() { SetAbortWord(nullptr, 0); }
+    Dispatcher(const Dispatcher&) = delete;
+    Dispatcher& operator=(const Dispatcher&) = delete;
 
-    void Start(ui::RunEngine& engine, int count) {
+    void Start(ui::RunEngine& engine) {
+        if (!shared_.Mapped()) {
+            return;
+        }
+        // Ctrl-C ends the taking at once, also while this process waits for its turn.
+        SetAbortWord(&shared_.Next(), kStopBit);
         std::cout.flush();
         std::cerr.flush();
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < count_; ++i) {
             int commands[2];
             int results[2];
             if (::pipe(commands) != 0) {
@@ -237,7 +302,8 @@ public:
                 }
                 ::close(commands[1]);
                 ::close(results[0]);
-                WorkerMain(engine, terminal_, commands[0], results[1]);
+                WorkerMain(engine, terminal_, files_, shared_, workers_.size(), commands[0],
+                           results[1]);
             }
             ::close(commands[0]);
             ::close(results[1]);
@@ -251,17 +317,14 @@ public:
             worker.commands = commands[1];
             worker.results = results[0];
         }
-        for (Worker& worker : workers_) {
-            HandOut(worker);
-        }
     }
 
     bool Started() const { return !workers_.empty(); }
 
     void Run() {
         for (;;) {
-            if (AbortRequested() && !stopped_) {
-                stopped_ = true;
+            if (AbortRequested() && !counts_.Aborted) {
+                Stop();
                 counts_.Aborted = true;
                 ui::ProgressEvent event;
                 event.What = ui::ProgressEvent::Kind::Aborted;
@@ -269,11 +332,11 @@ public:
                 terminal_.Progress(event);
             }
             std::vector<pollfd> polled;
-            std::vector<Worker*> owners;
-            for (Worker& worker : workers_) {
-                if (worker.results >= 0) {
-                    polled.push_back({worker.results, POLLIN, 0});
-                    owners.push_back(&worker);
+            std::vector<std::size_t> owners;
+            for (std::size_t w = 0; w < workers_.size(); ++w) {
+                if (workers_[w].results >= 0) {
+                    polled.push_back({workers_[w].results, POLLIN, 0});
+                    owners.push_back(w);
                 }
             }
             if (polled.empty()) {
@@ -284,7 +347,7 @@ public:
             }
             for (std::size_t i = 0; i < polled.size(); ++i) {
                 if (polled[i].revents != 0) {
-                    Serve(*owners[i]);
+                    Serve(owners[i]);
                 }
             }
         }
@@ -308,22 +371,22 @@ public:
     }
 
 private:
-    void HandOut(Worker& worker) {
-        if (worker.commands < 0) {
-            return;
-        }
-        if (!stopped_ && !AbortRequested() && next_ < files_.size() &&
-            Send(worker.commands, {kFile, std::to_string(next_), files_[next_]})) {
-            worker.file = static_cast<long>(next_++);
-            return;
-        }
-        Close(worker.commands); // the worker ends
+    // No file is taken up after this.
+    void Stop() {
+        shared_.Next().fetch_or(kStopBit);
+        stopped_ = true;
     }
 
-    void Serve(Worker& worker) {
+    // The file worker w has in hand, or -1.
+    long InHand(std::size_t w) {
+        return static_cast<long>(shared_.InHand(w).load()) - 1;
+    }
+
+    void Serve(std::size_t w) {
+        Worker& worker = workers_[w];
         Message message;
         if (!Receive(worker.results, message)) {
-            Ended(worker);
+            Ended(w);
             return;
         }
         if (message.size() == 4 && message[0] == kQuestion) {
@@ -336,53 +399,50 @@ private:
             } else {
                 yes = terminal_.Ask(message[1], message[2], message[3]);
             }
-            stopped_ = stopped_ || !yes;
+            if (!yes) {
+                Stop(); // before the answer: the asking worker takes up nothing more
+            }
             if (worker.commands < 0 || !Send(worker.commands, {kAnswer, Flag(yes)})) {
                 Close(worker.commands);
             }
             return;
         }
-        if (message.size() == 5 && message[0] == kEvent) {
-            ui::ProgressEvent event;
-            event.What = message[1] == "1" ? ui::ProgressEvent::Kind::Failed
-                                           : ui::ProgressEvent::Kind::Processed;
-            event.Name = message[2];
-            event.Reason = message[3];
-            event.Pages = ToInt(message[4]);
-            if (event.What == ui::ProgressEvent::Kind::Processed) {
-                worker.processed = std::move(event);
-            } else if (worker.shownIndex < 0) { // a document's failure is told once
-                worker.processed.reset();
-                Show(worker, std::move(event));
+        if (message.size() == 2 && message[0] == kFailed) {
+            const long file = InHand(w);
+            if (file >= 0) {
+                Show(worker, ui::ProgressEvent::Kind::Failed, files_[file], message[1]);
             }
             return;
         }
         if (message.size() != kDoneFields || message[0] != kDone) {
-            Ended(worker);
+            Ended(w);
             return;
         }
-        const std::size_t index = static_cast<std::size_t>(ToInt(message[1]));
+        const auto index = static_cast<std::size_t>(ToInt(message[1]));
+        if (index >= files_.size()) {
+            Ended(w);
+            return;
+        }
         counts_.Processed += ToInt(message[2]);
         counts_.Failed += ToInt(message[3]);
         counts_.Cancelled = counts_.Cancelled || message[4] == "1";
         if (message[5] != "1") {
-            stopped_ = true; // a No or a Cancel: the run stops
+            Stop(); // a No or a Cancel: the run stops
         }
-        Record(worker, index, message[6], message[7]);
-        if (worker.processed) {
-            Show(worker, std::move(*worker.processed));
+        const int pages = ToInt(message[6]);
+        if (Record(worker, index, message[7], message[8]) && pages >= 0) {
+            Show(worker, ui::ProgressEvent::Kind::Processed, files_[index], {}, pages);
         }
-        worker.processed.reset();
+        worker.lastDone = static_cast<long>(index);
         worker.shownIndex = -1;
-        worker.file = -1;
-        HandOut(worker);
     }
 
-    // A worker's record, with its kept security handed to this process's host.
-    void Record(Worker& worker, std::size_t index, const std::string& journal,
+    // A worker's record, with its kept security handed to this process's host. False when the
+    // file was saved but its record cannot be kept (told as the file's failure).
+    bool Record(Worker& worker, std::size_t index, const std::string& journal,
                 std::string error) {
         if (journal.empty() && error.empty()) {
-            return;
+            return true;
         }
         if (error.empty()) {
             try {
@@ -391,30 +451,33 @@ private:
                     RestoreKeptSecurity(record);
                     records_.emplace_back(index, std::move(record.Record));
                 }
-                return;
+                return true;
             } catch (const std::exception& e) {
                 error = e.what();
             }
         }
         // Saved, but it cannot be undone: not a document processed as asked.
-        if (worker.processed) {
-            worker.processed.reset();
-            counts_.Processed = std::max(0, counts_.Processed - 1);
-            ++counts_.Failed;
+        if (counts_.Processed > 0) {
+            --counts_.Processed;
         }
-        ui::ProgressEvent event;
-        event.What = ui::ProgressEvent::Kind::Failed;
-        event.Name = files_[index];
-        event.Reason = "it was saved, but its undo cannot be recorded: " + error;
-        Show(worker, std::move(event));
+        ++counts_.Failed;
+        Show(worker, ui::ProgressEvent::Kind::Failed, files_[index],
+             "it was saved, but its undo cannot be recorded: " + error);
+        return false;
     }
 
-    // Shows an event of the worker's file: the file's first event gets the next number among the
-    // documents shown; a later one (a failure after the file was counted) replaces its outcome.
-    void Show(Worker& worker, ui::ProgressEvent event) {
+    // Shows an event of the worker's file in hand: the file's first event gets the next number
+    // among the documents shown, a later one the same.
+    void Show(Worker& worker, ui::ProgressEvent::Kind what, const std::string& name,
+              const std::string& reason, int pages = 0) {
         if (worker.shownIndex < 0) {
             worker.shownIndex = shown_++;
         }
+        ui::ProgressEvent event;
+        event.What = what;
+        event.Name = name;
+        event.Reason = reason;
+        event.Pages = pages;
         event.Index = worker.shownIndex;
         event.Total = static_cast<int>(files_.size());
         event.Processed = counts_.Processed;
@@ -422,30 +485,28 @@ private:
         terminal_.Progress(event);
     }
 
-    void Ended(Worker& worker) {
+    void Ended(std::size_t w) {
+        Worker& worker = workers_[w];
         Close(worker.results);
         Close(worker.commands);
         int status = 0;
         while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
         }
-        if (worker.file >= 0) {
-            ui::ProgressEvent event;
-            event.What = ui::ProgressEvent::Kind::Failed;
-            event.Name = files_[static_cast<std::size_t>(worker.file)];
-            event.Reason = "the worker process ended before the document was finished (" +
-                           HowItEnded(status) + ")";
-            ++counts_.Failed;
-            worker.processed.reset();
-            Show(worker, std::move(event));
-            worker.file = -1;
-        }
         worker.pid = -1;
+        const long file = InHand(w);
+        if (file >= 0 && file != worker.lastDone) {
+            ++counts_.Failed;
+            Show(worker, ui::ProgressEvent::Kind::Failed, files_[file],
+                 "the worker process ended before the document was finished (" +
+                     HowItEnded(status) + ")");
+        }
     }
 
     TerminalUi& terminal_;
-    const std::vector<std::string>& files_;
+    const std::vector<std::string> files_;
+    SharedWords shared_;
+    int count_;
     std::vector<Worker> workers_;
-    std::size_t next_ = 0;
     int shown_ = 0;
     bool stopped_ = false;
     ui::RunCounts counts_;
@@ -471,8 +532,8 @@ ui::RunCounts ApplyInWorkers(ui::RunEngine& engine, TerminalUi& terminal,
     sigemptyset(&ignore.sa_mask);
     ::sigaction(SIGPIPE, &ignore, &previous);
 
-    Dispatcher dispatcher(terminal, files);
-    dispatcher.Start(engine, workers);
+    Dispatcher dispatcher(terminal, files, workers);
+    dispatcher.Start(engine);
     ui::RunCounts counts;
     if (dispatcher.Started()) {
         dispatcher.Run();

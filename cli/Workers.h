@@ -1,19 +1,20 @@
 // An apply run over many files in worker processes (tesser -j N).
 //
 // The workers are forked from the process that set the run up, so each has the same engine
-// settings, Tesserions, passwords and save places without handing them over. This process hands
-// out one file at a time over a pipe; a worker applies the run to it alone, as a run of one file,
-// and answers the progress events of that file and its undo record (with the kept security of
-// the file, so that this process's journal can undo it). This process shows the events as the
-// files finish, numbered in that order, sums the counts and joins the records into one, in the
-// order of the list.
+// settings, Tesserions, passwords and save places without handing them over. A worker takes up
+// the list's next file through a counter the processes share (so it never waits for this process
+// between files), applies the run to it alone, as a run of one file, and sends this process the
+// file's progress events as they happen and then its undo record (with the kept security of the
+// file, so that this process's journal can undo it). This process shows the events as the files
+// finish, numbered in that order, sums the counts and joins the records into one, in the order of
+// the list.
 //
 // Questions a worker's run asks (the error box, the crop-box warning) are asked by this process,
 // by the terminal's own rules (a terminal, or --yes/--no, or the default No), one at a time;
-// the asking worker waits for the answer. A No or Cancel stops handing out files; the files in
-// hand are finished. Workers ignore SIGINT and SIGTERM: on either this process stops handing out
-// files, waits for the files in hand to be finished and records them, so every file is either
-// untouched or complete.
+// the asking worker waits for the answer. A No or Cancel stops the taking up of files before the
+// answer reaches the worker; the files in hand are finished. Workers ignore SIGINT and SIGTERM:
+// on either, this process's handler stops the taking at once, and the files in hand are finished
+// and recorded, so every file is either untouched or complete.
 #pragma once
 
 #include "cli/TerminalUi.h"
