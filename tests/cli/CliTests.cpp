@@ -420,8 +420,9 @@ TEST_F(TesserCli, AJournalEntryWithAValueOutOfRangeIsRefusedAndTheOtherRunsUndon
                                   ": run 1, file " + a.string() + ": the zoom is \"99\""),
               std::string::npos)
         << history.errors;
-    EXPECT_EQ(history.output.find("1  "), std::string::npos) << history.output;
+    // Run 2 alone: no line starts with run 1's number.
     EXPECT_EQ(history.output.rfind("2  ", 0), 0u) << history.output;
+    EXPECT_EQ(history.output.find("\n1  "), std::string::npos) << history.output;
 
     const CommandResult undo = Undo("-q");
     EXPECT_EQ(undo.exitCode, 0) << undo.errors;
