@@ -260,8 +260,8 @@ const std::vector<OptionSpec> kOptions = {
      "save without the optimised (linearised) layout", SET(o.optimise = false)},
     {'j', "jobs", "", Arg::Required, "N", "Files, questions and output",
      "process the documents in N worker processes at once (default 1; 0: one per\ncore); "
-     "one journal record and one summary as with one; questions go to this\nprocess (see "
-     "--yes)",
+     "one journal record and one summary as with one; questions are asked\nhere, one at a "
+     "time, as without -j",
      SET(o.jobs = ParseJobs(option, *v))},
     {0, "files-from", "", Arg::Required, "FILE", "Files, questions and output",
      "also take the PATHs listed in FILE, one a line (\"-\": standard input)",
