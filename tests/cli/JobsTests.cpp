@@ -156,6 +156,39 @@ TEST_F(TesserJobs, ANoStopsHandingOutFilesAndTheFilesDoneAreRecorded) {
         changed += PdfText(file).find("Page 1 of 2") != std::string::npos ? 1 : 0;
     }
     EXPECT_EQ(changed, stamped);
+
+    // Neither --yes nor --no and no terminal: the question gets the default, nothing waits.
+    const CommandResult unanswered = Tesser("-j 2 -t Foot " + Q(dir_ / "docs"));
+    EXPECT_EQ(unanswered.exitCode, 1) << unanswered.errors;
+    EXPECT_NE(unanswered.errors.find("Go on with the run? no (no terminal to ask; --yes would "
+                                     "go on)"),
+              std::string::npos)
+        << unanswered.errors;
+}
+
+TEST_F(TesserJobs, OnATerminalTesserItselfAsksTheWorkersQuestion) {
+    if (test::Run("command -v script").exitCode != 0) {
+        GTEST_SKIP() << "script (util-linux) is needed for a terminal";
+    }
+    std::vector<fs::path> files = Folder("docs", 6, 1);
+    WriteFile(files[1], "%PDF-1.4\nbroken\n");
+    // The answer typed on the terminal before it is asked waits there for the question.
+    auto onTerminal = [&](const std::string& typed) {
+        const std::string command =
+            "XDG_STATE_HOME=" + Q(dir_ / "state") + " " + Quote(TESSER_BINARY) + " -p " +
+            Q(dir_ / "Quorel.ini") + " -j 2 -t Foot " + Q(dir_ / "docs");
+        return test::Run("printf '" + typed + "\\n' | script -qec " + Quote(command) + " /dev/null");
+    };
+    const CommandResult yes = onTerminal("yes");
+    EXPECT_NE(yes.output.find("Go on with the run? [yes/no] "), std::string::npos) << yes.output;
+    EXPECT_NE(yes.output.find("tesser: 5 processed, 1 failed, 0 skipped"), std::string::npos)
+        << yes.output;
+
+    // No: after the question only the other worker's file in hand is finished.
+    const CommandResult no = onTerminal("no");
+    const std::size_t asked = no.output.find("Go on with the run? [yes/no] ");
+    ASSERT_NE(asked, std::string::npos) << no.output;
+    EXPECT_LE(Occurrences(no.output.substr(asked), ": stamped"), 1) << no.output;
 }
 
 TEST_F(TesserJobs, FilesFromReadsLinesNulTerminatedNamesAndStandardInput) {
