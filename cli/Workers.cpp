@@ -194,9 +194,15 @@ private:
     });
 
     ui::ApplySettings& apply = engine.Apply();
+    // Without the process that records the run nothing more is taken up (the file in hand is
+    // finished; telling it then ends this process, as the pipe has no reader).
+    const pid_t parent = ::getppid();
     int status = 0;
     try {
         for (;;) {
+            if (::getppid() != parent) {
+                break;
+            }
             const std::uint32_t taken = shared.Next().fetch_add(1);
             if ((taken & kStopBit) != 0 || taken >= files.size()) {
                 break;
