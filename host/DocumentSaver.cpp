@@ -1,6 +1,7 @@
 #include "host/DocumentSaver.h"
 
 #include "host/FileInput.h"
+#include "host/FaultPoint.h"
 #include "host/HostState.h"
 
 #include <qpdf/Pipeline.hh>
@@ -67,7 +68,7 @@ private:
     bool TryFlush() {
         const unsigned char* p = buffer_.data();
         size_t left = buffer_.size();
-        if (left > 0 && FaultSwitch::Trips("SaveDocument.write")) {
+        if (left > 0 && FaultAt("SaveDocument.write")) {
             return Failed(EIO);
         }
         while (left > 0) {
@@ -208,7 +209,7 @@ void AtomicWrite(const std::string& path, const std::function<void(Pipeline&)>& 
         CheckedFileOutput output(fd, temp);
         write(output);
         output.Flush();
-        if (FaultSwitch::Trips("SaveDocument.fsync")) {
+        if (FaultAt("SaveDocument.fsync")) {
             SystemFail("fsync " + temp, EIO);
         }
         if (::fsync(fd) != 0) {
@@ -219,14 +220,14 @@ void AtomicWrite(const std::string& path, const std::function<void(Pipeline&)>& 
         if (::close(closing) != 0) {
             SystemFail("close " + temp, errno);
         }
-        if (FaultSwitch::Trips("SaveDocument.verify")) {
+        if (FaultAt("SaveDocument.verify")) {
             Fail("the written file did not read back: injected fault");
         }
         verify(temp);
         if (beforeRename) {
             beforeRename(target.file);
         }
-        if (FaultSwitch::Trips("SaveDocument.rename")) {
+        if (FaultAt("SaveDocument.rename")) {
             SystemFail("rename " + temp, EIO);
         }
         if (::rename(temp.c_str(), target.file.c_str()) != 0) {

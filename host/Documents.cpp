@@ -416,7 +416,7 @@ HErrorCode GetStandardSecurityData(HDoc handle, unsigned char* out, HBool* prese
         }
         CheckOut(out);
         SecurityRecord record;
-        record.permissions = static_cast<uint32_t>(sec.filePermissions & 0x3C);
+        record.permissions = static_cast<uint32_t>(sec.filePermissions & kHPermUserBits);
         int kept = S().snapshots.Keep(doc->pdf(), sec.unlockPassword);
         if (!sec.emptyUserPassword) {
             record.hasOpen = true;

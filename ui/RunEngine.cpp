@@ -792,7 +792,7 @@ RunEngine::SkippedOf(const std::vector<stamp::StampOutcome>& outcomes) {
 
 void RunEngine::PrintAllPages(HView view, const std::string& name) {
     try {
-        const std::int32_t preference = hc::GetAppPreference(15);
+        const std::int32_t preference = hc::GetAppPreference(kHPrefPrint);
         const std::int32_t count = hc::GetPageCount(hc::GetViewDocument(view));
         hc::PrintPages(view, 0, count - 1, preference, false, false);
     } catch (const std::exception& e) {

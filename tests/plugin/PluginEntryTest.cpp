@@ -1,4 +1,5 @@
 // The module entry, the handshake against a host that grants or refuses tables, and the menus.
+#include "host/FaultSwitch.h"
 #include "host/Host.h"
 #include "plugin/HostCalls.h"
 #include "plugin/PluginEntry.h"
