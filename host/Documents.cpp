@@ -186,8 +186,7 @@ HErrorCode OpenDocument(HPath path, HFileSys, HAuthProc authProc, void* clientDa
             doc->security.filePermissions = 0;
         }
 
-        Document* d = doc.release();
-        S().documents.insert(d);
+        Document* d = S().documents.Add(std::move(doc));
         bool accepted = true;
         if (authProc != nullptr) {
             try {
@@ -480,23 +479,17 @@ HErrorCode SetSecurityData(HDoc handle, const unsigned char* record) {
 
 void CloseDocumentRec(Document* doc) {
     Host::State& s = S();
-    for (auto it = s.views.begin(); it != s.views.end();) {
-        if ((*it)->doc == doc) {
-            if (s.activeView == *it) {
-                s.activeView = nullptr;
-            }
-            delete *it;
-            it = s.views.erase(it);
-        } else {
-            ++it;
+    s.views.EraseIf([&](const ViewRec& view) {
+        if (view.doc != doc) {
+            return false;
         }
-    }
-    for (PageRec* page : doc->pages) {
-        delete page;
-    }
-    doc->pages.clear();
-    s.documents.erase(doc);
-    delete doc;
+        if (s.activeView == &view) {
+            s.activeView = nullptr;
+        }
+        return true;
+    });
+    doc->pages.Clear();
+    s.documents.Erase(doc);
 }
 
 void FillDocumentFunctions(HostModelTable& t) {

@@ -141,7 +141,7 @@ FontRec* Document::WrapFont(QPDFObjectHandle font) {
 
 Document* CheckDoc(HDoc doc) {
     auto* d = reinterpret_cast<Document*>(doc);
-    if (d == nullptr || S().documents.count(d) == 0) {
+    if (d == nullptr || !S().documents.Contains(d)) {
         throw HostException(kHErrBadParameter, "Bad document handle.");
     }
     return d;
@@ -158,8 +158,8 @@ ObjectRec* CheckObject(HObject object) {
 }
 PageRec* CheckPage(HPage page) {
     auto* rec = reinterpret_cast<PageRec*>(page);
-    if (rec == nullptr || rec->magic != kMagicPage || S().documents.count(rec->doc) == 0 ||
-        rec->doc->pages.count(rec) == 0) {
+    if (rec == nullptr || rec->magic != kMagicPage || !S().documents.Contains(rec->doc) ||
+        !rec->doc->pages.Contains(rec)) {
         throw HostException(kHErrBadParameter, "Bad page handle.");
     }
     return rec;
@@ -173,21 +173,21 @@ FontRec* CheckFont(HFont font) {
 }
 StreamRec* CheckStream(HStream stream) {
     auto* rec = reinterpret_cast<StreamRec*>(stream);
-    if (rec == nullptr || S().streams.count(rec) == 0) {
+    if (rec == nullptr || !S().streams.Contains(rec)) {
         throw HostException(kHErrBadParameter, "Bad stream handle.");
     }
     return rec;
 }
 PathRec* CheckPath(HPath path) {
     auto* rec = reinterpret_cast<PathRec*>(path);
-    if (rec == nullptr || S().paths.count(rec) == 0) {
+    if (rec == nullptr || !S().paths.Contains(rec)) {
         throw HostException(kHErrBadParameter, "Bad path handle.");
     }
     return rec;
 }
 ViewRec* CheckView(HView view) {
     auto* rec = reinterpret_cast<ViewRec*>(view);
-    if (rec == nullptr || S().views.count(rec) == 0) {
+    if (rec == nullptr || !S().views.Contains(rec)) {
         throw HostException(kHErrBadParameter, "Bad view handle.");
     }
     return rec;

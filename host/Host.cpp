@@ -108,17 +108,14 @@ HErrorCode PathFromPlatformPath(HFileSys fileSystem, const char* platformPath, H
         }
         auto rec = std::make_unique<PathRec>();
         rec->path = platformPath;
-        S().paths.insert(rec.get());
-        *path = reinterpret_cast<HPath>(rec.release());
+        *path = reinterpret_cast<HPath>(S().paths.Add(std::move(rec)));
     });
 }
 
 HErrorCode ReleasePath(HFileSys fileSystem, HPath path) {
     return Entry("ReleasePath", [&] {
         CheckFileSystem(fileSystem);
-        PathRec* rec = CheckPath(path);
-        S().paths.erase(rec);
-        delete rec;
+        S().paths.Erase(CheckPath(path));
     });
 }
 
@@ -131,16 +128,13 @@ HErrorCode OpenMemoryReadStream(const char* bytes, size_t length, HStream* strea
         auto rec = std::make_unique<StreamRec>();
         rec->bytes = bytes;
         rec->length = length;
-        S().streams.insert(rec.get());
-        *stream = reinterpret_cast<HStream>(rec.release());
+        *stream = reinterpret_cast<HStream>(S().streams.Add(std::move(rec)));
     });
 }
 
 HErrorCode CloseStream(HStream stream) {
     return Entry("CloseStream", [&] {
-        StreamRec* rec = CheckStream(stream);
-        S().streams.erase(rec);
-        delete rec;
+        S().streams.Erase(CheckStream(stream));
     });
 }
 
@@ -197,18 +191,12 @@ Host::Host() : state_(std::make_unique<State>()) {
 
 Host::~Host() {
     State& s = *state_;
-    while (!s.documents.empty()) {
-        CloseDocumentRec(*s.documents.begin());
+    while (Document* doc = s.documents.Any()) {
+        CloseDocumentRec(doc);
     }
-    for (ViewRec* view : s.views) {
-        delete view;
-    }
-    for (StreamRec* stream : s.streams) {
-        delete stream;
-    }
-    for (PathRec* path : s.paths) {
-        delete path;
-    }
+    s.views.Clear();
+    s.streams.Clear();
+    s.paths.Clear();
     g_host = nullptr;
 }
 
@@ -226,21 +214,19 @@ MessageSink* Host::GetMessageSink() const { return state_->sink; }
 void Host::SetActiveDocument(HDoc doc) {
     State& s = *state_;
     if (s.activeView != nullptr) {
-        s.views.erase(s.activeView);
-        delete s.activeView;
+        s.views.Erase(s.activeView);
         s.activeView = nullptr;
     }
     if (doc == nullptr) {
         return;
     }
     auto* d = reinterpret_cast<Document*>(doc);
-    if (s.documents.count(d) == 0) {
+    if (!s.documents.Contains(d)) {
         throw std::invalid_argument("SetActiveDocument: not an open document");
     }
-    auto* view = new ViewRec;
+    auto view = std::make_unique<ViewRec>();
     view->doc = d;
-    s.views.insert(view);
-    s.activeView = view;
+    s.activeView = s.views.Add(std::move(view));
 }
 
 HDoc Host::GetActiveDocument() const {
@@ -264,7 +250,7 @@ std::vector<void*> Host::ModelessWindows() const { return state_->modeless; }
 
 std::vector<std::string> Host::DocumentWarnings(HDoc doc) const {
     auto* d = reinterpret_cast<Document*>(doc);
-    if (state_->documents.count(d) == 0) {
+    if (!state_->documents.Contains(d)) {
         return {};
     }
     return d->warnings;

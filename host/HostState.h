@@ -7,6 +7,7 @@
 #include "host/Host.h"
 #include "host/HostError.h"
 #include "host/Menus.h"
+#include "host/RecordSet.h"
 #include "host/Security.h"
 
 #include <qpdf/QPDF.hh>
@@ -67,7 +68,7 @@ struct Document {
     int32_t flags = 0;
 
     DocumentHandles handles;
-    std::set<PageRec*> pages;
+    RecordSet<PageRec> pages;
     std::set<QPDFObjGen> ownResources; // pages whose resources were made their own
 
     FileSecurity security;   // the file's encryption and what the passwords gave
@@ -120,14 +121,14 @@ struct Host::State {
     MessageSink* sink = nullptr;
     HostObserver* observer = nullptr;
     std::map<int32_t, int32_t> appPreferences;
-    std::set<Document*> documents;
-    std::set<ViewRec*> views;
+    RecordSet<Document> documents;
+    RecordSet<ViewRec> views;
     ViewRec* activeView = nullptr;
     void* mainWindow = nullptr;
     std::vector<void*> modeless;
 
-    std::set<StreamRec*> streams;
-    std::set<PathRec*> paths;
+    RecordSet<StreamRec> streams;
+    RecordSet<PathRec> paths;
     HandleTable handles;
 
     MenuBar menus;

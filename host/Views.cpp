@@ -38,9 +38,8 @@ HErrorCode GetViewDocument(HView view, HDoc* doc) {
 HErrorCode OpenView(HDoc doc, HView* view) {
     return Entry("OpenView", [&] {
         CheckOut(view);
-        auto* rec = new ViewRec{kMagicView, CheckDoc(doc)};
-        S().views.insert(rec);
-        *view = reinterpret_cast<HView>(rec);
+        *view = reinterpret_cast<HView>(
+            S().views.Add(std::make_unique<ViewRec>(ViewRec{kMagicView, CheckDoc(doc)})));
     });
 }
 
@@ -50,8 +49,7 @@ HErrorCode CloseView(HView view, HBool) {
         if (S().activeView == rec) {
             S().activeView = nullptr;
         }
-        S().views.erase(rec);
-        delete rec;
+        S().views.Erase(rec);
     });
 }
 

@@ -557,26 +557,15 @@ void EndHostWindow() { Check(Win().EndHostWindow()); }
 void RegisterModelessWindow(void* window) { Check(Win().RegisterModelessWindow(window)); }
 void UnregisterModelessWindow(void* window) { Check(Win().UnregisterModelessWindow(window)); }
 
-PageHandle& PageHandle::operator=(PageHandle&& other) noexcept {
-    if (this != &other) {
-        if (page_ != nullptr && HostConnected()) {
-            (void)Tables().model->ReleasePage(page_);
-        }
-        page_ = other.page_;
-        other.page_ = nullptr;
-    }
-    return *this;
-}
+void ReleaseHostPath(HostPath path) { ReleasePath(path.fileSystem, path.path); }
+void EndHostObjectScope(HostObjectScope scope) { EndObjectScope(scope.doc, scope.depth); }
+void CloseView(HView view) { CloseView(view, true); }
 
-PageHandle::~PageHandle() {
-    if (page_ != nullptr && HostConnected()) {
-        (void)Tables().model->ReleasePage(page_);
-    }
-}
-
-PathHandle::~PathHandle() {
-    if (path_ != nullptr && HostConnected()) {
-        (void)Tables().support->ReleasePath(fs_, path_);
+ObjectScopeHandle TryBeginObjectScope(HDoc doc) {
+    try {
+        return ObjectScopeHandle(doc, BeginObjectScope(doc));
+    } catch (const HostError&) {
+        return ObjectScopeHandle();
     }
 }
 

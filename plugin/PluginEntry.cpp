@@ -30,15 +30,16 @@ HCallback Callback(Proc proc) {
     return callback;
 }
 
-// Adds one item; false when the menu bar, the menu or the item cannot be had.
+// Adds one item; false when the menu bar, the menu or the item cannot be had. The menu is
+// released whatever fails after it was acquired.
 bool AddItem(const char* menuName, const char* itemName, HCallback execute, HCallback enable) {
     try {
         HMenuBar bar = GetMenuBar();
         if (bar == nullptr) {
             return false;
         }
-        HMenu menu = AcquireMenu(bar, menuName);
-        if (menu == nullptr) {
+        MenuHandle menu(AcquireMenu(bar, menuName));
+        if (!menu) {
             return false;
         }
         HMenuItem item = nullptr;
@@ -49,15 +50,15 @@ bool AddItem(const char* menuName, const char* itemName, HCallback execute, HCal
             item = nullptr;
         }
         if (item == nullptr) {
-            ReleaseMenu(menu);
+            menu.Close();
             return false;
         }
         SetMenuItemExecuteProc(item, execute, nullptr);
         if (enable != nullptr) {
             SetMenuItemEnableProc(item, enable, nullptr);
         }
-        AddMenuItem(menu, item, 9999);
-        ReleaseMenu(menu);
+        AddMenuItem(menu.get(), item, 9999);
+        menu.Close();
         return true;
     } catch (const HostError&) {
         return false;

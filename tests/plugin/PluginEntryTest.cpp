@@ -117,6 +117,21 @@ TEST_F(PluginEntryTest, InitialisationAddsBothItems) {
     EXPECT_TRUE(host.IsMenuItemEnabled("KORV:QuorelTesser"));
 }
 
+// Every menu initialisation acquires is released again, also when a host call after the
+// acquisition fails.
+TEST_F(PluginEntryTest, InitialisationReleasesEveryMenuItAcquires) {
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(host.AcquiredMenuCount(), 0u);
+    for (const char* failing :
+         {"NewMenuItem", "SetMenuItemExecuteProc", "SetMenuItemEnableProc", "AddMenuItem"}) {
+        SCOPED_TRACE(failing);
+        tesser::host::FaultSwitch::Arm(failing, 1);
+        EXPECT_FALSE(InitialiseProcedure());
+        tesser::host::FaultSwitch::DisarmAll();
+        EXPECT_EQ(host.AcquiredMenuCount(), 0u);
+    }
+}
+
 TEST_F(PluginEntryTest, MissingAboutMenuAddsNeitherItem) {
     host.RemoveMenu("AboutExtensions");
     EXPECT_FALSE(Load());
