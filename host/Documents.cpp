@@ -18,10 +18,7 @@
 namespace tesser::host {
 
 Document::~Document() {
-    qpdf.reset();
-    if (anchorFd >= 0) {
-        ::close(anchorFd);
-    }
+    qpdf.reset(); // before the file it reads is closed
 }
 
 QPDF& Document::pdf() {
@@ -90,7 +87,7 @@ OpenResult TryOpen(const Document& doc, const std::string& password) {
     logger->setWarn(std::make_shared<WarningLimit>(doc.path));
     pdf->setLogger(logger);
     try {
-        pdf->processInputSource(std::make_shared<FileInput>(doc.path, doc.anchorFd),
+        pdf->processInputSource(std::make_shared<FileInput>(doc.path, doc.anchor.get()),
                                 password.c_str());
         result.pdf = std::move(pdf);
     } catch (const QPDFExc& e) {
@@ -153,12 +150,12 @@ HErrorCode OpenDocument(HPath path, HFileSys, HAuthProc authProc, void* clientDa
         PathRec* p = CheckPath(path);
         auto doc = std::make_unique<Document>();
         doc->path = p->path;
-        doc->anchorFd = ::open(p->path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (doc->anchorFd < 0) {
+        doc->anchor = fileio::UniqueFd(::open(p->path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!doc->anchor) {
             throw QPDFSystemError("open " + p->path, errno);
         }
         struct stat st {};
-        if (::fstat(doc->anchorFd, &st) != 0) {
+        if (::fstat(doc->anchor.get(), &st) != 0) {
             throw QPDFSystemError("stat " + p->path, errno);
         }
         if (!S_ISREG(st.st_mode)) {

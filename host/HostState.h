@@ -2,6 +2,7 @@
 // to host/: programs use Host.h.
 #pragma once
 
+#include "fileio/UniqueFd.h"
 #include "host/Atoms.h"
 #include "host/HandleTable.h"
 #include "host/Host.h"
@@ -62,7 +63,7 @@ struct ViewRec {
 
 struct Document {
     std::string path;       // as opened, for messages
-    int anchorFd = -1;      // the opened file (inode), read by every QPDF instance of it
+    fileio::UniqueFd anchor; // the opened file (inode), read by every QPDF instance of it
     std::unique_ptr<QPDF> qpdf;
     std::vector<std::string> warnings;
     int32_t flags = 0;
