@@ -103,40 +103,39 @@ void DocumentHandles::EndScopes(size_t depth) {
     }
 }
 
-ObjectRec* Document::Wrap(QPDFObjectHandle object) {
+namespace {
+
+// The record of an object or font of the document: an indirect one keeps one record for the
+// document's life (found again in byIdentity), any other gets a new one owned by the innermost
+// object scope.
+ObjectRec* WrapAs(RecKind kind, Document& doc,
+                  std::unordered_map<QPDFObjGen, uint32_t, ObjGenHash>& byIdentity,
+                  QPDFObjectHandle object) {
     HandleTable& table = S().handles;
     if (object.isIndirect()) {
         QPDFObjGen og = object.getObjGen();
-        auto it = handles.indirect.find(og);
-        if (it != handles.indirect.end()) {
+        auto it = byIdentity.find(og);
+        if (it != byIdentity.end()) {
             return &table.At(it->second);
         }
-        ObjectRec& rec = table.Add(RecKind::Object, this, std::move(object));
-        handles.kept.push_back(rec.index);
-        handles.indirect.emplace(og, rec.index);
+        ObjectRec& rec = table.Add(kind, &doc, std::move(object));
+        doc.handles.kept.push_back(rec.index);
+        byIdentity.emplace(og, rec.index);
         return &rec;
     }
-    ObjectRec& rec = table.Add(RecKind::Object, this, std::move(object));
-    handles.Own(rec.index);
+    ObjectRec& rec = table.Add(kind, &doc, std::move(object));
+    doc.handles.Own(rec.index);
     return &rec;
 }
 
+} // namespace
+
+ObjectRec* Document::Wrap(QPDFObjectHandle object) {
+    return WrapAs(RecKind::Object, *this, handles.indirect, std::move(object));
+}
+
 FontRec* Document::WrapFont(QPDFObjectHandle font) {
-    HandleTable& table = S().handles;
-    if (font.isIndirect()) {
-        QPDFObjGen og = font.getObjGen();
-        auto it = handles.fonts.find(og);
-        if (it != handles.fonts.end()) {
-            return &table.At(it->second);
-        }
-        FontRec& rec = table.Add(RecKind::Font, this, std::move(font));
-        handles.kept.push_back(rec.index);
-        handles.fonts.emplace(og, rec.index);
-        return &rec;
-    }
-    FontRec& rec = table.Add(RecKind::Font, this, std::move(font));
-    handles.Own(rec.index);
-    return &rec;
+    return WrapAs(RecKind::Font, *this, handles.fonts, std::move(font));
 }
 
 Document* CheckDoc(HDoc doc) {
@@ -171,27 +170,25 @@ FontRec* CheckFont(HFont font) {
     }
     return rec;
 }
+namespace {
+
+// The live record of the set that a handle names.
+template <typename Rec, typename Handle>
+Rec* CheckIn(const RecordSet<Rec>& records, Handle handle, const char* refusal) {
+    auto* rec = reinterpret_cast<Rec*>(handle);
+    if (rec == nullptr || !records.Contains(rec)) {
+        throw HostException(kHErrBadParameter, refusal);
+    }
+    return rec;
+}
+
+} // namespace
+
 StreamRec* CheckStream(HStream stream) {
-    auto* rec = reinterpret_cast<StreamRec*>(stream);
-    if (rec == nullptr || !S().streams.Contains(rec)) {
-        throw HostException(kHErrBadParameter, "Bad stream handle.");
-    }
-    return rec;
+    return CheckIn(S().streams, stream, "Bad stream handle.");
 }
-PathRec* CheckPath(HPath path) {
-    auto* rec = reinterpret_cast<PathRec*>(path);
-    if (rec == nullptr || !S().paths.Contains(rec)) {
-        throw HostException(kHErrBadParameter, "Bad path handle.");
-    }
-    return rec;
-}
-ViewRec* CheckView(HView view) {
-    auto* rec = reinterpret_cast<ViewRec*>(view);
-    if (rec == nullptr || !S().views.Contains(rec)) {
-        throw HostException(kHErrBadParameter, "Bad view handle.");
-    }
-    return rec;
-}
+PathRec* CheckPath(HPath path) { return CheckIn(S().paths, path, "Bad path handle."); }
+ViewRec* CheckView(HView view) { return CheckIn(S().views, view, "Bad view handle."); }
 void CheckOut(const void* out) {
     if (out == nullptr) {
         throw HostException(kHErrBadParameter, "");

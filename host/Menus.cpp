@@ -28,24 +28,21 @@ MenuItem* MenuBar::FindItem(const std::string& itemName) {
 
 namespace {
 
-Menu* MenuOf(HMenu menu) {
-    auto* m = reinterpret_cast<Menu*>(menu);
-    for (auto& candidate : S().menus.menus) {
-        if (&candidate == m) {
-            return m;
+// The record a menu or item handle names, when it is one of the bar's.
+template <typename Rec, typename Handle>
+Rec* RecordOf(std::deque<Rec>& records, Handle handle, const char* refusal) {
+    auto* rec = reinterpret_cast<Rec*>(handle);
+    for (auto& candidate : records) {
+        if (&candidate == rec) {
+            return rec;
         }
     }
-    throw HostException(kHErrBadParameter, "Bad menu handle.");
+    throw HostException(kHErrBadParameter, refusal);
 }
 
+Menu* MenuOf(HMenu menu) { return RecordOf(S().menus.menus, menu, "Bad menu handle."); }
 MenuItem* ItemOf(HMenuItem item) {
-    auto* i = reinterpret_cast<MenuItem*>(item);
-    for (auto& candidate : S().menus.items) {
-        if (&candidate == i) {
-            return i;
-        }
-    }
-    throw HostException(kHErrBadParameter, "Bad menu item handle.");
+    return RecordOf(S().menus.items, item, "Bad menu item handle.");
 }
 
 int g_menuBar;
