@@ -3,6 +3,7 @@
 // whose PDModel table ends before the scopes.
 #include "host/Host.h"
 #include "plugin/HostCalls.h"
+#include "tests/support/OlderHostTable.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -76,30 +77,11 @@ TEST_F(HostHandlesTest, CloseLetsTheHostsRefusalThroughAndEmptiesTheOwner) {
     EXPECT_FALSE(doc);
 }
 
-// A host built before object scopes: its PDModel table ends before BeginObjectScope.
-struct HostWithoutScopes {
-    static inline const HostCoreTable* real = nullptr;
-    static inline HostCoreTable core{};
-    static inline HostModelTable model{};
-
-    static HErrorCode Import(HAtom name, uint32_t version, const void** table) {
-        const HErrorCode code = real->ImportFunctionTable(name, version, table);
-        char text[32] = {};
-        real->GetAtomText(name, text, sizeof text);
-        if (code == kHErrNone && std::string(text) == HOST_TABLE_PDMODEL) {
-            model = *static_cast<const HostModelTable*>(*table);
-            model.size = static_cast<uint32_t>(offsetof(HostModelTable, BeginObjectScope));
-            *table = &model;
-        }
-        return code;
-    }
-};
-
 TEST_F(HostHandlesTest, ObjectScopeIsOptionalForAHostWithoutScopes) {
-    HostWithoutScopes::real = host.GetHostCoreTable();
-    HostWithoutScopes::core = *host.GetHostCoreTable();
-    HostWithoutScopes::core.ImportFunctionTable = HostWithoutScopes::Import;
-    ASSERT_TRUE(hc::ConnectHost(&HostWithoutScopes::core, 1));
+    // A host built before object scopes: its PDModel table ends before BeginObjectScope.
+    const tesser::test::OlderHostTable<HostModelTable> older(
+        host.GetHostCoreTable(), HOST_TABLE_PDMODEL, offsetof(HostModelTable, BeginObjectScope));
+    ASSERT_TRUE(hc::ConnectHost(older.core(), 1));
     hc::PathHandle path(fs, hc::PathFromPlatformPath(fs, (dir / "one.pdf").string()));
     hc::DocumentHandle doc(hc::OpenDocument(path.get(), fs, nullptr, nullptr, false));
     try {
