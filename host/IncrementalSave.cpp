@@ -1,5 +1,7 @@
 #include "host/IncrementalSave.h"
 
+#include "fileio/UniqueFd.h"
+
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/Pl_Buffer.hh>
@@ -20,8 +22,8 @@
 namespace tesser::host {
 
 struct Revisions::File {
-    int fd = -1;
-    bool ownsFd = false;
+    int fd = -1;              // the document's own file, or owned
+    fileio::UniqueFd owned;   // a file an incremental save wrote
     qpdf_offset_t size = 0;
     qpdf_offset_t lastSection = 0; // where the last cross-reference section starts
     bool xrefStream = false;
@@ -36,11 +38,6 @@ struct Revisions::File {
           endsWithEol(other.endsWithEol), trailerSize(other.trailerSize),
           listedGen(other.listedGen), id(other.id), encrypt(other.encrypt) {}
     File& operator=(const File&) = delete;
-    ~File() {
-        if (ownsFd && fd >= 0) {
-            ::close(fd);
-        }
-    }
 
     bool Listed(QPDFObjGen og) const {
         auto n = static_cast<size_t>(og.getObj());
@@ -441,7 +438,7 @@ IncrementalSave::IncrementalSave(Document& doc, int flags)
     }
     if (!revisions_.file_) {
         auto file = std::make_unique<Revisions::File>();
-        file->fd = doc.anchorFd;
+        file->fd = doc.anchor.get();
         struct stat st {};
         if (::fstat(file->fd, &st) != 0) {
             throw QPDFSystemError("stat " + doc.path, errno);
@@ -656,11 +653,11 @@ void IncrementalSave::Write(Pipeline& out) {
 }
 
 void IncrementalSave::Keep(const std::string& written) {
-    next_->fd = ::open(written.c_str(), O_RDONLY | O_CLOEXEC);
-    if (next_->fd < 0) {
+    next_->owned = fileio::UniqueFd(::open(written.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!next_->owned) {
         throw QPDFSystemError("open " + written, errno);
     }
-    next_->ownsFd = true;
+    next_->fd = next_->owned.get();
 }
 
 void IncrementalSave::Done() {
