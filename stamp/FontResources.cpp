@@ -124,7 +124,7 @@ std::string ResourceNameText(HAtom atom) {
 } // namespace
 
 bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
-                           FontResource& found) {
+                           FontResource& found, PassObjects* shared) {
     Lookup lookup;
     if (!LookUpFont(page, fontFace, lookup)) {
         return false;
@@ -165,6 +165,13 @@ bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
     }
 
     const bool created = guarded::Guard("Failed to create new font resource on page", [&] {
+        if (shared != nullptr) {
+            const auto made = shared->Fonts.find(name);
+            if (made != shared->Fonts.end()) {
+                plugin::AddPageResource(page, "Font", name, made->second);
+                return;
+            }
+        }
         const HCosDoc cos = plugin::GetCosDocument(doc);
         const HObject dict = plugin::NewDict(cos, true, 4);
         const auto putName = [&](const char* key, const std::string& value) {
@@ -177,6 +184,9 @@ bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
         putName("BaseFont", fontFace);
         putName("Encoding", "WinAnsiEncoding");
         plugin::AddPageResource(page, "Font", name, dict);
+        if (shared != nullptr) {
+            shared->Fonts.emplace(name, dict);
+        }
     });
     if (!created) {
         return false;

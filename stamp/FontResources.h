@@ -1,6 +1,8 @@
 // The page resources a stamp's text operators need: the ProcSet names and a Type 1 font.
 #pragma once
 
+#include "stamp/PassObjects.h"
+
 #include "hostapi/HostTypes.h"
 
 #include <string>
@@ -28,7 +30,10 @@ struct FontResource {
 // looks it up again. Messages: "Failed to enumerate page resources", "Failed to choose new font
 // resource name on page" (also when F1..F9999 are all taken), "Failed to create new font
 // resource on page".
+//
+// With shared objects, a dictionary the pass already added under the same name is put on the
+// page instead of a new one (fontFace is the same for the whole pass).
 bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
-                           FontResource& found);
+                           FontResource& found, PassObjects* shared = nullptr);
 
 } // namespace tesser::stamp
