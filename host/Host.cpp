@@ -214,26 +214,54 @@ void DocumentHandles::EndScopes(size_t depth) {
     Host* host = Host::Current();
     while (scopes.size() >= depth && !scopes.empty()) {
         if (host != nullptr) {
+            HandleTable& table = host->state().handles;
             for (uint32_t index : scopes.back()) {
-                host->state().handles.Free(index);
+                const ObjectRec& rec = table.At(index);
+                if (rec.kind == RecKind::Object && rec.object.isIndirect()) {
+                    auto it = indirect.find(rec.object.getObjGen());
+                    if (it != indirect.end() && it->second == index) {
+                        indirect.erase(it);
+                    }
+                }
+                table.Free(index);
             }
         }
         scopes.pop_back();
     }
 }
 
+namespace {
+
+ObjectRec* WrapIndirect(Document& doc, QPDFObjectHandle object, bool made) {
+    HandleTable& table = S().handles;
+    QPDFObjGen og = object.getObjGen();
+    auto it = doc.handles.indirect.find(og);
+    if (it != doc.handles.indirect.end()) {
+        return &table.At(it->second);
+    }
+    ObjectRec& rec = table.Add(RecKind::Object, &doc, std::move(object));
+    if (made) {
+        doc.handles.kept.push_back(rec.index);
+    } else {
+        doc.handles.Own(rec.index);
+    }
+    doc.handles.indirect.emplace(og, rec.index);
+    return &rec;
+}
+
+} // namespace
+
+ObjectRec* Document::WrapNew(QPDFObjectHandle object) {
+    if (object.isIndirect()) {
+        return WrapIndirect(*this, std::move(object), true);
+    }
+    return Wrap(std::move(object));
+}
+
 ObjectRec* Document::Wrap(QPDFObjectHandle object) {
     HandleTable& table = S().handles;
     if (object.isIndirect()) {
-        QPDFObjGen og = object.getObjGen();
-        auto it = handles.indirect.find(og);
-        if (it != handles.indirect.end()) {
-            return &table.At(it->second);
-        }
-        ObjectRec& rec = table.Add(RecKind::Object, this, std::move(object));
-        handles.kept.push_back(rec.index);
-        handles.indirect.emplace(og, rec.index);
-        return &rec;
+        return WrapIndirect(*this, std::move(object), false);
     }
     ObjectRec& rec = table.Add(RecKind::Object, this, std::move(object));
     handles.Own(rec.index);

@@ -87,9 +87,11 @@ struct ObjGenHash {
     }
 };
 
-// The object and font handles a document has handed out. Indirect objects and indirect font
-// dictionaries have one record each for the life of the document. Other records belong to the
-// innermost object scope open when they were made, or, with no scope open, to the document.
+// The object and font handles a document has handed out. An indirect object has at most one
+// record at a time (indirect). Records of the indirect objects made through the host and of
+// indirect font dictionaries last as long as the document. Other records, found indirect
+// objects' included, belong to the innermost object scope open when they were made, or, with
+// no scope open, to the document: a long pass that looks at every page keeps no record per page.
 struct DocumentHandles {
     std::unordered_map<QPDFObjGen, uint32_t, ObjGenHash> indirect;
     std::unordered_map<QPDFObjGen, uint32_t, ObjGenHash> fonts;
@@ -109,6 +111,7 @@ struct PageRec {
     uint32_t magic = kMagicPage;
     Document* doc = nullptr;
     QPDFObjectHandle page;
+    int32_t index = 0; // in the document's pages, which no host operation reorders
 };
 
 struct StreamRec {
@@ -136,7 +139,9 @@ struct Document {
 
     DocumentHandles handles;
     std::set<PageRec*> pages;
-    std::set<QPDFObjGen> ownResources; // pages whose resources were made their own
+    // Pages whose resources were made their own, by object number: a bit a page rather than a
+    // set node, as every page of a long document may be stamped.
+    std::vector<bool> ownResources;
 
     FileSecurity security;   // the file's encryption and what the passwords gave
     PendingSecurity pending; // what the next save writes
@@ -166,8 +171,10 @@ struct Document {
     QPDF& pdf();
     // The pages in order; a failure to walk the page tree is remembered in brokenPages.
     const std::vector<QPDFObjectHandle>& Pages();
-    // The record of an object of this document (see DocumentHandles).
+    // The record of an object of this document (see DocumentHandles); WrapNew for an object
+    // just made through the host.
     ObjectRec* Wrap(QPDFObjectHandle object);
+    ObjectRec* WrapNew(QPDFObjectHandle object);
     FontRec* WrapFont(QPDFObjectHandle font);
     // Sets the unsaved-changes flag and tells the host's observer.
     void Changed();

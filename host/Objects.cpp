@@ -17,6 +17,9 @@ HObject Out(Document* doc, QPDFObjectHandle object) {
     return ToHandle(doc != nullptr ? doc->Wrap(object) : WrapLoose(object));
 }
 
+// An object just made in the document: an indirect one keeps its handle for the document's life.
+HObject OutNew(Document* doc, QPDFObjectHandle object) { return ToHandle(doc->WrapNew(object)); }
+
 QPDFObjectHandle& Obj(HObject object) { return CheckObject(object)->object; }
 
 [[noreturn]] void WrongType(const char* expected) {
@@ -225,7 +228,7 @@ HObject Make(HCosDoc cosDoc, HBool indirect, QPDFObjectHandle object) {
         object = doc->pdf().makeIndirectObject(object);
         doc->Changed();
     }
-    return Out(doc, object);
+    return OutNew(doc, object);
 }
 
 HErrorCode NewNull(HObject* object) {
@@ -343,7 +346,7 @@ HErrorCode NewStream(HCosDoc cosDoc, HBool, HStream source, int64_t sourceOffset
             stream.replaceStreamData(data, filter, decodeParms);
         }
         doc->Changed();
-        *object = Out(doc, stream);
+        *object = OutNew(doc, stream);
     });
 }
 

@@ -105,7 +105,7 @@ HErrorCode AcquirePage(HDoc handle, int32_t index, HPage* page) {
                                     doc->path + " (it has " + std::to_string(pages.size()) +
                                     " pages).");
         }
-        auto* rec = new PageRec{kMagicPage, doc, pages[static_cast<size_t>(index)]};
+        auto* rec = new PageRec{kMagicPage, doc, pages[static_cast<size_t>(index)], index};
         doc->pages.insert(rec);
         *page = reinterpret_cast<HPage>(rec);
     });
@@ -122,8 +122,9 @@ HErrorCode ReleasePage(HPage page) {
 HErrorCode GetPageNumber(HPage page, int32_t* index) {
     return Entry("GetPageNumber", [&] {
         CheckOut(index);
-        PageRec* rec = CheckPage(page);
-        *index = rec->doc->pdf().findPage(rec->page);
+        // Not QPDF's findPage: it flattens the page tree and pushes inherited attributes down
+        // to every page, changing the document to answer a question.
+        *index = CheckPage(page)->index;
     });
 }
 
@@ -311,7 +312,8 @@ QPDFObjectHandle EffectiveResources(QPDFObjectHandle page) { return Inherited(pa
 
 QPDFObjectHandle OwnResources(Document& doc, QPDFObjectHandle page) {
     QPDFObjectHandle own = page.getKey("/Resources");
-    bool made = doc.ownResources.count(page.getObjGen()) != 0;
+    const auto id = static_cast<size_t>(page.getObjectID());
+    bool made = id < doc.ownResources.size() && doc.ownResources[id];
     if (made && own.isDictionary()) {
         return own;
     }
@@ -331,7 +333,10 @@ QPDFObjectHandle OwnResources(Document& doc, QPDFObjectHandle page) {
             own.replaceKey(category, value.shallowCopy());
         }
     }
-    doc.ownResources.insert(page.getObjGen());
+    if (id >= doc.ownResources.size()) {
+        doc.ownResources.resize(id + 1);
+    }
+    doc.ownResources[id] = true;
     return own;
 }
 

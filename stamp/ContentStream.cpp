@@ -173,7 +173,7 @@ public:
     HostStampSurface(HDoc doc, HPage page, PassObjects* shared)
         : doc_(doc), page_(page), shared_(shared), fields_(doc, page) {}
 
-    bool PrepareProcSet() override { return stamp::PrepareProcSet(page_); }
+    bool PrepareProcSet() override { return stamp::PrepareProcSet(page_, shared_); }
 
     bool FindOrAddFont(const std::string& fontFace, std::string& resourceName) override {
         FontResource found;

@@ -8,7 +8,7 @@ namespace tesser::stamp {
 
 namespace guarded = ::tesser::plugin::guarded;
 
-bool PrepareProcSet(HPage page) {
+bool PrepareProcSet(HPage page, PassObjects* shared) {
     bool result = true;
     const bool guardedOk = guarded::Guard("Failed to set page text procset", [&] {
         const HCosDoc cos = plugin::GetCosDocument(plugin::GetPageDocument(page));
@@ -16,13 +16,19 @@ bool PrepareProcSet(HPage page) {
         const HAtom procSetKey = plugin::CreateAtom("ProcSet");
 
         HObject array = nullptr;
+        bool made = false;
         if (plugin::DictKnown(resources, procSetKey)) {
             array = plugin::DictGet(resources, procSetKey);
+        } else if (shared != nullptr && shared->ProcSet != nullptr) {
+            // Already names "PDF" and "Text".
+            guarded::DictPut(resources, procSetKey, shared->ProcSet);
+            return;
         } else {
-            if (!guarded::NewArray(cos, false, 5, array)) {
+            if (!guarded::NewArray(cos, shared != nullptr, 5, array)) {
                 result = false;
                 return;
             }
+            made = true;
             HAtom key = 0;
             // Direct objects are copied into place: work on the stored copy when there is one.
             if (guarded::CreateAtom("ProcSet", key) && guarded::DictPut(resources, key, array)) {
@@ -55,9 +61,14 @@ bool PrepareProcSet(HPage page) {
         }
         if (!hasText) {
             HObject name = nullptr;
-            if (guarded::NewName(cos, false, text, name)) {
-                guarded::ArrayPut(array, index, name);
+            if (guarded::NewName(cos, false, text, name) &&
+                guarded::ArrayPut(array, index, name)) {
+                ++index;
             }
+        }
+        // Later pages get the new array only when it names both.
+        if (made && shared != nullptr && index == n + 2) {
+            shared->ProcSet = array;
         }
     });
     return guardedOk && result;

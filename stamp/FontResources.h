@@ -14,7 +14,10 @@ namespace tesser::stamp {
 // under "Failed to set page text procset"; the array's creation has its own message ("Failed to
 // create new array") and also answers false; failures to store the new array or the names show
 // their own messages without changing the answer.
-bool PrepareProcSet(HPage page);
+//
+// With shared objects, a page without ProcSet gets the pass's indirect array [/PDF /Text]
+// (made here on first use) instead of a direct array of its own.
+bool PrepareProcSet(HPage page, PassObjects* shared = nullptr);
 
 struct FontResource {
     std::string name;     // the resource name for "Tf", e.g. "F1"

@@ -9,7 +9,7 @@
 
 namespace tesser::stamp {
 
-// Filled as the pass goes: the first page that needs an object makes it, the later pages reuse
+// Every one of them is the same on every page that gets it. Filled as the pass goes: the first page that needs an object makes it, the later pages reuse
 // it. Handles of indirect objects live as long as the document, so they stay valid from page to
 // page.
 //
@@ -20,6 +20,7 @@ namespace tesser::stamp {
 struct PassObjects {
     HObject Save = nullptr;    // the stream "q"
     HObject Restore = nullptr; // the stream "Q"
+    HObject ProcSet = nullptr; // the indirect array [/PDF /Text] for pages without a ProcSet
     // The font dictionaries the pass added, by resource name: a page whose first free name is
     // the same gets the same dictionary. Font resources are never removed.
     std::map<std::string, HObject> Fonts;

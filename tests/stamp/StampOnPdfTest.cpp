@@ -285,6 +285,99 @@ TEST_F(StampOnPdf, RemovingInReverseOrderRestoresEveryPagesContents) {
     EXPECT_EQ(all.output.find("(T2 "), std::string::npos);
 }
 
+// A pass puts one "q" and one "Q" object on every page it stamps. Taking the second of two
+// Tesserions off the pages it was on, in a later session as an undo does, must leave the first
+// stamp and the page's own content exactly as stamping with the first alone gives them.
+TEST_F(StampOnPdf, RemovingTheLaterOfTwoStampsFromSomePagesLeavesTheEarlierExact) {
+    PageSpec single;
+    single.streams = {"0 g 10 10 50 50 re f"};
+    PageSpec array;
+    array.form = ContentsForm::Array;
+    array.streams = {"0.5 g", "20 20 40 40 re f"};
+    PageSpec none;
+    none.form = ContentsForm::None;
+    WriteFile(dir / "in.pdf", MakePdf({single, array, none, single, array}));
+
+    struct Case {
+        const char* name;
+        model::Layer first;
+        model::Layer second;
+    } cases[] = {
+        {"foreground over foreground", model::Layer::Foreground, model::Layer::Foreground},
+        {"foreground over background", model::Layer::Background, model::Layer::Foreground},
+        {"background under foreground", model::Layer::Foreground, model::Layer::Background},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto t1 = TextStamp("First <PageNumber>");
+        t1.Layer = c.first;
+        auto t2 = TextStamp("Second <PageNumber>");
+        t2.Layer = c.second;
+        t2.PosY = 100;
+        t2.Pages.PagesAll = false;
+        t2.Pages.PagesRange = "2-4";
+
+        HDoc doc = session.Open(dir / "in.pdf");
+        ASSERT_NE(doc, nullptr);
+        ASSERT_TRUE(StampDocument(t1, doc, kRunTime));
+        session.SaveAndClose(doc, dir / "first.pdf");
+        doc = session.Open(dir / "in.pdf");
+        ASSERT_NE(doc, nullptr);
+        ASSERT_TRUE(StampDocument(t1, doc, kRunTime));
+        ASSERT_TRUE(StampDocument(t2, doc, kRunTime));
+        session.SaveAndClose(doc, dir / "both.pdf");
+        ASSERT_EQ(CheckProblems(dir / "both.pdf"), "");
+
+        // Every page of a pass shows the same "q" object; the two passes' differ.
+        const auto both = ReadPages(dir / "both.pdf");
+        ASSERT_EQ(both.size(), 5u);
+        ASSERT_EQ(both[3].contents.size(), both[0].contents.size() + 3);
+        EXPECT_EQ(both[0].contents.front(), both[4].contents.front());
+        EXPECT_EQ(both[1].contents.front(), both[3].contents.front());
+        EXPECT_NE(both[0].contents.front(), both[1].contents.front());
+        EXPECT_NE(WordsOnPage(dir / "both.pdf", 3).size(), WordsOnPage(dir / "first.pdf", 3).size());
+
+        doc = session.Open(dir / "both.pdf");
+        ASSERT_NE(doc, nullptr);
+        EXPECT_TRUE(UnstampDocument(t2, doc));
+        session.SaveAndClose(doc, dir / "removed.pdf");
+        EXPECT_EQ(CheckProblems(dir / "removed.pdf"), "");
+        EXPECT_TRUE(session.Messages().empty());
+
+        const auto first = ReadPages(dir / "first.pdf");
+        const auto removed = ReadPages(dir / "removed.pdf");
+        ASSERT_EQ(removed.size(), 5u);
+        for (size_t i = 0; i < 5; ++i) {
+            EXPECT_EQ(ContentData(dir / "removed.pdf", removed[i]),
+                      ContentData(dir / "first.pdf", first[i]))
+                << "page " << i + 1;
+            const auto words = WordsOnPage(dir / "removed.pdf", static_cast<int>(i) + 1);
+            std::string text;
+            for (const auto& w : words) {
+                text += w.text + " ";
+            }
+            EXPECT_NE(text.find("First " + std::to_string(i + 1)), std::string::npos) << text;
+            EXPECT_EQ(text.find("Second"), std::string::npos) << text;
+        }
+
+        // And the first comes off as well: the pages' own content, exactly.
+        doc = session.Open(dir / "removed.pdf");
+        ASSERT_NE(doc, nullptr);
+        EXPECT_TRUE(UnstampDocument(t1, doc));
+        session.SaveAndClose(doc, dir / "restored.pdf");
+        EXPECT_EQ(CheckProblems(dir / "restored.pdf"), "");
+        const auto original = ReadPages(dir / "in.pdf");
+        const auto restored = ReadPages(dir / "restored.pdf");
+        ASSERT_EQ(restored.size(), 5u);
+        for (size_t i = 0; i < 5; ++i) {
+            EXPECT_EQ(ContentData(dir / "restored.pdf", restored[i]),
+                      ContentData(dir / "in.pdf", original[i]))
+                << "page " << i + 1;
+        }
+        EXPECT_TRUE(session.Messages().empty());
+    }
+}
+
 TEST_F(StampOnPdf, RemovalFromAPageThatWasNeverStampedChangesNothing) {
     const std::vector<std::string> streams = {"q 1 0 0 1 5 5 cm", "0 g 10 10 50 50 re f", "Q",
                                               "0 g"};
@@ -363,14 +456,21 @@ TEST_F(StampOnPdf, ProcSetGainsOnlyTheMissingNames) {
     textOnly.procSet = "[/Text]";
     PageSpec both;
     both.procSet = "[/PDF /ImageB /Text]";
-    const auto out = StampFile(MakePdf({without, textOnly, both}), {TextStamp("X")});
+    const auto out = StampFile(MakePdf({without, without, textOnly, both}), {TextStamp("X")});
     const auto pages = ReadPages(out);
-    EXPECT_NE(pages[0].unparsed.find("/ProcSet [ /PDF /Text ]"), std::string::npos)
-        << pages[0].unparsed;
-    EXPECT_NE(pages[1].unparsed.find("/ProcSet [ /Text /PDF ]"), std::string::npos)
-        << pages[1].unparsed;
-    EXPECT_NE(pages[2].unparsed.find("/ProcSet [ /PDF /ImageB /Text ]"), std::string::npos)
+    ASSERT_EQ(pages.size(), 4u);
+    // The pages without a ProcSet share one array of the pass.
+    const std::regex shared(R"re(/ProcSet (\d+) 0 R)re");
+    std::smatch first;
+    std::smatch second;
+    ASSERT_TRUE(std::regex_search(pages[0].unparsed, first, shared)) << pages[0].unparsed;
+    ASSERT_TRUE(std::regex_search(pages[1].unparsed, second, shared)) << pages[1].unparsed;
+    EXPECT_EQ(first[1], second[1]);
+    EXPECT_EQ(ShowObject(out, std::stoi(first[1])), "[ /PDF /Text ]");
+    EXPECT_NE(pages[2].unparsed.find("/ProcSet [ /Text /PDF ]"), std::string::npos)
         << pages[2].unparsed;
+    EXPECT_NE(pages[3].unparsed.find("/ProcSet [ /PDF /ImageB /Text ]"), std::string::npos)
+        << pages[3].unparsed;
 }
 
 TEST_F(StampOnPdf, SecondStampReusesItsFontResource) {
