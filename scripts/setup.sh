@@ -12,6 +12,7 @@ packages=(
   poppler-utils xvfb xauth
   locales bc e2fsprogs
   clang libclang-rt-14-dev
+  python3-pyatspi at-spi2-core dbus imagemagick
 )
 
 missing=()

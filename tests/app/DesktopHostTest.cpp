@@ -1,6 +1,8 @@
 // quorel-host's main window with the real host, the real plug-in loader and the built
 // Quorel.api, on Qt's offscreen platform: documents, titles, re-rendering, the plug-in menus and
 // the frame of the Tesser Pro dialog.
+#include "tests/dialog/DialogTestSupport.h"
+
 #include "app/MainWindow.h"
 #include "app/MessageBoxSink.h"
 #include "app/PageView.h"
@@ -37,31 +39,13 @@
 #include <functional>
 #include <memory>
 
+using dialogtest::kPlugInDir;
+using dialogtest::kSample;
+using dialogtest::WhenModalShown;
 using tesser::app::MainWindow;
 using tesser::app::PageView;
 
 namespace {
-
-const QString kPlugInDir = QStringLiteral(QUOREL_PLUGIN_DIR);
-const QString kSample = QStringLiteral(TESSER_SOURCE_DIR "/samples/sample.pdf");
-
-// Runs work inside the next modal loop that shows a widget of the given class (and object name,
-// when given). It is polled from a timer, as a person would wait for the box to appear.
-void WhenModalShown(const char* className, const QString& objectName,
-                    std::function<void(QWidget*)> work) {
-    auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, qApp, [=] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->inherits(className) ||
-            (!objectName.isEmpty() && modal->objectName() != objectName)) {
-            return;
-        }
-        timer->stop();
-        timer->deleteLater();
-        work(modal);
-    });
-    timer->start(10);
-}
 
 // Clicks the standard button of the next message box of that object name.
 void AnswerMessageBox(const QString& objectName, QMessageBox::StandardButton answer) {

@@ -564,6 +564,34 @@ private slots:
         }));
     }
 
+    // A name longer than the 259 characters a list entry once held is kept whole: cut short it
+    // would name another file, or none, and the run would stamp the wrong one or fail.
+    void dropOfALongNameKeepsItWhole() {
+        QTemporaryDir dir;
+        QString deep = dir.path();
+        while (deep.size() < 300) {
+            deep += QStringLiteral("/a-folder-with-a-rather-long-name");
+        }
+        QVERIFY(QDir().mkpath(deep));
+        const QString file = Copies(deep, {"stamped.pdf"}).constFirst();
+        QVERIFY(file.size() > 300);
+        Desktop desktop;
+        QVERIFY(desktop.RunDialog([&](QDialog* d) {
+            ClickTab(d, kApplyTab);
+            Choose(d, {"Alpha"});
+            Click(Find<QRadioButton>(d, "multipleDocuments"));
+            QVERIFY(Drop(DocumentsArea(d), {QUrl::fromLocalFile(file),
+                                            QUrl::fromLocalFile(deep)})
+                        .dropAccepted);
+            QCOMPARE(Items(Find<QListWidget>(d, "documentsList")),
+                     (QStringList{deep + QLatin1Char('/'), file}));
+            Click(Find<QPushButton>(d, "applyButton"));
+            // Named twice (itself and in its folder), stamped once.
+            QVERIFY(Checks(file));
+            QCOMPARE(Text(file).count(QStringLiteral("ALPHASTAMP")), 3);
+        }));
+    }
+
     // ---- Command buttons ----
 
     void commandButtonsFollowWhatARunWouldDo_data() {
