@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <regex>
+#include <tuple>
 
 namespace tesser::stamp {
 namespace {
@@ -24,22 +25,26 @@ constexpr std::time_t kRunTime = 1640439930; // 2021-12-25 13:45:30 UTC
 
 class StampOnPdf : public ::testing::Test {
 protected:
-    // Writes pdf as in.pdf, stamps each Tesserion in turn, saves as out.pdf and checks it.
-    std::filesystem::path StampFile(const std::string& pdf,
-                                    const std::vector<model::Tesserion>& stamps) {
-        const auto in = dir / "in.pdf";
-        const auto out = dir / "out.pdf";
-        WriteFile(in, pdf);
+    // Opens in, stamps each Tesserion in turn, saves as out and checks it.
+    void StampInto(const std::filesystem::path& in, const std::vector<model::Tesserion>& stamps,
+                   const std::filesystem::path& out) {
         HDoc doc = session.Open(in);
         if (doc == nullptr) {
-            return out;
+            return;
         }
         for (const auto& t : stamps) {
             EXPECT_TRUE(StampDocument(t, doc, kRunTime));
         }
         session.SaveAndClose(doc, out);
         EXPECT_EQ(CheckProblems(out), "");
-        return out;
+    }
+
+    // Writes pdf as in.pdf and stamps it into out.pdf (StampInto).
+    std::filesystem::path StampFile(const std::string& pdf,
+                                    const std::vector<model::Tesserion>& stamps) {
+        WriteFile(dir / "in.pdf", pdf);
+        StampInto(dir / "in.pdf", stamps, dir / "out.pdf");
+        return dir / "out.pdf";
     }
 
     // The data of the page's streams in "Contents" order.
@@ -249,7 +254,8 @@ TEST_F(StampOnPdf, ForegroundShowsOverABlackPageBackgroundIsHidden) {
     EXPECT_EQ(StreamData(background, pages[0].contents[3]), "0 g 0 0 612 792 re f");
 }
 
-TEST_F(StampOnPdf, RemovingInReverseOrderRestoresEveryPagesContents) {
+// A page of each form of "Contents": one stream, an array of two, none.
+std::tuple<PageSpec, PageSpec, PageSpec> EachContentsForm() {
     PageSpec single;
     single.streams = {"0 g 10 10 50 50 re f"};
     PageSpec array;
@@ -257,6 +263,11 @@ TEST_F(StampOnPdf, RemovingInReverseOrderRestoresEveryPagesContents) {
     array.streams = {"0.5 g", "20 20 40 40 re f"};
     PageSpec none;
     none.form = ContentsForm::None;
+    return {single, array, none};
+}
+
+TEST_F(StampOnPdf, RemovingInReverseOrderRestoresEveryPagesContents) {
+    const auto [single, array, none] = EachContentsForm();
     const std::string pdf = MakePdf({single, array, none});
 
     auto t1 = TextStamp("T1 <PageNumber>");
@@ -264,12 +275,7 @@ TEST_F(StampOnPdf, RemovingInReverseOrderRestoresEveryPagesContents) {
     t2.Layer = model::Layer::Background;
 
     WriteFile(dir / "in.pdf", pdf);
-    HDoc doc = session.Open(dir / "in.pdf");
-    ASSERT_NE(doc, nullptr);
-    ASSERT_TRUE(StampDocument(t1, doc, kRunTime));
-    ASSERT_TRUE(StampDocument(t2, doc, kRunTime));
-    session.SaveAndClose(doc, dir / "stamped.pdf");
-    EXPECT_EQ(CheckProblems(dir / "stamped.pdf"), "");
+    StampInto(dir / "in.pdf", {t1, t2}, dir / "stamped.pdf");
 
     const auto stamped = ReadPages(dir / "stamped.pdf");
     ASSERT_EQ(stamped.size(), 3u);
@@ -297,13 +303,7 @@ TEST_F(StampOnPdf, RemovingInReverseOrderRestoresEveryPagesContents) {
 // Tesserions off the pages it was on, in a later session as an undo does, must leave the first
 // stamp and the page's own content exactly as stamping with the first alone gives them.
 TEST_F(StampOnPdf, RemovingTheLaterOfTwoStampsFromSomePagesLeavesTheEarlierExact) {
-    PageSpec single;
-    single.streams = {"0 g 10 10 50 50 re f"};
-    PageSpec array;
-    array.form = ContentsForm::Array;
-    array.streams = {"0.5 g", "20 20 40 40 re f"};
-    PageSpec none;
-    none.form = ContentsForm::None;
+    const auto [single, array, none] = EachContentsForm();
     WriteFile(dir / "in.pdf", MakePdf({single, array, none, single, array}));
 
     struct Case {
@@ -325,16 +325,8 @@ TEST_F(StampOnPdf, RemovingTheLaterOfTwoStampsFromSomePagesLeavesTheEarlierExact
         t2.Pages.PagesAll = false;
         t2.Pages.PagesRange = "2-4";
 
-        HDoc doc = session.Open(dir / "in.pdf");
-        ASSERT_NE(doc, nullptr);
-        ASSERT_TRUE(StampDocument(t1, doc, kRunTime));
-        session.SaveAndClose(doc, dir / "first.pdf");
-        doc = session.Open(dir / "in.pdf");
-        ASSERT_NE(doc, nullptr);
-        ASSERT_TRUE(StampDocument(t1, doc, kRunTime));
-        ASSERT_TRUE(StampDocument(t2, doc, kRunTime));
-        session.SaveAndClose(doc, dir / "both.pdf");
-        ASSERT_EQ(CheckProblems(dir / "both.pdf"), "");
+        StampInto(dir / "in.pdf", {t1}, dir / "first.pdf");
+        StampInto(dir / "in.pdf", {t1, t2}, dir / "both.pdf");
 
         // Every page of a pass shows the same "q" object; the two passes' differ.
         const auto both = ReadPages(dir / "both.pdf");
