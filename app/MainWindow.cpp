@@ -413,7 +413,7 @@ void MainWindow::Print() {
         last = printer.toPage() - 1;
     }
     try {
-        plugin::PrintPages(view, first, last, plugin::GetAppPreference(15), false, false);
+        plugin::PrintPages(view, first, last, plugin::GetAppPreference(kHPrefPrint), false, false);
     } catch (const HostError& e) {
         ShowHostError(QStringLiteral("Cannot print %1.").arg(ActivePath()), e);
     }

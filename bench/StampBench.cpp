@@ -92,7 +92,9 @@ int StampFile(const std::string& in, const std::string& out, bool stamp) {
         plugin::PathHandle outPath(files, plugin::PathFromPlatformPath(files, out));
         using Clock = std::chrono::steady_clock;
         const auto t0 = Clock::now();
-        const HDoc doc = plugin::OpenDocument(inPath.get(), files, nullptr, nullptr, true);
+        plugin::DocumentHandle document(
+            plugin::OpenDocument(inPath.get(), files, nullptr, nullptr, true));
+        const HDoc doc = document.get();
         const auto t1 = Clock::now();
         tesser::model::Tesserion t;
         t.Name = "Footer";
@@ -106,7 +108,7 @@ int StampFile(const std::string& in, const std::string& out, bool stamp) {
         const long peakAfterStamp = self.ru_maxrss;
         plugin::SaveDocument(doc, kHSaveFull, outPath.get(), files);
         const auto t3 = Clock::now();
-        plugin::CloseDocument(doc);
+        document.Close();
         if (std::getenv("STAMP_BENCH_PHASES") != nullptr) {
             const auto ms = [](auto d) {
                 return std::chrono::duration<double, std::milli>(d).count();

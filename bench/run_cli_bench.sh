@@ -8,6 +8,12 @@
 # `qpdf --linearize` as well as with a plain `qpdf in out`; --no-optimise is compared with the
 # plain rewrite. Peak memory is the maximum resident set size from /usr/bin/time -v; the folder is
 # also run with 50 files to show that memory does not grow with the number of files.
+#
+# tesser -j 2 against -j 1 on a folder of 200 files of 3-10 pages cut from a make_pages file
+# (its own compressed content stream of text per page, one shared font; make_pages is taken from
+# the build folder of the tesser binary): the two alternated, JOB_ROUNDS rounds (default 5), the
+# best of each and their ratio, and the median of each round's ratio. The machine's other load counts here: the figure is only
+# meaningful on an otherwise idle machine with at least two cores.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tesser=${1:-build/ci/cli/tesser}
@@ -42,6 +48,16 @@ for ((i = 0; i < 200; i++)); do
 done
 mkdir -p "$work/folder50"
 cp "$work"/folder/f0[0-4]?.pdf "$work/folder50/"
+
+make_pages=$(dirname "$tesser")/../bench/make_pages
+[[ -x $make_pages ]] || { echo "no make_pages beside $tesser (build it first)" >&2; exit 2; }
+"$make_pages" 2000 "$work/made.pdf" >/dev/null
+mkdir -p "$work/made"
+for ((i = 0; i < 200; i++)); do
+    first=$((1 + (i * 10) % 1990))
+    qpdf --empty --pages "$work/made.pdf" "$first-$((first + 2 + i % 8))" -- \
+        "$(printf '%s/made/f%03d.pdf' "$work" "$i")"
+done
 
 cat > "$work/profile.ini" <<'EOF'
 [Tesserion_Foot]
@@ -85,6 +101,9 @@ export -f run_tesser
 export tesser
 
 results=()
+job_results=()
+pair_ratios=()
+declare -A best
 results+=("$(measure qpdf-folder bash -c 'qpdf_folder')")
 results+=("$(measure qpdf-lin-folder bash -c 'qpdf_folder --linearize')")
 results+=("$(measure tesser-folder bash -c 'run_tesser "$work/folder"')")
@@ -94,6 +113,20 @@ results+=("$(measure qpdf-big qpdf "$work/big.pdf" "$work/big-out.pdf")")
 results+=("$(measure qpdf-lin-big qpdf --linearize "$work/big.pdf" "$work/big-out.pdf")")
 results+=("$(measure tesser-big bash -c 'run_tesser "$work/big.pdf"')")
 results+=("$(measure tesser-plain-big bash -c 'run_tesser "$work/big.pdf" --no-optimise')")
+for ((round = 0; round < ${JOB_ROUNDS:-5}; round++)); do
+    one=$(measure tesser-j1 bash -c 'run_tesser "$work/made" -j 1')
+    two=$(measure tesser-j2 bash -c 'run_tesser "$work/made" -j 2')
+    job_results+=("$one" "$two")
+    pair_ratios+=("$(awk -v a="${two#* }" -v b="${one#* }" 'BEGIN { split(a, x, " "); split(b, y, " "); printf "%.3f", x[1] / y[1] }')")
+done
+pair_median=$(printf '%s\n' "${pair_ratios[@]}" | sort -n | awk '{ v[NR] = $1 } END { printf "%.2f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
+for line in "${job_results[@]}"; do # the best of the rounds
+    read -r label s m <<< "$line"
+    if [[ -z ${best[$label]:-} ]] || awk -v a="$s" -v b="${best[$label]% *}" 'BEGIN { exit !(a < b) }'; then
+        best[$label]="$s $m"
+    fi
+done
+for label in tesser-j1 tesser-j2; do results+=("$label ${best[$label]}"); done
 
 declare -A secs rss
 for line in "${results[@]}"; do
@@ -120,3 +153,7 @@ echo "  tesser (optimised) / qpdf --linearize : $(ratio "${secs[tesser-big]}" "$
 echo "  tesser (optimised) / qpdf             : $(ratio "${secs[tesser-big]}" "${secs[qpdf-big]}")"
 echo "  tesser --no-optimise / qpdf           : $(ratio "${secs[tesser-plain-big]}" "${secs[qpdf-big]}")"
 echo "  peak memory tesser / qpdf             : $(ratio "${rss[tesser-plain-big]}" "${rss[qpdf-big]}")"
+echo "200 make_pages files, 3-10 pages each, ${JOB_ROUNDS:-5} alternated rounds:"
+echo "  tesser -j 2 / tesser -j 1, best times : $(ratio "${secs[tesser-j2]}" "${secs[tesser-j1]}")"
+echo "  the same, median of the rounds' ratios: $pair_median (${pair_ratios[*]})"
+echo "  peak memory -j 2 / -j 1 (one process) : $(ratio "${rss[tesser-j2]}" "${rss[tesser-j1]}")"

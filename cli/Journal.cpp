@@ -2,10 +2,15 @@
 
 #include "host/Security.h"
 #include "model/AtomicFile.h"
+#include "model/TextEncoding.h"
+#include "model/Validation.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <functional>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -15,6 +20,8 @@
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <tuple>
+#include <type_traits>
 #include <unistd.h>
 
 namespace tesser::cli {
@@ -31,11 +38,14 @@ constexpr const char* kMagic = "tesser-undo-journal";
 constexpr int kVersion = 4;
 
 // Tokens are separated by white space. Bytes outside "!".."~", "%" and "-" are written as %XX;
-// the empty text is written as a lone "-".
+// the empty text is written as a lone "-". Each record's part starts a line with its tag.
 class Writer {
 public:
     void Text(const std::string& bytes) {
-        Separate();
+        if (!fresh_) {
+            out_ << ' ';
+        }
+        fresh_ = false;
         if (bytes.empty()) {
             out_ << '-';
             return;
@@ -50,29 +60,34 @@ public:
         }
     }
     void Int(std::int64_t value) { Text(std::to_string(value)); }
-    void Bool(bool value) { Text(value ? "1" : "0"); }
+    void UInt(std::uint64_t value) { Text(std::to_string(value)); }
     void Double(double value) {
         char buffer[64];
         const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
         Text(std::string(buffer, result.ptr));
     }
-    void Line() {
-        out_ << '\n';
-        fresh_ = true;
+    // Ends the line in hand, if any.
+    void EndLine() {
+        if (!fresh_) {
+            out_ << '\n';
+            fresh_ = true;
+        }
+    }
+    void StartLine(std::string_view tag) {
+        EndLine();
+        Text(std::string(tag));
     }
     std::string str() const { return out_.str(); }
 
 private:
-    void Separate() {
-        if (!fresh_) {
-            out_ << ' ';
-        }
-        fresh_ = false;
-    }
     std::ostringstream out_;
     bool fresh_ = true;
 };
 
+// Reads tokens. Text that is not a journal (a tag or count missing, a bad escape, the end too
+// early) throws JournalError. A value that is there but does not fit its field (a number out of
+// range, an enumeration beyond its values) is noted instead: the entry that holds it is refused,
+// and the rest of the journal can still be read.
 class Reader {
 public:
     explicit Reader(const std::string& text) : text_(text) {}
@@ -110,32 +125,37 @@ public:
         }
         return bytes;
     }
-    std::int64_t Int() {
+    // A whole number from low to high; another value is noted (and answers low).
+    std::int64_t Whole(std::string_view name, std::int64_t low, std::int64_t high) {
         const std::string token = Text();
         std::int64_t value = 0;
         const auto result = std::from_chars(token.data(), token.data() + token.size(), value);
-        if (result.ec != std::errc() || result.ptr != token.data() + token.size()) {
-            throw JournalError("a bad number in the journal: " + token);
+        if (result.ec != std::errc() || result.ptr != token.data() + token.size() ||
+            value < low || value > high) {
+            Refuse(std::string(name) + " is \"" + token + "\", not a whole number from " +
+                   std::to_string(low) + " to " + std::to_string(high));
+            return low;
         }
         return value;
     }
-    std::int32_t Int32() { return static_cast<std::int32_t>(Int()); }
-    std::uint64_t UInt64() {
+    std::uint64_t Unsigned(std::string_view name) {
         const std::string token = Text();
         std::uint64_t value = 0;
         const auto result = std::from_chars(token.data(), token.data() + token.size(), value);
         if (result.ec != std::errc() || result.ptr != token.data() + token.size()) {
-            throw JournalError("a bad number in the journal: " + token);
+            Refuse(std::string(name) + " is \"" + token + "\", not a whole number from 0 to " +
+                   std::to_string(std::numeric_limits<std::uint64_t>::max()));
         }
         return value;
     }
-    bool Bool() { return Int() != 0; }
-    double Double() {
+    double Finite(std::string_view name) {
         const std::string token = Text();
         double value = 0;
         const auto result = std::from_chars(token.data(), token.data() + token.size(), value);
-        if (result.ec != std::errc() || result.ptr != token.data() + token.size()) {
-            throw JournalError("a bad number in the journal: " + token);
+        if (result.ec != std::errc() || result.ptr != token.data() + token.size() ||
+            !std::isfinite(value)) {
+            Refuse(std::string(name) + " is \"" + token + "\", not a finite number");
+            return 0;
         }
         return value;
     }
@@ -149,12 +169,23 @@ public:
     // A count read before its items; containers grow as the items are read, so a damaged count
     // makes the text end too early instead of allocating for items that are not there.
     std::size_t Count() {
-        const std::int64_t n = Int();
-        if (n < 0 || n > 100000000) {
-            throw JournalError("a bad count in the journal");
+        const std::string token = Text();
+        std::int64_t n = 0;
+        const auto result = std::from_chars(token.data(), token.data() + token.size(), n);
+        if (result.ec != std::errc() || result.ptr != token.data() + token.size() || n < 0 ||
+            n > 100000000) {
+            throw JournalError("a bad count in the journal: " + token);
         }
         return static_cast<std::size_t>(n);
     }
+
+    // The first value noted since the last call, or empty.
+    void Refuse(std::string what) {
+        if (refusal_.empty()) {
+            refusal_ = std::move(what);
+        }
+    }
+    std::string TakeRefusal() { return std::exchange(refusal_, {}); }
 
 private:
     static bool IsSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
@@ -171,6 +202,7 @@ private:
     }
     const std::string& text_;
     std::size_t pos_ = 0;
+    std::string refusal_;
 };
 
 // ObjectCopy trees.
@@ -179,7 +211,7 @@ void WriteCopy(Writer& w, const ObjectCopy& c) {
     w.Int(static_cast<int>(c.kind()));
     switch (c.kind()) {
     case K::Boolean:
-        w.Bool(c.boolean());
+        w.Int(c.boolean() ? 1 : 0);
         break;
     case K::Integer:
     case K::Page:
@@ -210,13 +242,17 @@ void WriteCopy(Writer& w, const ObjectCopy& c) {
     }
 }
 
-ObjectCopy ReadCopy(Reader& r, int depth = 0) {
+ObjectCopy ReadCopy(Reader& r, std::string_view name, int depth = 0) {
     if (depth > 64) {
         throw JournalError("the journal nests objects too deeply");
     }
     using K = ObjectCopy::Kind;
-    const auto kind = static_cast<K>(r.Int());
-    switch (kind) {
+    constexpr std::int64_t kLow = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int64_t kHigh = std::numeric_limits<std::int32_t>::max();
+    const std::string kindToken = r.Text();
+    int kind = -1;
+    std::from_chars(kindToken.data(), kindToken.data() + kindToken.size(), kind);
+    switch (static_cast<K>(kind)) {
     case K::Absent:
         return ObjectCopy::Absent();
     case K::Null:
@@ -224,13 +260,13 @@ ObjectCopy ReadCopy(Reader& r, int depth = 0) {
     case K::Unsupported:
         return ObjectCopy::Unsupported();
     case K::Boolean:
-        return ObjectCopy::Boolean(r.Bool());
+        return ObjectCopy::Boolean(r.Whole(name, 0, 1) != 0);
     case K::Integer:
-        return ObjectCopy::Integer(r.Int32());
+        return ObjectCopy::Integer(static_cast<std::int32_t>(r.Whole(name, kLow, kHigh)));
     case K::Page:
-        return ObjectCopy::Page(r.Int32());
+        return ObjectCopy::Page(static_cast<std::int32_t>(r.Whole(name, kLow, kHigh)));
     case K::Real:
-        return ObjectCopy::Real(static_cast<HFixed>(r.Int()));
+        return ObjectCopy::Real(static_cast<HFixed>(r.Whole(name, kLow, kHigh)));
     case K::Name:
         return ObjectCopy::Name(r.Text());
     case K::String:
@@ -238,7 +274,7 @@ ObjectCopy ReadCopy(Reader& r, int depth = 0) {
     case K::Array: {
         std::vector<ObjectCopy> items;
         for (std::size_t n = r.Count(); n > 0; --n) {
-            items.push_back(ReadCopy(r, depth + 1));
+            items.push_back(ReadCopy(r, name, depth + 1));
         }
         return ObjectCopy::Array(std::move(items));
     }
@@ -246,236 +282,334 @@ ObjectCopy ReadCopy(Reader& r, int depth = 0) {
         std::vector<std::pair<std::string, ObjectCopy>> entries;
         for (std::size_t n = r.Count(); n > 0; --n) {
             std::string key = r.Text();
-            entries.emplace_back(std::move(key), ReadCopy(r, depth + 1));
+            entries.emplace_back(std::move(key), ReadCopy(r, name, depth + 1));
         }
         return ObjectCopy::Dictionary(std::move(entries));
     }
     }
-    throw JournalError("an unknown object kind in the journal");
+    // Its items cannot be told from what follows: the journal cannot be read on.
+    throw JournalError("an unknown object kind in the journal: " + kindToken);
 }
 
-void WriteTesserion(Writer& w, const model::Tesserion& t) {
-    w.Text("tesserion");
-    w.Text(t.Name);
-    w.Text(t.Text);
-    w.Int(static_cast<int>(t.Units));
-    w.Int(static_cast<int>(t.JustifyH));
-    w.Int(static_cast<int>(t.JustifyV));
-    w.Int(static_cast<int>(t.Layer));
-    w.Double(t.PosX);
-    w.Double(t.PosY);
-    w.Double(t.PosAngle);
-    w.Text(t.FontFace);
-    w.Double(t.FontSize);
-    w.Double(t.FontLeading);
-    w.Text(t.ColorName);
-    w.Text(t.ColorText);
-    w.Int(static_cast<int>(t.ColorSpace));
-    for (double v : t.ColorValues) {
-        w.Double(v);
+// One field of a record: how it is written and read back, checked. A record's fields are listed
+// once, in a table, in the order of the journal; writing and reading both walk the table, so the
+// two cannot disagree. A field added in a later version of the journal is read only from
+// journals of that version on (a field not read keeps its default).
+template <class T>
+struct Field {
+    std::function<void(Writer&, const T&)> write;
+    std::function<void(Reader&, T&, int version)> read;
+    int since = 1; // the journal version that added it
+};
+template <class T>
+using Table = std::vector<Field<T>>;
+
+template <class T>
+void WriteFields(Writer& w, const Table<T>& table, const T& value) {
+    for (const Field<T>& field : table) {
+        field.write(w, value);
     }
-    w.Bool(t.Pages.PagesAll);
-    w.Int(static_cast<int>(t.Pages.PagesOddEven));
-    w.Text(t.Pages.PagesRange);
-    w.Line();
 }
 
-model::Tesserion ReadTesserion(Reader& r) {
-    r.Expect("tesserion");
-    model::Tesserion t;
-    t.Name = r.Text();
-    t.Text = r.Text();
-    t.Units = static_cast<model::Units>(r.Int32());
-    t.JustifyH = static_cast<model::JustifyH>(r.Int32());
-    t.JustifyV = static_cast<model::JustifyV>(r.Int32());
-    t.Layer = static_cast<model::Layer>(r.Int32());
-    t.PosX = r.Double();
-    t.PosY = r.Double();
-    t.PosAngle = r.Double();
-    t.FontFace = r.Text();
-    t.FontSize = r.Double();
-    t.FontLeading = r.Double();
-    t.ColorName = r.Text();
-    t.ColorText = r.Text();
-    t.ColorSpace = static_cast<model::ColorSpace>(r.Int32());
-    for (double& v : t.ColorValues) {
-        v = r.Double();
-    }
-    t.Pages.PagesAll = r.Bool();
-    t.Pages.PagesOddEven = static_cast<model::PagesOddEven>(r.Int32());
-    t.Pages.PagesRange = r.Text();
-    return t;
-}
-
-void WriteInfo(Writer& w, const docsettings::InfoSettings& s) {
-    w.Text("info");
-    for (bool flag : {s.SetTitle, s.SetSubject, s.SetAuthor, s.SetKeywords, s.SetIndex,
-                      s.SetBaseURL}) {
-        w.Bool(flag);
-    }
-    for (const std::string* text :
-         {&s.Title, &s.Subject, &s.Author, &s.Keywords, &s.IndexFile, &s.BaseURL}) {
-        w.Text(*text);
-    }
-    w.Bool(s.PreviousIndex.has_value());
-    if (s.PreviousIndex) {
-        w.Bool(s.PreviousIndex->hadSearch);
-        w.Bool(s.PreviousIndex->hadIndexes);
-        WriteCopy(w, s.PreviousIndex->firstEntry);
-    }
-    w.Bool(s.PreviousBaseURL.has_value());
-    if (s.PreviousBaseURL) {
-        w.Bool(s.PreviousBaseURL->hadURI);
-        WriteCopy(w, s.PreviousBaseURL->base);
-    }
-    w.Bool(s.PreviousInfo.has_value());
-    if (s.PreviousInfo) {
-        w.Bool(s.PreviousInfo->hadInfo);
-        for (const ObjectCopy& entry : s.PreviousInfo->entries) {
-            WriteCopy(w, entry);
+template <class T>
+void ReadFields(Reader& r, const Table<T>& table, T& value, int version) {
+    for (const Field<T>& field : table) {
+        if (version >= field.since) {
+            field.read(r, value, version);
         }
     }
-    w.Line();
 }
 
-docsettings::InfoSettings ReadInfo(Reader& r, int version) {
-    r.Expect("info");
-    docsettings::InfoSettings s;
-    for (bool* flag : {&s.SetTitle, &s.SetSubject, &s.SetAuthor, &s.SetKeywords, &s.SetIndex,
-                       &s.SetBaseURL}) {
-        *flag = r.Bool();
-    }
-    for (std::string* text :
-         {&s.Title, &s.Subject, &s.Author, &s.Keywords, &s.IndexFile, &s.BaseURL}) {
-        *text = r.Text();
-    }
-    if (r.Bool()) {
-        docsettings::IndexSnapshot snapshot;
-        snapshot.hadSearch = r.Bool();
-        snapshot.hadIndexes = r.Bool();
-        snapshot.firstEntry = ReadCopy(r);
-        s.PreviousIndex = std::move(snapshot);
-    }
-    if (r.Bool()) {
-        docsettings::BaseURLSnapshot snapshot;
-        snapshot.hadURI = r.Bool();
-        snapshot.base = ReadCopy(r);
-        s.PreviousBaseURL = std::move(snapshot);
-    }
-    if (version >= 2 && r.Bool()) {
-        docsettings::InfoSnapshot snapshot;
-        snapshot.hadInfo = r.Bool();
-        for (ObjectCopy& entry : snapshot.entries) {
-            entry = ReadCopy(r);
-        }
-        s.PreviousInfo = std::move(snapshot);
-    }
-    return s;
+// The field kinds. get answers the field's member of a record (const or not), as FIELD does.
+#define FIELD(member) [](auto& record) -> auto& { return record.member; }
+
+// The tag that starts a line: "record", "entry", "info", ...
+template <class T>
+Field<T> Tag(std::string_view tag, int since = 1) {
+    return {[tag](Writer& w, const T&) { w.StartLine(tag); },
+            [tag](Reader& r, T&, int) { r.Expect(std::string(tag)); }, since};
 }
 
-void WriteOpen(Writer& w, const docsettings::OpenSettings& s) {
-    w.Text("open");
-    for (std::int32_t v : {s.Page, s.View, s.Zoom, s.Layout, s.FitWindow, s.CenterWindow,
-                           s.FullScreen, s.HideToolBar, s.HideMenuBar, s.HideWindowUI}) {
-        w.Int(v);
-    }
-    w.Bool(s.Previous.has_value());
-    if (s.Previous) {
-        const docsettings::ViewSnapshot& p = *s.Previous;
-        WriteCopy(w, p.pageMode);
-        WriteCopy(w, p.pageLayout);
-        WriteCopy(w, p.openAction);
-        w.Bool(p.hadViewerPreferences);
-        WriteCopy(w, p.nonFullScreenPageMode);
-        for (const ObjectCopy& c : p.preferences) {
-            WriteCopy(w, c);
-        }
-    }
-    w.Line();
+template <class T, class Get>
+Field<T> Text(Get get, int since = 1) {
+    return {[get](Writer& w, const T& v) { w.Text(get(v)); },
+            [get](Reader& r, T& v, int) { get(v) = r.Text(); }, since};
 }
 
-docsettings::OpenSettings ReadOpen(Reader& r) {
-    r.Expect("open");
-    docsettings::OpenSettings s;
-    for (std::int32_t* v : {&s.Page, &s.View, &s.Zoom, &s.Layout, &s.FitWindow, &s.CenterWindow,
-                            &s.FullScreen, &s.HideToolBar, &s.HideMenuBar, &s.HideWindowUI}) {
-        *v = r.Int32();
-    }
-    if (r.Bool()) {
-        docsettings::ViewSnapshot p;
-        p.pageMode = ReadCopy(r);
-        p.pageLayout = ReadCopy(r);
-        p.openAction = ReadCopy(r);
-        p.hadViewerPreferences = r.Bool();
-        p.nonFullScreenPageMode = ReadCopy(r);
-        for (ObjectCopy& c : p.preferences) {
-            c = ReadCopy(r);
-        }
-        s.Previous = std::move(p);
-    }
-    return s;
+template <class T, class Get>
+Field<T> Flag(std::string_view name, Get get, int since = 1) {
+    return {[get](Writer& w, const T& v) { w.Int(get(v) ? 1 : 0); },
+            [get, name](Reader& r, T& v, int) { get(v) = r.Whole(name, 0, 1) != 0; }, since};
 }
 
-void WriteSecurity(Writer& w, const docsettings::SecuritySettings& s) {
-    w.Text("security");
-    w.Text(s.CurrentPassword);
-    w.Text(s.OpenPassword);
-    w.Text(s.OwnerPassword);
-    w.Bool(s.ChangeSecurity);
-    w.Int(s.Permissions);
-    w.Bool(s.RemoveSecurity);
-    w.Line();
+// A whole number of the member's type, from low to high.
+template <class T, class Get>
+Field<T> Whole(std::string_view name, Get get, std::int64_t low, std::int64_t high,
+               int since = 1) {
+    return {[get](Writer& w, const T& v) { w.Int(static_cast<std::int64_t>(get(v))); },
+            [get, name, low, high](Reader& r, T& v, int) {
+                using Member = std::remove_reference_t<decltype(get(v))>;
+                get(v) = static_cast<Member>(r.Whole(name, low, high));
+            },
+            since};
 }
 
-docsettings::SecuritySettings ReadSecurity(Reader& r) {
-    r.Expect("security");
-    docsettings::SecuritySettings s;
-    s.CurrentPassword = r.Text();
-    s.OpenPassword = r.Text();
-    s.OwnerPassword = r.Text();
-    s.ChangeSecurity = r.Bool();
-    s.Permissions = static_cast<std::uint32_t>(r.Int());
-    s.RemoveSecurity = r.Bool();
-    return s;
+template <class T, class Get>
+Field<T> Int32(std::string_view name, Get get, std::int64_t low = INT32_MIN,
+               std::int64_t high = INT32_MAX, int since = 1) {
+    return Whole<T>(name, get, low, high, since);
 }
 
-void WriteSkippedAndFingerprint(Writer& w, const ui::UndoEntry& e) {
-    w.Text("skipped");
-    w.Int(static_cast<std::int64_t>(e.SkippedPages.size()));
-    for (const std::vector<std::int32_t>& pages : e.SkippedPages) {
-        w.Int(static_cast<std::int64_t>(pages.size()));
-        for (std::int32_t page : pages) {
-            w.Int(page);
-        }
-    }
-    w.Line();
-    w.Text("fingerprint");
-    w.Text(std::to_string(e.Fingerprint.Size));
-    w.Text(std::to_string(e.Fingerprint.Hash));
-    w.Text(std::to_string(e.Before.Size));
-    w.Text(std::to_string(e.Before.Hash));
-    w.Line();
+template <class T, class Get>
+Field<T> Unsigned(std::string_view name, Get get, int since = 1) {
+    return {[get](Writer& w, const T& v) { w.UInt(get(v)); },
+            [get, name](Reader& r, T& v, int) { get(v) = r.Unsigned(name); }, since};
 }
 
-void ReadSkippedAndFingerprint(Reader& r, ui::UndoEntry& e) {
-    r.Expect("skipped");
-    for (std::size_t n = r.Count(); n > 0; --n) {
-        std::vector<std::int32_t> pages;
-        for (std::size_t m = r.Count(); m > 0; --m) {
-            const std::int64_t page = r.Int();
-            if (page < 1 || page > std::numeric_limits<std::int32_t>::max()) {
-                throw JournalError("a bad page number in the journal");
-            }
-            pages.push_back(static_cast<std::int32_t>(page));
-        }
-        e.SkippedPages.push_back(std::move(pages));
-    }
-    r.Expect("fingerprint");
-    e.Fingerprint.Size = r.UInt64();
-    e.Fingerprint.Hash = r.UInt64();
-    e.Before.Size = r.UInt64();
-    e.Before.Hash = r.UInt64();
+// An enumeration with the values 0 to count - 1.
+template <class T, class Get>
+Field<T> Choice(std::string_view name, Get get, int count) {
+    return Whole<T>(name, get, 0, count - 1);
 }
+
+template <class T, class Get>
+Field<T> Real(std::string_view name, Get get) {
+    return {[get](Writer& w, const T& v) { w.Double(get(v)); },
+            [get, name](Reader& r, T& v, int) { get(v) = r.Finite(name); }};
+}
+
+template <class T, class Get>
+Field<T> Copy(std::string_view name, Get get) {
+    return {[get](Writer& w, const T& v) { WriteCopy(w, get(v)); },
+            [get, name](Reader& r, T& v, int) { get(v) = ReadCopy(r, name); }};
+}
+
+// A std::optional member: a flag, then the value's own fields when it is there.
+template <class T, class S, class Get>
+Field<T> Optional(std::string_view name, Get get, const Table<S>& table, int since = 1) {
+    return {[get, &table](Writer& w, const T& v) {
+                w.Int(get(v).has_value() ? 1 : 0);
+                if (get(v)) {
+                    WriteFields(w, table, *get(v));
+                }
+            },
+            [get, name, &table](Reader& r, T& v, int version) {
+                if (r.Whole(name, 0, 1) != 0) {
+                    S value;
+                    ReadFields(r, table, value, version);
+                    get(v) = std::move(value);
+                }
+            },
+            since};
+}
+
+// A member that is a record of its own, with its table.
+template <class T, class S, class Get>
+Field<T> Part(Get get, const Table<S>& table, int since = 1) {
+    return {[get, &table](Writer& w, const T& v) { WriteFields(w, table, get(v)); },
+            [get, &table](Reader& r, T& v, int version) { ReadFields(r, table, get(v), version); },
+            since};
+}
+
+// The tables of the journal's records.
+
+const Table<model::Tesserion>& TesserionFields() {
+    using T = model::Tesserion;
+    static const Table<T> table = {
+        Tag<T>("tesserion"),
+        Text<T>(FIELD(Name)),
+        Text<T>(FIELD(Text)),
+        Choice<T>("the units", FIELD(Units), 3),
+        Choice<T>("the horizontal justification", FIELD(JustifyH), 3),
+        Choice<T>("the vertical justification", FIELD(JustifyV), 3),
+        Choice<T>("the layer", FIELD(Layer), 2),
+        Real<T>("the x position", FIELD(PosX)),
+        Real<T>("the y position", FIELD(PosY)),
+        Real<T>("the angle", FIELD(PosAngle)),
+        Text<T>(FIELD(FontFace)),
+        Real<T>("the font size", FIELD(FontSize)),
+        Real<T>("the leading", FIELD(FontLeading)),
+        Text<T>(FIELD(ColorName)),
+        Text<T>(FIELD(ColorText)),
+        Choice<T>("the colour space", FIELD(ColorSpace), 3),
+        Real<T>("a colour value", FIELD(ColorValues[0])),
+        Real<T>("a colour value", FIELD(ColorValues[1])),
+        Real<T>("a colour value", FIELD(ColorValues[2])),
+        Real<T>("a colour value", FIELD(ColorValues[3])),
+        Flag<T>("the all-pages flag", FIELD(Pages.PagesAll)),
+        Choice<T>("the odd/even choice", FIELD(Pages.PagesOddEven), 3),
+        Text<T>(FIELD(Pages.PagesRange)),
+    };
+    return table;
+}
+
+const Table<docsettings::IndexSnapshot>& IndexSnapshotFields() {
+    using T = docsettings::IndexSnapshot;
+    static const Table<T> table = {
+        Flag<T>("a flag of the previous index", FIELD(hadSearch)),
+        Flag<T>("a flag of the previous index", FIELD(hadIndexes)),
+        Copy<T>("a number of the previous index", FIELD(firstEntry)),
+    };
+    return table;
+}
+
+const Table<docsettings::BaseURLSnapshot>& BaseURLSnapshotFields() {
+    using T = docsettings::BaseURLSnapshot;
+    static const Table<T> table = {
+        Flag<T>("a flag of the previous base URL", FIELD(hadURI)),
+        Copy<T>("a number of the previous base URL", FIELD(base)),
+    };
+    return table;
+}
+
+const Table<docsettings::InfoSnapshot>& InfoSnapshotFields() {
+    using T = docsettings::InfoSnapshot;
+    static const Table<T> table = {
+        Flag<T>("a flag of the previous information", FIELD(hadInfo)),
+        Copy<T>("a number of the previous information", FIELD(entries[0])),
+        Copy<T>("a number of the previous information", FIELD(entries[1])),
+        Copy<T>("a number of the previous information", FIELD(entries[2])),
+        Copy<T>("a number of the previous information", FIELD(entries[3])),
+    };
+    static_assert(std::tuple_size_v<decltype(T::entries)> == 4);
+    return table;
+}
+
+const Table<docsettings::InfoSettings>& InfoFields() {
+    using T = docsettings::InfoSettings;
+    static const Table<T> table = {
+        Tag<T>("info"),
+        Flag<T>("the Title flag", FIELD(SetTitle)),
+        Flag<T>("the Subject flag", FIELD(SetSubject)),
+        Flag<T>("the Author flag", FIELD(SetAuthor)),
+        Flag<T>("the Keywords flag", FIELD(SetKeywords)),
+        Flag<T>("the index flag", FIELD(SetIndex)),
+        Flag<T>("the base URL flag", FIELD(SetBaseURL)),
+        Text<T>(FIELD(Title)),
+        Text<T>(FIELD(Subject)),
+        Text<T>(FIELD(Author)),
+        Text<T>(FIELD(Keywords)),
+        Text<T>(FIELD(IndexFile)),
+        Text<T>(FIELD(BaseURL)),
+        Optional<T>("the previous index flag", FIELD(PreviousIndex), IndexSnapshotFields()),
+        Optional<T>("the previous base URL flag", FIELD(PreviousBaseURL),
+                    BaseURLSnapshotFields()),
+        Optional<T>("the previous information flag", FIELD(PreviousInfo), InfoSnapshotFields(),
+                    2),
+    };
+    return table;
+}
+
+const Table<docsettings::ViewSnapshot>& ViewSnapshotFields() {
+    using T = docsettings::ViewSnapshot;
+    static const Table<T> table = {
+        Copy<T>("a number of the previous view", FIELD(pageMode)),
+        Copy<T>("a number of the previous view", FIELD(pageLayout)),
+        Copy<T>("a number of the previous view", FIELD(openAction)),
+        Flag<T>("a flag of the previous view", FIELD(hadViewerPreferences)),
+        Copy<T>("a number of the previous view", FIELD(nonFullScreenPageMode)),
+        Copy<T>("a number of the previous view", FIELD(preferences[0])),
+        Copy<T>("a number of the previous view", FIELD(preferences[1])),
+        Copy<T>("a number of the previous view", FIELD(preferences[2])),
+        Copy<T>("a number of the previous view", FIELD(preferences[3])),
+        Copy<T>("a number of the previous view", FIELD(preferences[4])),
+    };
+    static_assert(std::tuple_size_v<decltype(T::preferences)> == 5);
+    return table;
+}
+
+const Table<docsettings::OpenSettings>& OpenFields() {
+    using T = docsettings::OpenSettings;
+    // Rows of the Open page's lists; a capture also holds -1 for "none" (InitialView.h).
+    static const Table<T> table = {
+        Tag<T>("open"),
+        Int32<T>("the page", FIELD(Page), -1, INT32_MAX),
+        Int32<T>("the view", FIELD(View), -1, 4),
+        Int32<T>("the zoom", FIELD(Zoom), -1, 12),
+        Int32<T>("the layout", FIELD(Layout), -1, 4),
+        Int32<T>("the fit-window option", FIELD(FitWindow), -1, 2),
+        Int32<T>("the centre-window option", FIELD(CenterWindow), -1, 2),
+        Int32<T>("the full-screen option", FIELD(FullScreen), -1, 2),
+        Int32<T>("the hide-toolbar option", FIELD(HideToolBar), -1, 2),
+        Int32<T>("the hide-menubar option", FIELD(HideMenuBar), -1, 2),
+        Int32<T>("the hide-window-controls option", FIELD(HideWindowUI), -1, 2),
+        Optional<T>("the previous view flag", FIELD(Previous), ViewSnapshotFields()),
+    };
+    return table;
+}
+
+const Table<docsettings::SecuritySettings>& SecurityFields() {
+    using T = docsettings::SecuritySettings;
+    static const Table<T> table = {
+        Tag<T>("security"),
+        Text<T>(FIELD(CurrentPassword)),
+        Text<T>(FIELD(OpenPassword)),
+        Text<T>(FIELD(OwnerPassword)),
+        Flag<T>("the change-security flag", FIELD(ChangeSecurity)),
+        Whole<T>("the permissions", FIELD(Permissions), 0, UINT32_MAX),
+        Flag<T>("the remove-security flag", FIELD(RemoveSecurity)),
+    };
+    return table;
+}
+
+// Skipped pages: for each Tesserion, a list of page numbers.
+Field<ui::UndoEntry> SkippedPages(int since) {
+    return {[](Writer& w, const ui::UndoEntry& e) {
+                w.Int(static_cast<std::int64_t>(e.SkippedPages.size()));
+                for (const std::vector<std::int32_t>& pages : e.SkippedPages) {
+                    w.Int(static_cast<std::int64_t>(pages.size()));
+                    for (std::int32_t page : pages) {
+                        w.Int(page);
+                    }
+                }
+            },
+            [](Reader& r, ui::UndoEntry& e, int) {
+                for (std::size_t n = r.Count(); n > 0; --n) {
+                    std::vector<std::int32_t> pages;
+                    for (std::size_t m = r.Count(); m > 0; --m) {
+                        pages.push_back(static_cast<std::int32_t>(
+                            r.Whole("a skipped page", 1, INT32_MAX)));
+                    }
+                    e.SkippedPages.push_back(std::move(pages));
+                }
+            },
+            since};
+}
+
+const Table<ui::UndoEntry>& EntryFields() {
+    using T = ui::UndoEntry;
+    static const Table<T> table = {
+        Tag<T>("entry"),
+        Flag<T>("the current-document flag", FIELD(IsCurrent)),
+        Text<T>(FIELD(Name)),
+        Part<T>(FIELD(Info), InfoFields()),
+        Part<T>(FIELD(Open), OpenFields()),
+        Part<T>(FIELD(Security), SecurityFields()),
+        Tag<T>("skipped", 3),
+        SkippedPages(3),
+        Tag<T>("fingerprint", 3),
+        Unsigned<T>("the size of the file", FIELD(Fingerprint.Size), 3),
+        Unsigned<T>("the hash of the file", FIELD(Fingerprint.Hash), 3),
+        Unsigned<T>("the size of the file before", FIELD(Before.Size), 3),
+        Unsigned<T>("the hash of the file before", FIELD(Before.Hash), 3),
+    };
+    return table;
+}
+
+// A record's own fields; its Tesserions, entries and kept security follow as lists.
+const Table<JournalRecord>& RecordFields() {
+    using T = JournalRecord;
+    static const Table<T> table = {
+        Tag<T>("record"),
+        Text<T>(FIELD(Record.ReopenPassword)),
+        Flag<T>("the changed-security flag", FIELD(Record.ChangedSecurity)),
+        Whole<T>("the run's number", FIELD(Id), 0, INT64_MAX, 4),
+        Whole<T>("the run's time", FIELD(Time), 0, INT64_MAX, 4),
+    };
+    return table;
+}
+
+#undef FIELD
 
 std::string ErrnoText() { return std::strerror(errno); }
 
@@ -495,84 +629,89 @@ fs::path DefaultJournalFolder() {
 
 std::string FormatJournal(const std::vector<JournalRecord>& records) {
     Writer w;
-    w.Text(kMagic);
+    w.StartLine(kMagic);
     w.Int(kVersion);
     w.Int(static_cast<std::int64_t>(records.size()));
-    w.Line();
     for (const JournalRecord& jr : records) {
-        w.Text("record");
-        w.Text(jr.Record.ReopenPassword);
-        w.Bool(jr.Record.ChangedSecurity);
-        w.Int(jr.Id);
-        w.Int(jr.Time);
+        WriteFields(w, RecordFields(), jr);
         w.Int(static_cast<std::int64_t>(jr.Record.Tesserions.size()));
         w.Int(static_cast<std::int64_t>(jr.Record.Entries.size()));
-        w.Line();
         for (const model::Tesserion& t : jr.Record.Tesserions) {
-            WriteTesserion(w, t);
+            WriteFields(w, TesserionFields(), t);
         }
         for (const ui::UndoEntry& e : jr.Record.Entries) {
-            w.Text("entry");
-            w.Bool(e.IsCurrent);
-            w.Text(e.Name);
-            w.Line();
-            WriteInfo(w, e.Info);
-            WriteOpen(w, e.Open);
-            WriteSecurity(w, e.Security);
-            WriteSkippedAndFingerprint(w, e);
+            WriteFields(w, EntryFields(), e);
         }
-        w.Text("kept");
+        w.StartLine("kept");
         w.Int(static_cast<std::int64_t>(jr.KeptSecurity.size()));
-        w.Line();
         for (const auto& [marker, bytes] : jr.KeptSecurity) {
+            w.EndLine();
             w.Text(marker);
             w.Text(bytes);
-            w.Line();
         }
     }
-    w.Text("end");
-    w.Line();
+    w.StartLine("end");
+    w.EndLine();
     return w.str();
 }
 
-std::vector<JournalRecord> ParseJournal(const std::string& text) {
+std::vector<JournalRecord> ParseJournal(const std::string& text,
+                                        std::vector<std::string>* refused) {
     Reader r(text);
     r.Expect(kMagic);
-    const std::int64_t version = r.Int();
-    if (version > kVersion) {
+    const std::string versionToken = r.Text();
+    int version = 0;
+    const auto parsed =
+        std::from_chars(versionToken.data(), versionToken.data() + versionToken.size(), version);
+    if (parsed.ec == std::errc::result_out_of_range || (parsed.ec == std::errc() && version > kVersion)) {
         throw JournalVersionError("the journal was written by a newer version of tesser");
     }
-    if (version < 1) {
+    if (parsed.ec != std::errc() || parsed.ptr != versionToken.data() + versionToken.size() ||
+        version < 1) {
         throw JournalError("the journal has a bad version number");
     }
-    std::vector<JournalRecord> records;
-    for (std::size_t recordCount = r.Count(); recordCount > 0; --recordCount) {
-        JournalRecord& jr = records.emplace_back();
-        r.Expect("record");
-        jr.Record.ReopenPassword = r.Text();
-        jr.Record.ChangedSecurity = r.Bool();
-        if (version >= 4) {
-            jr.Id = r.Int();
-            jr.Time = r.Int();
-        } else {
-            jr.Id = static_cast<std::int64_t>(records.size()); // its place, from 1
+    // A refusal: without a list to tell it in, the journal is not read.
+    auto refuse = [refused](std::string what) {
+        if (refused == nullptr) {
+            throw JournalError(what);
         }
+        refused->push_back(std::move(what));
+    };
+    std::vector<JournalRecord> records;
+    const std::size_t recordCount = r.Count();
+    for (std::size_t place = 1; place <= recordCount; ++place) {
+        JournalRecord jr;
+        ReadFields(r, RecordFields(), jr, version);
+        if (version < 4) {
+            jr.Id = static_cast<std::int64_t>(place); // numbered by place
+        }
+        std::string problem = r.TakeRefusal();
+        const std::string run = "run " + (problem.empty() ? std::to_string(jr.Id)
+                                                          : "at place " + std::to_string(place));
         const std::size_t tesserionCount = r.Count();
         const std::size_t entryCount = r.Count();
         for (std::size_t n = tesserionCount; n > 0; --n) {
-            jr.Record.Tesserions.push_back(ReadTesserion(r));
-        }
-        for (std::size_t n = entryCount; n > 0; --n) {
-            ui::UndoEntry& e = jr.Record.Entries.emplace_back();
-            r.Expect("entry");
-            e.IsCurrent = r.Bool();
-            e.Name = r.Text();
-            e.Info = ReadInfo(r, static_cast<int>(version));
-            e.Open = ReadOpen(r);
-            e.Security = ReadSecurity(r);
-            if (version >= 3) {
-                ReadSkippedAndFingerprint(r, e);
+            model::Tesserion& t = jr.Record.Tesserions.emplace_back();
+            ReadFields(r, TesserionFields(), t, version);
+            std::string wrong = r.TakeRefusal();
+            model::Tesserion copy = t;
+            if (const auto word = wrong.empty() ? model::ValidateTesserion(copy) : std::nullopt) {
+                wrong = "the " + *word + " is invalid";
             }
+            if (!wrong.empty() && problem.empty()) {
+                problem = "its Tesserion \"" + model::Windows1252ToUtf8(t.Name) + "\": " + wrong;
+            }
+        }
+        std::vector<std::string> entryProblems;
+        for (std::size_t n = entryCount; n > 0; --n) {
+            ui::UndoEntry e;
+            ReadFields(r, EntryFields(), e, version);
+            if (std::string wrong = r.TakeRefusal(); !wrong.empty()) {
+                entryProblems.push_back(run + ", file " + e.Name + ": " + wrong +
+                                        "; the file is left out of the run's undo");
+                continue;
+            }
+            jr.Record.Entries.push_back(std::move(e));
         }
         if (version >= 2) {
             r.Expect("kept");
@@ -582,6 +721,17 @@ std::vector<JournalRecord> ParseJournal(const std::string& text) {
                 jr.KeptSecurity.emplace_back(std::move(marker), std::move(bytes));
             }
         }
+        if (!problem.empty()) {
+            refuse(run + ": " + problem + "; the run is left out (it cannot be undone)");
+            continue;
+        }
+        for (std::string& what : entryProblems) {
+            refuse(std::move(what));
+        }
+        if (jr.Record.Entries.empty() && entryCount > 0) {
+            continue; // nothing of it is left to undo
+        }
+        records.push_back(std::move(jr));
     }
     r.Expect("end");
     if (!r.AtEnd()) {
@@ -679,7 +829,7 @@ Journal::~Journal() {
     }
 }
 
-std::vector<JournalRecord> Journal::Load() const {
+std::vector<JournalRecord> Journal::Load(std::vector<std::string>& refused) const {
     std::ifstream in(path_, std::ios::binary);
     if (!in) {
         if (!fs::exists(path_)) {
@@ -692,23 +842,40 @@ std::vector<JournalRecord> Journal::Load() const {
     if (!in.good() && !in.eof()) {
         throw JournalError("cannot read " + path_.string());
     }
+    std::vector<JournalRecord> records;
+    std::vector<std::string> refusals;
     try {
-        std::vector<JournalRecord> records = ParseJournal(content.str());
-        for (JournalRecord& record : records) {
-            RestoreKeptSecurity(record);
-        }
-        return records;
+        records = ParseJournal(content.str(), &refusals);
     } catch (const JournalVersionError& e) {
         throw JournalVersionError(path_.string() + ": " + e.what());
     } catch (const JournalError& e) {
         throw JournalDamagedError(path_.string() + ": " + e.what());
     }
+    std::vector<JournalRecord> usable;
+    for (JournalRecord& record : records) {
+        try {
+            RestoreKeptSecurity(record);
+            usable.push_back(std::move(record));
+        } catch (const JournalError& e) {
+            refusals.push_back("run " + std::to_string(record.Id) + ": " + e.what() +
+                               "; the run is left out (it cannot be undone)");
+        }
+    }
+    for (const std::string& what : refusals) {
+        refused.push_back(path_.string() + ": " + what);
+    }
+    return usable;
 }
 
 std::vector<JournalRecord> Journal::LoadOrSetAside(std::string& notice) const {
     notice.clear();
     try {
-        return Load();
+        std::vector<std::string> refused;
+        std::vector<JournalRecord> records = Load(refused);
+        for (const std::string& what : refused) {
+            notice += (notice.empty() ? "" : "\n") + what;
+        }
+        return records;
     } catch (const JournalDamagedError& e) {
         char stamp[32];
         const std::time_t now = std::time(nullptr);
@@ -744,8 +911,14 @@ void Journal::CheckWritable(std::size_t bytes) const {
     }
 }
 
-void Journal::Save(const std::vector<JournalRecord>& records) const {
-    std::vector<JournalRecord> kept = records;
+std::vector<std::int64_t> Journal::Save(const std::vector<JournalRecord>& records) const {
+    const std::size_t dropped = records.size() > kJournalRuns ? records.size() - kJournalRuns : 0;
+    std::vector<std::int64_t> droppedIds;
+    for (std::size_t i = 0; i < dropped; ++i) {
+        droppedIds.push_back(records[i].Id);
+    }
+    std::vector<JournalRecord> kept(records.begin() + static_cast<std::ptrdiff_t>(dropped),
+                                    records.end());
     for (JournalRecord& record : kept) {
         KeepSecurityOf(record);
     }
@@ -756,6 +929,7 @@ void Journal::Save(const std::vector<JournalRecord>& records) const {
     if (!result) {
         throw JournalError("cannot write " + path_.string() + ": " + result.Reason);
     }
+    return droppedIds;
 }
 
 } // namespace tesser::cli

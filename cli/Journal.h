@@ -29,7 +29,13 @@ struct JournalRecord {
     // memory. Here each marker of the record goes with the host's export of it (marker, bytes),
     // so that an undo in a later process can put that encryption back.
     std::vector<std::pair<std::string, std::string>> KeptSecurity;
+
+    bool operator==(const JournalRecord&) const = default;
 };
+
+// The journal keeps the newest runs only, this many: the passwords an older run used or set do
+// not stay on disk, and that run can no longer be undone.
+inline constexpr std::size_t kJournalRuns = 20;
 
 class JournalError : public std::runtime_error {
 public:
@@ -52,8 +58,15 @@ std::filesystem::path DefaultJournalFolder();
 // The history as text and back. Parsing throws JournalVersionError for a journal of a newer
 // version and JournalError for other text it cannot read. Containers grow as items are read, so
 // a damaged count costs no memory.
+// A value that is read but does not fit its field (an enumeration out of range, a number too
+// large for its field, a Tesserion that does not validate) refuses what holds it: a file's entry
+// is left out of its run, a run whose own fields or Tesserions are wrong is left out whole, and a
+// run with no entry left is left out too. Each refusal is appended to refused, naming the run and
+// the file, and the rest of the journal is read; with refused null the first one throws
+// JournalError instead.
 std::string FormatJournal(const std::vector<JournalRecord>& records);
-std::vector<JournalRecord> ParseJournal(const std::string& text);
+std::vector<JournalRecord> ParseJournal(const std::string& text,
+                                        std::vector<std::string>* refused = nullptr);
 
 // Fills record.KeptSecurity from the live host for each kept-security marker of the record's
 // security snapshots that it does not hold yet. Throws JournalError when the host cannot give
@@ -78,21 +91,25 @@ public:
 
     const std::filesystem::path& Path() const { return path_; }
     // The recorded runs, oldest first; none when the file does not exist. Kept security is
-    // handed to the live host (RestoreKeptSecurity). Throws JournalDamagedError for a file it
-    // cannot read as a journal, JournalVersionError for one of a newer version, JournalError
-    // when the file cannot be read at all.
-    std::vector<JournalRecord> Load() const;
+    // handed to the live host (RestoreKeptSecurity); a run whose kept security the host refuses
+    // is refused as a whole. Refusals (ParseJournal) are appended to refused, each beginning
+    // with the journal's path. Throws JournalDamagedError for a file it cannot read as a
+    // journal, JournalVersionError for one of a newer version, JournalError when the file cannot
+    // be read at all.
+    std::vector<JournalRecord> Load(std::vector<std::string>& refused) const;
     // Load, except that a damaged journal is renamed to "journal.damaged-<local time>" (kept for
     // whoever wants to look at it) and an empty history is answered; notice then says what was
-    // wrong and names the file it was moved to, and is empty otherwise.
+    // wrong and names the file it was moved to, or tells the refusals, one a line; it is empty
+    // otherwise. Refused entries are gone from the journal at its next Save.
     std::vector<JournalRecord> LoadOrSetAside(std::string& notice) const;
     // Writes and removes a probe of the given size next to the journal: a run checks before it
     // touches a document that the journal it will save fits. Throws JournalError saying so.
     void CheckWritable(std::size_t bytes) const;
-    // Replaces the file atomically (a new one is created 0600), with the live host's kept
-    // security behind the records' markers (KeepSecurityOf). On failure the file is left as it
-    // was, or absent when there was none: never empty or cut short. Throws JournalError.
-    void Save(const std::vector<JournalRecord>& records) const;
+    // Replaces the file atomically (a new one is created 0600) with the newest kJournalRuns
+    // records, with the live host's kept security behind the records' markers (KeepSecurityOf).
+    // Answers the numbers of the older runs left out. On failure the file is left as it was, or
+    // absent when there was none: never empty or cut short. Throws JournalError.
+    std::vector<std::int64_t> Save(const std::vector<JournalRecord>& records) const;
 
 private:
     std::filesystem::path path_;

@@ -74,6 +74,17 @@ std::int32_t ParsePageNumber(const std::string& option, const std::string& value
     return static_cast<std::int32_t>(std::strtol(value.c_str(), nullptr, 10));
 }
 
+int ParseJobs(const std::string& option, const std::string& value) {
+    constexpr int kMostJobs = 1024;
+    if (value.empty() || value.size() > 4 ||
+        value.find_first_not_of("0123456789") != std::string::npos ||
+        std::strtol(value.c_str(), nullptr, 10) > kMostJobs) {
+        throw UsageError(option + ": \"" + value + "\" is not a number of worker processes (0 to " +
+                         std::to_string(kMostJobs) + "; 0 is one per core)");
+    }
+    return static_cast<int>(std::strtol(value.c_str(), nullptr, 10));
+}
+
 void SetMode(CliOptions& o, Mode mode, const std::string& option) {
     if (o.mode != Mode::Apply && o.mode != mode) {
         throw UsageError(option +
@@ -247,6 +258,17 @@ const std::vector<OptionSpec> kOptions = {
      SET(o.outputDir = *v)},
     {0, "no-optimise", "no-optimize", Arg::None, "", "Files, questions and output",
      "save without the optimised (linearised) layout", SET(o.optimise = false)},
+    {'j', "jobs", "", Arg::Required, "N", "Files, questions and output",
+     "process the documents in N worker processes at once (default 1; 0: one per\ncore); "
+     "one journal record and one summary as with one; questions are asked\nhere, one at a "
+     "time, as without -j",
+     SET(o.jobs = ParseJobs(option, *v))},
+    {0, "files-from", "", Arg::Required, "FILE", "Files, questions and output",
+     "also take the PATHs listed in FILE, one a line (\"-\": standard input)",
+     SET(o.filesFrom = *v)},
+    {0, "null", "", Arg::None, "", "Files, questions and output",
+     "the names of --files-from end with a NUL byte instead (find -print0)",
+     SET(o.nullSeparated = true)},
     {0, "dry-run", "", Arg::None, "", "Files, questions and output",
      "say what would be done to each document; write nothing, record nothing",
      SET(o.dryRun = true)},
@@ -320,6 +342,12 @@ void CheckCombination(CliOptions& o) {
     if (outputs > 1) {
         throw UsageError("-o, --output and --output-dir cannot be combined");
     }
+    if (o.nullSeparated && !o.filesFrom) {
+        throw UsageError("--null describes the list of --files-from");
+    }
+    if (o.filesFrom && *o.filesFrom == "-" && o.passwordStdin) {
+        throw UsageError("--files-from - and --password-stdin cannot both read standard input");
+    }
     const bool settings = o.HasInfoSettings() || o.HasOpenSettings() || o.HasSecuritySettings();
     const bool stamp = o.stamp.Any();
     const bool anyOutput = outputs > 0;
@@ -335,13 +363,13 @@ void CheckCombination(CliOptions& o) {
     case Mode::History:
     case Mode::Show:
     case Mode::Delete:
-        if (!o.paths.empty() || !o.tesserions.empty() || settings || anyOutput || o.dryRun) {
+        if (o.HasDocuments() || !o.tesserions.empty() || settings || anyOutput || o.dryRun) {
             throw UsageError("--list, --show, --delete and --history take no files, "
                              "Tesserions, settings or output");
         }
         break;
     case Mode::Undo:
-        if (!o.paths.empty() || !o.tesserions.empty() || settings || anyOutput || o.dryRun) {
+        if (o.HasDocuments() || !o.tesserions.empty() || settings || anyOutput || o.dryRun) {
             throw UsageError("--undo takes no files, Tesserions, settings or output: it "
                              "undoes a recorded run where that run saved its files");
         }
@@ -354,12 +382,12 @@ void CheckCombination(CliOptions& o) {
         if (o.tesserions.empty() && !stamp) {
             throw UsageError("--print needs at least one -t NAME or a stamp (--text ...)");
         }
-        if (o.paths.empty()) {
+        if (!o.HasDocuments()) {
             throw UsageError("no PDF file or folder given");
         }
         break;
     case Mode::Apply:
-        if (o.paths.empty()) {
+        if (!o.HasDocuments()) {
             if (o.saveAs && o.tesserions.empty() && !settings && !anyOutput && !o.dryRun) {
                 break; // only store the stamp
             }
@@ -512,13 +540,15 @@ The profile is a text file in Windows-1252 (a profile written in UTF-8 is recogn
 see tesser(1) for its format. The undo history is kept in $XDG_STATE_HOME/tesser/journal
 (~/.local/state/tesser/journal); it holds the passwords a run set or used, so it is created
 readable and writable by its owner only (folder 0700, file 0600). A run that cannot write it touches no file; a damaged journal is moved aside to
-journal.damaged-<time>; an undo that fails for some files keeps them for the next --undo.
+journal.damaged-<time>; an undo that fails for some files keeps them for the next --undo. It
+keeps the newest 20 runs (the passwords of older ones are dropped with them).
 
 Progress ("[2/5] FILE: stamped") and errors ("tesser: FILE: message") go to standard error.
 Ctrl-C stops the run after the file in hand is finished.
 
 Exit status: 0 every document was processed, 1 some were not (an error, a No), 2 bad usage
-(nothing is touched), 130 stopped by Ctrl-C (or SIGTERM).
+(nothing is touched), 3 an internal error (a fault of tesser, told in one line), 130 stopped by
+Ctrl-C (or SIGTERM).
 
 Texts, names and passwords are given in UTF-8 and converted to Windows-1252; a character that
 has no Windows-1252 form is refused.

@@ -73,7 +73,14 @@ struct CliOptions {
     bool json = false;
     bool dryRun = false;
 
+    // -j: worker processes for the documents of an apply run (0: one per core).
+    int jobs = 1;
+    std::optional<std::string> filesFrom; // --files-from: further paths, "-" standard input
+    bool nullSeparated = false;           // --null: the list's names end with NUL bytes
+
     std::vector<std::string> paths;
+    // Whether the run has documents: paths given, or a list to read them from.
+    bool HasDocuments() const { return !paths.empty() || filesFrom.has_value(); }
 
     bool HasInfoSettings() const {
         return title || subject || author || keywords || indexFile || baseUrl;

@@ -17,8 +17,13 @@ namespace tesser::cli {
 namespace {
 
 volatile std::sig_atomic_t g_abort = 0;
+std::atomic<std::atomic<std::uint32_t>*> g_abortWord{nullptr};
+std::atomic<std::uint32_t> g_abortBit{0};
 
 extern "C" void OnAbortSignal(int) {
+    if (std::atomic<std::uint32_t>* word = g_abortWord.load()) {
+        word->fetch_or(g_abortBit.load());
+    }
     if (g_abort == 0) {
         static const char text[] = "\ntesser: stopping after the file in hand\n";
         const ssize_t ignored = ::write(STDERR_FILENO, text, sizeof text - 1);
@@ -58,6 +63,11 @@ void InstallAbortHandlers() {
 }
 
 bool AbortRequested() { return g_abort != 0; }
+
+void SetAbortWord(std::atomic<std::uint32_t>* word, std::uint32_t bit) {
+    g_abortBit.store(bit);
+    g_abortWord.store(word);
+}
 void ResetAbortRequest() { g_abort = 0; }
 
 TerminalUi::TerminalUi(Answer answer, bool quiet, bool verbose)
@@ -68,6 +78,10 @@ void TerminalUi::OpenProgress() {}
 
 void TerminalUi::Progress(const ui::ProgressEvent& event) {
     using Kind = ui::ProgressEvent::Kind;
+    if (progressHook_) {
+        progressHook_(event);
+        return;
+    }
     total_ = std::max(total_, event.Total);
     if (event.What == Kind::Started) {
         return;
@@ -120,7 +134,7 @@ void TerminalUi::Progress(const ui::ProgressEvent& event) {
 
 void TerminalUi::PageProgress(const std::string& name, int page, int count) {
     // On a terminal only, and at most every tenth of a second: a long document shows it advancing.
-    if (quiet_ || (!pageProgressShown_ && count < 200)) {
+    if (quiet_ || progressHook_ || (!pageProgressShown_ && count < 200)) {
         return;
     }
     if (!::isatty(STDERR_FILENO)) {
@@ -160,6 +174,9 @@ bool TerminalUi::ProgressGoOn() { return !AbortRequested(); }
 
 bool TerminalUi::Ask(const std::string& question, const std::string& yesWord,
                      const std::string& noWord) {
+    if (questionHook_) {
+        return questionHook_(question, yesWord, noWord);
+    }
     if (!interactive_ || AbortRequested()) {
         const bool answer = answer_ == Answer::Yes;
         std::cerr << question << ' ' << (answer ? yesWord : noWord)

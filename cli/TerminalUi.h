@@ -11,7 +11,9 @@
 #include "host/Host.h"
 #include "ui/RunUi.h"
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,6 +23,9 @@ namespace tesser::cli {
 // Installs the SIGINT/SIGTERM handlers that set the abort request.
 void InstallAbortHandlers();
 bool AbortRequested();
+// The handlers also set bit in word (a lock-free atomic, so a handler may change it), until
+// called again with null: a run in several processes stops taking up files at once.
+void SetAbortWord(std::atomic<std::uint32_t>* word, std::uint32_t bit);
 // For tests and for a fresh run.
 void ResetAbortRequest();
 
@@ -47,6 +52,20 @@ public:
         announceHook_ = std::move(hook);
     }
 
+    // Hands the run's progress events to hook instead of showing them (a worker process sends
+    // them to the process that shows the run); page progress is then not shown either.
+    void SetProgressHook(std::function<void(const ui::ProgressEvent&)> hook) {
+        progressHook_ = std::move(hook);
+    }
+    // Hands each question to hook (question, yes word, no word) for its answer instead of asking
+    // here (a worker process has the process that started it ask).
+    void SetQuestionHook(
+        std::function<bool(const std::string&, const std::string&, const std::string&)> hook) {
+        questionHook_ = std::move(hook);
+    }
+    // Asks question on the terminal; answers the configured default when nobody can be asked.
+    bool Ask(const std::string& question, const std::string& yesWord, const std::string& noWord);
+
     // RunUi.
     void Progress(const ui::ProgressEvent& event) override;
     void PageProgress(const std::string& name, int page, int count) override;
@@ -64,9 +83,6 @@ public:
     void ShowNote(const std::string& message) override;
 
 private:
-    // Asks question on the terminal; answers the configured default when nobody can be asked.
-    bool Ask(const std::string& question, const std::string& yesWord, const std::string& noWord);
-
     // Takes the page progress line off the terminal before another line is written.
     void ClearPageProgress();
 
@@ -80,6 +96,8 @@ private:
     int total_ = 0;
     bool interactive_;
     std::function<void(const std::string&)> announceHook_;
+    std::function<void(const ui::ProgressEvent&)> progressHook_;
+    std::function<bool(const std::string&, const std::string&, const std::string&)> questionHook_;
 };
 
 // Reads a line from the terminal without echo; throws std::runtime_error without a terminal.

@@ -5,6 +5,7 @@
 #include "cli/ProfileAccess.h"
 #include "cli/StampOptions.h"
 #include "cli/TerminalUi.h"
+#include "cli/Workers.h"
 #include "docsettings/DocumentInfo.h"
 #include "docsettings/InitialView.h"
 #include "docsettings/SecuritySettings.h"
@@ -25,10 +26,12 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <sys/stat.h>
 
 namespace tesser::cli {
@@ -40,6 +43,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitSomeFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitInternal = 3;
 constexpr int kExitInterrupted = 130; // 128 + SIGINT, as shells report it
 
 // A failure found before anything was touched.
@@ -432,8 +436,9 @@ void SetCurrentPassword(const Passwords& passwords, ui::RunEngine& engine) {
 std::vector<JournalRecord> LoadJournal(const Journal& journal) {
     std::string notice;
     std::vector<JournalRecord> records = journal.LoadOrSetAside(notice);
-    if (!notice.empty()) {
-        std::cerr << "tesser: undo journal: " << notice << std::endl;
+    std::istringstream lines(notice);
+    for (std::string line; std::getline(lines, line);) {
+        std::cerr << "tesser: undo journal: " << line << std::endl;
     }
     return records;
 }
@@ -466,8 +471,6 @@ std::size_t ExpectedJournalSize(const std::vector<JournalRecord>& records,
     after.push_back(next);
     return FormatJournal(after).size() + FormatJournal({next}).size();
 }
-
-} // namespace
 
 // -o: a file for a run over one input file when PATH is not a folder, else a folder.
 void ResolveOutput(CliOptions& o, const std::vector<std::string>& files) {
@@ -671,14 +674,21 @@ std::string DescribeRun(const JournalRecord& record) {
     return what.empty() ? "nothing" : what;
 }
 
-int History(const CliOptions& o) {
+// The objects every mode works with.
+struct Session {
+    CliOptions& o;
+    TerminalUi& terminal;
+    host::Host& host;
+    ui::RunEngine& engine;
+};
+
+int RunHistory() {
     Journal journal(DefaultJournalFolder());
     const std::vector<JournalRecord> records = LoadJournal(journal);
     if (records.empty()) {
         std::cout << "No recorded runs (" << journal.Path().string() << ")\n";
         return kExitOk;
     }
-    (void)o;
     for (const JournalRecord& r : records) {
         const std::size_t n = r.Record.Entries.size();
         std::cout << r.Id << "  " << LocalTime(r.Time) << "  " << n << " document"
@@ -699,7 +709,306 @@ bool SameFile(const std::string& a, const std::string& b) {
     return ia && ia == IdOf(b);
 }
 
-int RunTesser(const std::vector<std::string>& arguments) {
+LoadedProfile LoadProfileTelling(const CliOptions& o, model::Profile& profile) {
+    LoadedProfile loaded = LoadProfile(profile, o.profile);
+    if (!o.quiet || o.mode == Mode::List) {
+        for (const std::string& note : loaded.Notes) {
+            std::cerr << "tesser: " << note << std::endl;
+        }
+    }
+    return loaded;
+}
+
+// --list, --show and --delete.
+int RunProfileMode(const CliOptions& o) {
+    model::Profile profile;
+    const LoadedProfile loaded = LoadProfileTelling(o, profile);
+    if (o.mode == Mode::List) {
+        return ListTesserions(loaded);
+    }
+    if (o.mode == Mode::Show) {
+        std::cout << ShowTesserion(FindTesserion(loaded, ToWindows1252("--show", *o.showName)));
+        return kExitOk;
+    }
+    const std::string name = ToWindows1252("--delete", *o.deleteName);
+    FindTesserion(loaded, name);
+    model::TesserionList list = loaded.Tesserions;
+    list.Erase(name);
+    SaveProfile(profile, list, loaded.Tesserions);
+    if (!o.quiet) {
+        std::cerr << "tesser: deleted " << *o.deleteName << " from " << loaded.Path.string()
+                  << std::endl;
+    }
+    return kExitOk;
+}
+
+// The names of --files-from: lines, or NUL-terminated names with --null; empty names are
+// passed over.
+std::vector<std::string> ReadFileList(const CliOptions& o) {
+    std::ifstream file;
+    std::istream* in = &std::cin;
+    if (*o.filesFrom != "-") {
+        file.open(*o.filesFrom, std::ios::binary);
+        if (!file) {
+            throw SetupError("--files-from: cannot read " + *o.filesFrom);
+        }
+        in = &file;
+    }
+    std::vector<std::string> names;
+    std::string name;
+    while (std::getline(*in, name, o.nullSeparated ? '\0' : '\n')) {
+        if (!name.empty()) {
+            names.push_back(name);
+        }
+    }
+    if (in->bad()) {
+        throw SetupError("--files-from: cannot read " + *o.filesFrom);
+    }
+    return names;
+}
+
+// The Tesserions an apply or print run stamps (the profile's chosen ones, then the one defined
+// on the command line, stored first with --save-as) and its documents. Answers false when the
+// invocation only stored the stamp.
+bool PrepareStamping(Session& s) {
+    const CliOptions& o = s.o;
+    ui::ApplySettings& apply = s.engine.Apply();
+    model::Profile profile;
+    LoadedProfile loaded;
+    if (!o.tesserions.empty() || o.saveAs) {
+        loaded = LoadProfileTelling(o, profile);
+    }
+    s.engine.Tesserions() = loaded.Tesserions;
+    apply.NamesToApply = ChooseTesserions(o, loaded);
+    if (o.stamp.Any()) {
+        const std::string name =
+            o.saveAs ? ToWindows1252("--save-as", *o.saveAs) : std::string("(command line)");
+        if (o.saveAs && !model::IsStorableName(name)) {
+            throw SetupError("--save-as: \"" + *o.saveAs +
+                             "\" cannot be a Tesserion's name (it must not be empty, hold "
+                             "control characters, \"[\" or \"]\", or begin or end with white "
+                             "space)");
+        }
+        model::Tesserion defined;
+        try {
+            defined = BuildTesserion(o.stamp, name);
+        } catch (const UsageError& e) {
+            throw SetupError(e.what());
+        }
+        if (o.saveAs && !o.dryRun) {
+            model::TesserionList list = loaded.Tesserions;
+            const bool replaced = list.Contains(name);
+            list.InsertOrReplace(defined);
+            SaveProfile(profile, list, loaded.Tesserions);
+            if (!o.quiet) {
+                std::cerr << "tesser: " << (replaced ? "replaced " : "saved ") << *o.saveAs
+                          << " in " << loaded.Path.string() << std::endl;
+            }
+        }
+        s.engine.Tesserions().InsertOrReplace(defined);
+        apply.NamesToApply.erase(
+            std::remove(apply.NamesToApply.begin(), apply.NamesToApply.end(), name),
+            apply.NamesToApply.end());
+        apply.NamesToApply.push_back(name);
+        if (!o.HasDocuments()) {
+            return false; // only stored
+        }
+    }
+    apply.SelectionMode = apply.NamesToApply.empty() ? ui::kSelectNone : ui::kSelectNamed;
+    std::vector<std::string> paths = o.paths;
+    if (o.filesFrom) {
+        for (std::string& name : ReadFileList(o)) {
+            paths.push_back(std::move(name));
+        }
+    }
+    apply.DocumentEntries = DistinctFiles(DocumentEntries(paths));
+    return true;
+}
+
+bool PasswordGiven(const CliOptions& o) {
+    return o.currentPassword || o.askPasswords || o.passwordStdin;
+}
+
+int RunPrint(Session& s) {
+    const CliOptions& o = s.o;
+    ui::ApplySettings& apply = s.engine.Apply();
+    s.terminal.SetDoneWord("printed");
+    if (PasswordGiven(o)) {
+        SetCurrentPassword(GatherPasswords(o), s.engine);
+    }
+    if (o.printToFile) {
+        const fs::path target = fs::absolute(*o.printToFile).lexically_normal();
+        RefuseWritingOverInputs(apply.DocumentEntries, target, "--print-to-file");
+        std::error_code error;
+        if (fs::is_directory(target, error)) {
+            // One printed file per document, under the document's own name.
+            host::Host& host = s.host;
+            s.terminal.SetAnnounceHook([&host, target](const std::string& name) {
+                host.SetPrintToFile((target / fs::path(name).filename()).string());
+            });
+        } else {
+            std::size_t files = 0;
+            for (const std::string& entry : apply.DocumentEntries) {
+                files += FilesOfEntry(entry).size();
+            }
+            if (files > 1) {
+                throw SetupError("--print-to-file FILE takes one document; give an existing "
+                                 "folder to print several");
+            }
+            s.host.SetPrintToFile(target.string());
+        }
+    } else if (o.printer) {
+        s.host.SetPrintDestination(*o.printer);
+    }
+    InstallAbortHandlers();
+    s.engine.PrintDocuments();
+    Summarise(o, s.terminal, s.engine.LastRun(), "print", std::nullopt);
+    return ExitStatus(s.engine.LastRun());
+}
+
+// The index of the record --undo=ID names (the newest without an ID); refuses a run whose files
+// a later run changed.
+std::size_t ChooseRunToUndo(const CliOptions& o, const std::vector<JournalRecord>& records) {
+    if (!o.undoId) {
+        return records.size() - 1;
+    }
+    std::int64_t id = 0;
+    const char* end = o.undoId->data() + o.undoId->size();
+    const auto parsed = std::from_chars(o.undoId->data(), end, id);
+    const auto found = std::find_if(records.begin(), records.end(),
+                                    [id](const JournalRecord& r) { return r.Id == id; });
+    if (parsed.ec != std::errc() || parsed.ptr != end || found == records.end()) {
+        throw SetupError("--undo: no recorded run " + *o.undoId + " (see tesser --history)");
+    }
+    const auto chosen = static_cast<std::size_t>(found - records.begin());
+    // A later run that changed the same files would be undone underneath: refused.
+    std::string changed;
+    std::string laterIds;
+    for (std::size_t later = chosen + 1; later < records.size(); ++later) {
+        bool overlaps = false;
+        for (const ui::UndoEntry& e : records[later].Record.Entries) {
+            for (const ui::UndoEntry& mine : records[chosen].Record.Entries) {
+                if (SameFile(e.Name, mine.Name)) {
+                    overlaps = true;
+                    if (changed.find(e.Name) == std::string::npos) {
+                        changed += (changed.empty() ? "" : ", ") + e.Name;
+                    }
+                }
+            }
+        }
+        if (overlaps) {
+            laterIds += (laterIds.empty() ? "" : ", ") + std::to_string(records[later].Id);
+        }
+    }
+    if (!changed.empty()) {
+        throw SetupError("run " + *o.undoId + " cannot be undone: the later run " + laterIds +
+                         " changed its files " + changed + "; undo that first");
+    }
+    return chosen;
+}
+
+int RunUndo(Session& s) {
+    const CliOptions& o = s.o;
+    ui::ApplySettings& apply = s.engine.Apply();
+    s.terminal.SetDoneWord("restored");
+    Journal journal(DefaultJournalFolder());
+    std::vector<JournalRecord> records = LoadJournal(journal);
+    if (records.empty()) {
+        std::cerr << "tesser: nothing to undo (" << journal.Path().string() << ")" << std::endl;
+        return kExitSomeFailed;
+    }
+    const std::size_t chosen = ChooseRunToUndo(o, records);
+    // The journal after the undo is no larger than now.
+    journal.CheckWritable(FormatJournal(records).size());
+    // The history up to the chosen run: the engine undoes the last record and keeps the older
+    // ones' file fingerprints current. Later runs touch other files.
+    for (std::size_t i = 0; i <= chosen; ++i) {
+        apply.UndoHistory.push_back(records[i].Record);
+    }
+    if (PasswordGiven(o)) {
+        // A password given now reopens the files instead of the recorded one.
+        SetCurrentPassword(GatherPasswords(o), s.engine);
+        apply.UndoHistory.back().ReopenPassword = s.engine.Security().CurrentPassword;
+    }
+    InstallAbortHandlers();
+    s.engine.RunUndo();
+    const ui::RunCounts& counts = s.engine.LastRun();
+    // What was not restored (failed, or not reached after a No or Ctrl-C) stays in the record,
+    // so the undo can be repeated; other records keep their content.
+    const bool done = apply.UndoHistory.size() <= chosen;
+    for (std::size_t i = 0; i < chosen; ++i) {
+        records[i].Record = apply.UndoHistory[i];
+    }
+    const std::int64_t undoneId = records[chosen].Id;
+    if (done) {
+        records.erase(records.begin() + static_cast<std::ptrdiff_t>(chosen));
+    } else {
+        records[chosen].Record = apply.UndoHistory[chosen];
+    }
+    journal.Save(records);
+    Summarise(o, s.terminal, counts, "undo", undoneId);
+    return ExitStatus(counts);
+}
+
+int RunApply(Session& s) {
+    CliOptions& o = s.o;
+    ui::ApplySettings& apply = s.engine.Apply();
+    s.terminal.SetDoneWord(apply.NamesToApply.empty() ? "changed" : "stamped");
+    ResolveOutput(o, apply.DocumentEntries);
+    const Passwords passwords = GatherPasswords(o);
+    FillSettings(o, passwords, s.engine);
+    if (o.outputDir) {
+        SetUpOutputDir(o, s.engine);
+    } else if (o.outputFile) {
+        SetUpOutputFile(o, s.engine);
+    }
+    if (o.dryRun) {
+        return DryRun(o, s.engine);
+    }
+    Journal journal(DefaultJournalFolder());
+    std::vector<JournalRecord> records = LoadJournal(journal);
+    journal.CheckWritable(ExpectedJournalSize(records, s.engine));
+    InstallAbortHandlers();
+    const int workers = WorkerCount(o.jobs, apply.DocumentEntries.size());
+    ui::RunCounts counts;
+    if (workers > 1) {
+        counts = ApplyInWorkers(s.engine, s.terminal, apply.DocumentEntries, workers);
+    } else {
+        s.engine.RunApply();
+        counts = s.engine.LastRun();
+    }
+    std::optional<std::int64_t> journalId;
+    if (!apply.UndoHistory.empty() && !apply.UndoHistory.back().Entries.empty()) {
+        JournalRecord record;
+        record.Record = apply.UndoHistory.back();
+        record.Id = 1;
+        for (const JournalRecord& r : records) {
+            record.Id = std::max(record.Id, r.Id + 1);
+        }
+        record.Time = static_cast<std::int64_t>(std::time(nullptr));
+        journalId = record.Id;
+        records.push_back(std::move(record));
+        try {
+            const std::vector<std::int64_t> dropped = journal.Save(records);
+            if (!dropped.empty() && !o.quiet) {
+                std::string ids;
+                for (std::int64_t id : dropped) {
+                    ids += (ids.empty() ? "" : ", ") + std::to_string(id);
+                }
+                std::cerr << "tesser: undo journal: it keeps the newest " << kJournalRuns
+                          << " runs; run " << ids << " can no longer be undone" << std::endl;
+            }
+        } catch (const JournalError& e) {
+            throw JournalError(std::string(e.what()) +
+                               "; the documents were changed, but this run cannot be undone");
+        }
+    }
+    Summarise(o, s.terminal, counts, "apply", journalId);
+    return ExitStatus(counts);
+}
+
+// One invocation, with the failures it expects told as such.
+int Run(const std::vector<std::string>& arguments) {
     CliOptions o;
     try {
         o = ParseOptions(arguments);
@@ -732,241 +1041,25 @@ int RunTesser(const std::vector<std::string>& arguments) {
 
     ui::RunEngine engine(terminal);
     engine.SetStopWithinFolders(true);
-    ui::ApplySettings& apply = engine.Apply();
-    apply.MultipleDocuments = true;
-    apply.Optimise = o.optimise;
+    engine.Apply().MultipleDocuments = true;
+    engine.Apply().Optimise = o.optimise;
+    Session session{o, terminal, host, engine};
 
     try {
-        if (o.mode == Mode::History) {
-            return History(o);
+        switch (o.mode) {
+        case Mode::History:
+            return RunHistory();
+        case Mode::List:
+        case Mode::Show:
+        case Mode::Delete:
+            return RunProfileMode(o);
+        case Mode::Undo:
+            return RunUndo(session);
+        case Mode::Print:
+            return PrepareStamping(session) ? RunPrint(session) : kExitOk;
+        default:
+            return PrepareStamping(session) ? RunApply(session) : kExitOk;
         }
-        if (o.mode != Mode::Undo) {
-            model::Profile profile;
-            const bool needed = o.mode != Mode::Apply && o.mode != Mode::Print
-                                    ? true
-                                    : !o.tesserions.empty() || o.saveAs.has_value();
-            LoadedProfile loaded;
-            if (needed) {
-                loaded = LoadProfile(profile, o.profile);
-                if (!o.quiet || o.mode == Mode::List) {
-                    for (const std::string& note : loaded.Notes) {
-                        std::cerr << "tesser: " << note << std::endl;
-                    }
-                }
-            }
-            if (o.mode == Mode::List) {
-                return ListTesserions(loaded);
-            }
-            if (o.mode == Mode::Show) {
-                const model::Tesserion& t =
-                    FindTesserion(loaded, ToWindows1252("--show", *o.showName));
-                std::cout << ShowTesserion(t);
-                return kExitOk;
-            }
-            if (o.mode == Mode::Delete) {
-                const std::string name = ToWindows1252("--delete", *o.deleteName);
-                FindTesserion(loaded, name);
-                model::TesserionList list = loaded.Tesserions;
-                list.Erase(name);
-                SaveProfile(profile, list, loaded.Tesserions);
-                if (!o.quiet) {
-                    std::cerr << "tesser: deleted " << *o.deleteName << " from "
-                              << loaded.Path.string() << std::endl;
-                }
-                return kExitOk;
-            }
-            engine.Tesserions() = loaded.Tesserions;
-            apply.NamesToApply = ChooseTesserions(o, loaded);
-            if (o.stamp.Any()) {
-                const std::string name =
-                    o.saveAs ? ToWindows1252("--save-as", *o.saveAs) : std::string("(command line)");
-                if (o.saveAs && !model::IsStorableName(name)) {
-                    throw SetupError("--save-as: \"" + *o.saveAs +
-                                     "\" cannot be a Tesserion's name (it must not be empty, "
-                                     "hold control characters, \"[\" or \"]\", or begin or end "
-                                     "with white space)");
-                }
-                model::Tesserion defined;
-                try {
-                    defined = BuildTesserion(o.stamp, name);
-                } catch (const UsageError& e) {
-                    throw SetupError(e.what());
-                }
-                if (o.saveAs && !o.dryRun) {
-                    model::TesserionList list = loaded.Tesserions;
-                    const bool replaced = list.Contains(name);
-                    list.InsertOrReplace(defined);
-                    SaveProfile(profile, list, loaded.Tesserions);
-                    if (!o.quiet) {
-                        std::cerr << "tesser: " << (replaced ? "replaced " : "saved ") << *o.saveAs
-                                  << " in " << loaded.Path.string() << std::endl;
-                    }
-                }
-                engine.Tesserions().InsertOrReplace(defined);
-                apply.NamesToApply.erase(
-                    std::remove(apply.NamesToApply.begin(), apply.NamesToApply.end(), name),
-                    apply.NamesToApply.end());
-                apply.NamesToApply.push_back(name);
-                if (o.paths.empty()) {
-                    return kExitOk; // only stored
-                }
-            }
-            apply.SelectionMode = apply.NamesToApply.empty() ? ui::kSelectNone : ui::kSelectNamed;
-            apply.DocumentEntries = DistinctFiles(DocumentEntries(o.paths));
-        }
-
-        if (o.mode == Mode::Print) {
-            terminal.SetDoneWord("printed");
-            if (o.currentPassword || o.askPasswords || o.passwordStdin) {
-                SetCurrentPassword(GatherPasswords(o), engine);
-            }
-            if (o.printToFile) {
-                const fs::path target = fs::absolute(*o.printToFile).lexically_normal();
-                RefuseWritingOverInputs(apply.DocumentEntries, target, "--print-to-file");
-                std::error_code error;
-                if (fs::is_directory(target, error)) {
-                    // One printed file per document, under the document's own name.
-                    terminal.SetAnnounceHook([&host, target](const std::string& name) {
-                        host.SetPrintToFile((target / fs::path(name).filename()).string());
-                    });
-                } else {
-                    std::size_t files = 0;
-                    for (const std::string& entry : apply.DocumentEntries) {
-                        files += FilesOfEntry(entry).size();
-                    }
-                    if (files > 1) {
-                        throw SetupError("--print-to-file FILE takes one document; give an "
-                                         "existing folder to print several");
-                    }
-                    host.SetPrintToFile(target.string());
-                }
-            } else if (o.printer) {
-                host.SetPrintDestination(*o.printer);
-            }
-            InstallAbortHandlers();
-            engine.PrintDocuments();
-            Summarise(o, terminal, engine.LastRun(), "print", std::nullopt);
-            return ExitStatus(engine.LastRun());
-        }
-
-        if (o.mode == Mode::Undo) {
-            terminal.SetDoneWord("restored");
-            Journal journal(DefaultJournalFolder());
-            std::vector<JournalRecord> records = LoadJournal(journal);
-            if (records.empty()) {
-                std::cerr << "tesser: nothing to undo (" << journal.Path().string() << ")"
-                          << std::endl;
-                return kExitSomeFailed;
-            }
-            std::size_t chosen = records.size() - 1;
-            if (o.undoId) {
-                std::int64_t id = 0;
-                const auto parsed =
-                    std::from_chars(o.undoId->data(), o.undoId->data() + o.undoId->size(), id);
-                auto found = std::find_if(records.begin(), records.end(),
-                                          [id](const JournalRecord& r) { return r.Id == id; });
-                if (parsed.ec != std::errc() || parsed.ptr != o.undoId->data() + o.undoId->size() ||
-                    found == records.end()) {
-                    throw SetupError("--undo: no recorded run " + *o.undoId +
-                                     " (see tesser --history)");
-                }
-                chosen = static_cast<std::size_t>(found - records.begin());
-                // A later run that changed the same files would be undone underneath: refused.
-                std::string changed;
-                std::string laterIds;
-                for (std::size_t later = chosen + 1; later < records.size(); ++later) {
-                    bool overlaps = false;
-                    for (const ui::UndoEntry& e : records[later].Record.Entries) {
-                        for (const ui::UndoEntry& mine : records[chosen].Record.Entries) {
-                            if (SameFile(e.Name, mine.Name)) {
-                                overlaps = true;
-                                if (changed.find(e.Name) == std::string::npos) {
-                                    changed += (changed.empty() ? "" : ", ") + e.Name;
-                                }
-                            }
-                        }
-                    }
-                    if (overlaps) {
-                        laterIds += (laterIds.empty() ? "" : ", ") +
-                                    std::to_string(records[later].Id);
-                    }
-                }
-                if (!changed.empty()) {
-                    throw SetupError("run " + *o.undoId + " cannot be undone: the later run " +
-                                     laterIds + " changed its files " + changed +
-                                     "; undo that first");
-                }
-            }
-            // The journal after the undo is no larger than now.
-            journal.CheckWritable(FormatJournal(records).size());
-            // The history up to the chosen run: the engine undoes the last record and keeps the
-            // older ones' file fingerprints current. Later runs touch other files.
-            for (std::size_t i = 0; i <= chosen; ++i) {
-                apply.UndoHistory.push_back(records[i].Record);
-            }
-            if (o.currentPassword || o.askPasswords || o.passwordStdin) {
-                // A password given now reopens the files instead of the recorded one.
-                SetCurrentPassword(GatherPasswords(o), engine);
-                apply.UndoHistory.back().ReopenPassword = engine.Security().CurrentPassword;
-            }
-            InstallAbortHandlers();
-            engine.RunUndo();
-            const ui::RunCounts& counts = engine.LastRun();
-            // What was not restored (failed, or not reached after a No or Ctrl-C) stays in the
-            // record, so the undo can be repeated; other records keep their content.
-            const bool done = apply.UndoHistory.size() <= chosen;
-            for (std::size_t i = 0; i < chosen; ++i) {
-                records[i].Record = apply.UndoHistory[i];
-            }
-            const std::int64_t undoneId = records[chosen].Id;
-            if (done) {
-                records.erase(records.begin() + static_cast<std::ptrdiff_t>(chosen));
-            } else {
-                records[chosen].Record = apply.UndoHistory[chosen];
-            }
-            journal.Save(records);
-            Summarise(o, terminal, counts, "undo", undoneId);
-            return ExitStatus(counts);
-        }
-
-        // Apply.
-        terminal.SetDoneWord(apply.NamesToApply.empty() ? "changed" : "stamped");
-        ResolveOutput(o, apply.DocumentEntries);
-        const Passwords passwords = GatherPasswords(o);
-        FillSettings(o, passwords, engine);
-        if (o.outputDir) {
-            SetUpOutputDir(o, engine);
-        } else if (o.outputFile) {
-            SetUpOutputFile(o, engine);
-        }
-        if (o.dryRun) {
-            return DryRun(o, engine);
-        }
-        Journal journal(DefaultJournalFolder());
-        std::vector<JournalRecord> records = LoadJournal(journal);
-        journal.CheckWritable(ExpectedJournalSize(records, engine));
-        InstallAbortHandlers();
-        engine.RunApply();
-        std::optional<std::int64_t> journalId;
-        if (!apply.UndoHistory.empty() && !apply.UndoHistory.back().Entries.empty()) {
-            JournalRecord record;
-            record.Record = apply.UndoHistory.back();
-            record.Id = 1;
-            for (const JournalRecord& r : records) {
-                record.Id = std::max(record.Id, r.Id + 1);
-            }
-            record.Time = static_cast<std::int64_t>(std::time(nullptr));
-            journalId = record.Id;
-            records.push_back(std::move(record));
-            try {
-                journal.Save(records);
-            } catch (const JournalError& e) {
-                throw JournalError(std::string(e.what()) +
-                                   "; the documents were changed, but this run cannot be undone");
-            }
-        }
-        Summarise(o, terminal, engine.LastRun(), "apply", journalId);
-        return ExitStatus(engine.LastRun());
     } catch (const SetupError& e) {
         std::cerr << "tesser: " << e.what() << std::endl;
         return kExitUsage;
@@ -977,6 +1070,21 @@ int RunTesser(const std::vector<std::string>& arguments) {
         std::cerr << "tesser: undo journal: " << e.what() << std::endl;
         return kExitSomeFailed;
     }
+}
+
+} // namespace
+
+int RunTesser(const std::vector<std::string>& arguments) {
+    // Anything else is a fault of tesser: told in one line, with its own status, instead of the
+    // program ending on an uncaught exception.
+    try {
+        return Run(arguments);
+    } catch (const std::exception& e) {
+        std::cerr << "tesser: internal error: " << e.what() << std::endl;
+    } catch (...) {
+        std::cerr << "tesser: internal error" << std::endl;
+    }
+    return kExitInternal;
 }
 
 } // namespace tesser::cli

@@ -65,6 +65,8 @@ struct InfoSettings {
     std::optional<InfoSnapshot> PreviousInfo;
     std::optional<IndexSnapshot> PreviousIndex;
     std::optional<BaseURLSnapshot> PreviousBaseURL;
+
+    bool operator==(const InfoSettings&) const = default;
 };
 
 // How much of an information entry CaptureInfo reads back; longer values are cut here.

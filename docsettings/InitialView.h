@@ -100,6 +100,8 @@ struct OpenSettings {
     // Capture only: when set, ApplyView puts these entries back exactly and ignores the fields
     // above.
     std::optional<ViewSnapshot> Previous;
+
+    bool operator==(const OpenSettings&) const = default;
 };
 
 // Edits the catalogue from the fields:

@@ -18,10 +18,10 @@
 namespace tesser::docsettings {
 
 // Permission bits granted to users.
-inline constexpr uint32_t kPermitPrint = 4;
-inline constexpr uint32_t kPermitChange = 8;
-inline constexpr uint32_t kPermitCopy = 16;
-inline constexpr uint32_t kPermitNotes = 32;
+inline constexpr uint32_t kPermitPrint = kHPermPrint;
+inline constexpr uint32_t kPermitChange = kHPermEdit;
+inline constexpr uint32_t kPermitCopy = kHPermCopy;
+inline constexpr uint32_t kPermitNotes = kHPermEditNotes;
 inline constexpr uint32_t kPermitAll = kPermitPrint | kPermitChange | kPermitCopy | kPermitNotes;
 
 // Passwords reach the document as at most their first kMaxPasswordBytes bytes.
@@ -44,6 +44,8 @@ struct SecuritySettings {
 
     // Capture only: the document had no security, so applying the capture takes it off again.
     bool RemoveSecurity = false;
+
+    bool operator==(const SecuritySettings&) const = default;
 };
 
 // The standard handler's security record, kHSecurityRecordSize (528) bytes, little-endian:

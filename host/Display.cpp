@@ -10,7 +10,7 @@ namespace tesser::host {
 
 std::string Host::DisplayBytes(HDoc doc, const std::function<void(int)>& progress) const {
     auto* d = reinterpret_cast<Document*>(doc);
-    if (d == nullptr || state_->documents.count(d) == 0) {
+    if (d == nullptr || !state_->documents.Contains(d)) {
         throw std::invalid_argument("DisplayBytes: not an open document");
     }
     // Written the quick way: no object streams to build, stream data copied as it is, no

@@ -1,6 +1,8 @@
 #include "host/DocumentSaver.h"
 
+#include "fileio/AtomicFileWriter.h"
 #include "host/FileInput.h"
+#include "host/FaultPoint.h"
 #include "host/HostState.h"
 
 #include <qpdf/Pipeline.hh>
@@ -28,13 +30,13 @@ namespace {
 // limit becomes an error instead of a short file.
 class CheckedFileOutput : public Pipeline {
 public:
-    CheckedFileOutput(int fd, std::string name)
-        : Pipeline("checked file output", nullptr), fd_(fd), name_(std::move(name)) {
+    explicit CheckedFileOutput(fileio::AtomicFileWriter& file)
+        : Pipeline("checked file output", nullptr), file_(file) {
         buffer_.reserve(kBufferSize);
     }
 
     void write(unsigned char const* data, size_t len) override {
-        if (failed_) {
+        if (failure_) {
             return; // the failure is already on its way to the caller
         }
         while (len > 0) {
@@ -54,113 +56,40 @@ public:
 
     // Writes what is buffered; throws the first write error seen.
     void Flush() {
-        if (!failed_) {
+        if (!failure_) {
             TryFlush();
         }
-        if (failed_) {
-            SystemFail("write " + name_, error_);
+        if (failure_) {
+            std::rethrow_exception(failure_);
         }
     }
 
 private:
     // Answers false after a failure; throws it unless an exception is already unwinding.
     bool TryFlush() {
-        const unsigned char* p = buffer_.data();
-        size_t left = buffer_.size();
-        if (left > 0 && FaultSwitch::Trips("SaveDocument.write")) {
-            return Failed(EIO);
-        }
-        while (left > 0) {
-            ssize_t written = ::write(fd_, p, left);
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return Failed(errno);
+        try {
+            if (!buffer_.empty() && FaultAt("SaveDocument.write")) {
+                throw fileio::FileError(fileio::FileError::Stage::Writing, "write",
+                                        file_.TemporaryFile(), EIO);
             }
-            if (written == 0) {
-                return Failed(ENOSPC);
+            file_.Write(buffer_.data(), buffer_.size());
+            buffer_.clear();
+            return true;
+        } catch (...) {
+            failure_ = std::current_exception();
+            buffer_.clear();
+            if (std::uncaught_exceptions() == 0) {
+                throw;
             }
-            p += written;
-            left -= static_cast<size_t>(written);
+            return false;
         }
-        buffer_.clear();
-        return true;
     }
 
-    bool Failed(int error) {
-        failed_ = true;
-        error_ = error;
-        buffer_.clear();
-        if (std::uncaught_exceptions() == 0) {
-            SystemFail("write " + name_, error);
-        }
-        return false;
-    }
-
-    bool failed_ = false;
-    int error_ = 0;
     static constexpr size_t kBufferSize = 1 << 18;
-    int fd_;
-    std::string name_;
+    fileio::AtomicFileWriter& file_;
     std::vector<unsigned char> buffer_;
+    std::exception_ptr failure_;
 };
-
-struct Target {
-    std::string file; // the file written (a link's target)
-    std::string folder;
-    std::string base;
-    bool exists = false;
-    struct stat st {};
-};
-
-std::string FolderOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-Target ResolveTarget(const std::string& path) {
-    std::string file = path;
-    for (int hops = 0;; ++hops) {
-        struct stat lst {};
-        if (::lstat(file.c_str(), &lst) != 0) {
-            if (errno == ENOENT) {
-                break;
-            }
-            SystemFail("stat " + file, errno);
-        }
-        if (!S_ISLNK(lst.st_mode)) {
-            break;
-        }
-        if (hops >= 40) {
-            SystemFail("readlink " + path, ELOOP);
-        }
-        std::vector<char> buffer(4096);
-        ssize_t n = ::readlink(file.c_str(), buffer.data(), buffer.size() - 1);
-        if (n < 0) {
-            SystemFail("readlink " + file, errno);
-        }
-        std::string link(buffer.data(), static_cast<size_t>(n));
-        file = link.front() == '/' ? link : FolderOf(file) + "/" + link;
-    }
-    Target t;
-    t.file = file;
-    t.folder = FolderOf(file);
-    auto slash = file.rfind('/');
-    t.base = slash == std::string::npos ? file : file.substr(slash + 1);
-    if (::stat(file.c_str(), &t.st) == 0) {
-        if (!S_ISREG(t.st.st_mode)) {
-            Fail(path + ": cannot save: it is not a regular file");
-        }
-        t.exists = true;
-    } else if (errno != ENOENT) {
-        SystemFail("stat " + file, errno);
-    }
-    return t;
-}
 
 Document::FileIdentity IdentityOf(const std::string& file) {
     struct stat st {};
@@ -176,93 +105,38 @@ Document::FileIdentity IdentityOf(const std::string& file) {
 void AtomicWrite(const std::string& path, const std::function<void(Pipeline&)>& write,
                  const std::function<void(const std::string&)>& verify,
                  const std::function<void(const std::string&)>& beforeRename = {}) {
-    Target target = ResolveTarget(path);
-    std::string temp = target.folder + "/." + target.base + ".tesser-save-XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) {
-        SystemFail("create a temporary file in " + target.folder, errno);
+    fileio::AtomicFileWriter file(path);
+    CheckedFileOutput output(file);
+    write(output);
+    output.Flush();
+    if (FaultAt("SaveDocument.fsync")) {
+        SystemFail("fsync " + file.TemporaryFile(), EIO);
     }
-    temp = name.data();
-    try {
-        mode_t mode;
-        if (target.exists) {
-            mode = target.st.st_mode & 07777;
-        } else {
-            mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
-        }
-        if (::fchmod(fd, mode) != 0) {
-            SystemFail("chmod " + temp, errno);
-        }
-        if (target.exists &&
-            (target.st.st_uid != ::geteuid() || target.st.st_gid != ::getegid())) {
-            // Only a privileged process may give the file to another user; otherwise the new
-            // file is ours, as any editor's would be.
-            if (::fchown(fd, target.st.st_uid, target.st.st_gid) != 0) {
-                (void)::fchown(fd, static_cast<uid_t>(-1), target.st.st_gid);
-            }
-        }
-        CheckedFileOutput output(fd, temp);
-        write(output);
-        output.Flush();
-        if (FaultSwitch::Trips("SaveDocument.fsync")) {
-            SystemFail("fsync " + temp, EIO);
-        }
-        if (::fsync(fd) != 0) {
-            SystemFail("fsync " + temp, errno);
-        }
-        int closing = fd;
-        fd = -1;
-        if (::close(closing) != 0) {
-            SystemFail("close " + temp, errno);
-        }
-        if (FaultSwitch::Trips("SaveDocument.verify")) {
-            Fail("the written file did not read back: injected fault");
-        }
-        verify(temp);
-        if (beforeRename) {
-            beforeRename(target.file);
-        }
-        if (FaultSwitch::Trips("SaveDocument.rename")) {
-            SystemFail("rename " + temp, EIO);
-        }
-        if (::rename(temp.c_str(), target.file.c_str()) != 0) {
-            SystemFail("rename " + temp + " to " + target.file, errno);
-        }
-    } catch (...) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        ::unlink(temp.c_str());
-        throw;
+    file.Finish();
+    if (FaultAt("SaveDocument.verify")) {
+        Fail("the written file did not read back: injected fault");
     }
-    int dir = ::open(target.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        // The new file is in place; a folder that cannot be synced (some file systems refuse)
-        // does not make the save a failure.
-        (void)::fsync(dir);
-        ::close(dir);
+    verify(file.TemporaryFile());
+    if (beforeRename) {
+        beforeRename(file.TargetFile());
     }
+    if (FaultAt("SaveDocument.rename")) {
+        SystemFail("rename " + file.TemporaryFile(), EIO);
+    }
+    file.Commit();
 }
 
 void VerifyWritten(const std::string& file, const std::string& password, size_t pages) {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const fileio::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
         SystemFail("open " + file, errno);
     }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
     QPDF check;
     check.setSuppressWarnings(true);
     check.setAttemptRecovery(false);
     // Read through the host's own input: QPDF's file input seeks its FILE for every line of the
     // cross-reference table.
-    check.processInputSource(std::make_shared<FileInput>(file, fd), password.c_str());
+    check.processInputSource(std::make_shared<FileInput>(file, fd.get()), password.c_str());
     // The page tree's own count: walking every page would double the memory a long document
     // needs.
     QPDFObjectHandle count = check.getRoot().getKey("/Pages").getKey("/Count");

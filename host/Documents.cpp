@@ -18,10 +18,7 @@
 namespace tesser::host {
 
 Document::~Document() {
-    qpdf.reset();
-    if (anchorFd >= 0) {
-        ::close(anchorFd);
-    }
+    qpdf.reset(); // before the file it reads is closed
 }
 
 QPDF& Document::pdf() {
@@ -90,7 +87,7 @@ OpenResult TryOpen(const Document& doc, const std::string& password) {
     logger->setWarn(std::make_shared<WarningLimit>(doc.path));
     pdf->setLogger(logger);
     try {
-        pdf->processInputSource(std::make_shared<FileInput>(doc.path, doc.anchorFd),
+        pdf->processInputSource(std::make_shared<FileInput>(doc.path, doc.anchor.get()),
                                 password.c_str());
         result.pdf = std::move(pdf);
     } catch (const QPDFExc& e) {
@@ -153,12 +150,12 @@ HErrorCode OpenDocument(HPath path, HFileSys, HAuthProc authProc, void* clientDa
         PathRec* p = CheckPath(path);
         auto doc = std::make_unique<Document>();
         doc->path = p->path;
-        doc->anchorFd = ::open(p->path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (doc->anchorFd < 0) {
+        doc->anchor = fileio::UniqueFd(::open(p->path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!doc->anchor) {
             throw QPDFSystemError("open " + p->path, errno);
         }
         struct stat st {};
-        if (::fstat(doc->anchorFd, &st) != 0) {
+        if (::fstat(doc->anchor.get(), &st) != 0) {
             throw QPDFSystemError("stat " + p->path, errno);
         }
         if (!S_ISREG(st.st_mode)) {
@@ -186,8 +183,7 @@ HErrorCode OpenDocument(HPath path, HFileSys, HAuthProc authProc, void* clientDa
             doc->security.filePermissions = 0;
         }
 
-        Document* d = doc.release();
-        S().documents.insert(d);
+        Document* d = S().documents.Add(std::move(doc));
         bool accepted = true;
         if (authProc != nullptr) {
             try {
@@ -416,7 +412,7 @@ HErrorCode GetStandardSecurityData(HDoc handle, unsigned char* out, HBool* prese
         }
         CheckOut(out);
         SecurityRecord record;
-        record.permissions = static_cast<uint32_t>(sec.filePermissions & 0x3C);
+        record.permissions = static_cast<uint32_t>(sec.filePermissions & kHPermUserBits);
         int kept = S().snapshots.Keep(doc->pdf(), sec.unlockPassword);
         if (!sec.emptyUserPassword) {
             record.hasOpen = true;
@@ -480,23 +476,17 @@ HErrorCode SetSecurityData(HDoc handle, const unsigned char* record) {
 
 void CloseDocumentRec(Document* doc) {
     Host::State& s = S();
-    for (auto it = s.views.begin(); it != s.views.end();) {
-        if ((*it)->doc == doc) {
-            if (s.activeView == *it) {
-                s.activeView = nullptr;
-            }
-            delete *it;
-            it = s.views.erase(it);
-        } else {
-            ++it;
+    s.views.EraseIf([&](const ViewRec& view) {
+        if (view.doc != doc) {
+            return false;
         }
-    }
-    for (PageRec* page : doc->pages) {
-        delete page;
-    }
-    doc->pages.clear();
-    s.documents.erase(doc);
-    delete doc;
+        if (s.activeView == &view) {
+            s.activeView = nullptr;
+        }
+        return true;
+    });
+    doc->pages.Clear();
+    s.documents.Erase(doc);
 }
 
 void FillDocumentFunctions(HostModelTable& t) {

@@ -19,6 +19,7 @@
 // spelled out with the "Cos" table in hostapi/HostApi.h).
 #pragma once
 
+#include "host/MessageSink.h"
 #include "hostapi/HostApi.h"
 
 #include <cstdint>
@@ -28,52 +29,6 @@
 #include <vector>
 
 namespace tesser::host {
-
-// Where the host's alerts go: message boxes, the terminal, or a recorder in tests.
-class MessageSink {
-public:
-    virtual ~MessageSink() = default;
-    // Answers the number of the button chosen: 1, 2 or 3 (button1 is 1).
-    virtual int32_t ShowAlert(int32_t iconKind, const std::string& message,
-                              const std::vector<std::string>& buttons) = 0;
-    // Answers 0 for Cancel, 1 for OK.
-    virtual int32_t ConfirmAlert(const std::string& message) = 0;
-    virtual void ShowNote(const std::string& message) = 0;
-};
-
-// Writes each message to standard error. Alerts answer their first button; confirmations
-// answer OK unless the sink was made with confirm = false.
-class TerminalSink : public MessageSink {
-public:
-    explicit TerminalSink(bool confirm = true) : confirm_(confirm) {}
-    int32_t ShowAlert(int32_t iconKind, const std::string& message,
-                      const std::vector<std::string>& buttons) override;
-    int32_t ConfirmAlert(const std::string& message) override;
-    void ShowNote(const std::string& message) override;
-
-private:
-    bool confirm_;
-};
-
-// Keeps every message for tests. Answers are taken from the queues (alerts: the button number,
-// confirmations: 0 or 1); an empty queue answers 1.
-class RecordingSink : public MessageSink {
-public:
-    struct Message {
-        enum class Kind { Alert, Confirm, Note } kind;
-        int32_t iconKind = 0;
-        std::string text;
-        std::vector<std::string> buttons;
-    };
-    int32_t ShowAlert(int32_t iconKind, const std::string& message,
-                      const std::vector<std::string>& buttons) override;
-    int32_t ConfirmAlert(const std::string& message) override;
-    void ShowNote(const std::string& message) override;
-
-    std::vector<Message> messages;
-    std::vector<int32_t> alertAnswers;
-    std::vector<int32_t> confirmAnswers;
-};
 
 // What the host tells the program that embeds it about documents and windows. Called on the
 // host's thread from inside table operations, often many times in one run: an observer notes
@@ -144,6 +99,8 @@ public:
     // Calls the item's execute procedure if it is enabled; false when there is no such item,
     // it is disabled or it has no procedure.
     bool ExecuteMenuItem(const std::string& itemName);
+    // Menus acquired (AcquireMenu) and not yet released.
+    size_t AcquiredMenuCount() const;
 
     // Printing. With a print-to-file path set, PrintPages writes the PDF it would print there
     // (atomically) instead of submitting it. The destination names a CUPS queue; empty means
@@ -179,20 +136,6 @@ public:
 
 private:
     std::unique_ptr<State> state_;
-};
-
-// Test hook: makes the n-th call (counted from 1, from the arming on) of the named operation
-// answer kHErrFault ("Injected fault.") without doing anything. The names are the table
-// function names ("AcquirePage", "DictPut", ...) plus these inner points of SaveDocument:
-// "SaveDocument.write" (a write of the temporary file fails), "SaveDocument.fsync",
-// "SaveDocument.verify" and "SaveDocument.rename".
-class FaultSwitch {
-public:
-    static void Arm(const std::string& operation, int callNumber);
-    static void Disarm(const std::string& operation);
-    static void DisarmAll();
-    // Counts a call of the operation; true when this call must fail.
-    static bool Trips(const std::string& operation);
 };
 
 } // namespace tesser::host

@@ -2,7 +2,13 @@
 // to host/: programs use Host.h.
 #pragma once
 
+#include "fileio/UniqueFd.h"
+#include "host/Atoms.h"
+#include "host/HandleTable.h"
 #include "host/Host.h"
+#include "host/HostError.h"
+#include "host/Menus.h"
+#include "host/RecordSet.h"
 #include "host/Security.h"
 
 #include <qpdf/QPDF.hh>
@@ -24,21 +30,6 @@
 
 namespace tesser::host {
 
-// A failure inside the host; the table entry turns it into its code.
-class HostException : public std::runtime_error {
-public:
-    HostException(HErrorCode code, const std::string& text)
-        : std::runtime_error(text), code_(code) {}
-    HErrorCode code() const { return code_; }
-
-private:
-    HErrorCode code_;
-};
-
-// Throws with a text of its own (a dynamic code is allocated at the table entry).
-[[noreturn]] void Fail(const std::string& text);
-[[noreturn]] void FailCode(HErrorCode code);
-
 struct Document;
 
 enum : uint32_t {
@@ -46,65 +37,6 @@ enum : uint32_t {
     kMagicStream = 0x53545231,
     kMagicPath = 0x50415431,
     kMagicView = 0x56494531,
-};
-
-enum class RecKind : uint8_t { Free, Object, Font };
-
-// One object or font handle handed out. Records live in the host's handle table and are reused
-// once freed; a handle carries its record's index and generation, so that a handle whose record
-// was freed (its object scope ended, its document closed) is refused instead of misread.
-struct ObjectRec {
-    uint32_t index = 0;
-    uint32_t generation = 1;
-    RecKind kind = RecKind::Free;
-    Document* doc = nullptr; // null for objects that belong to no document (NewNull, ...)
-    QPDFObjectHandle object; // a font's dictionary for a font record
-};
-using FontRec = ObjectRec;
-
-// Every object and font record of the host. Record 0 is the shared null object.
-class HandleTable {
-public:
-    HandleTable();
-    ObjectRec& Add(RecKind kind, Document* doc, QPDFObjectHandle object);
-    void Free(uint32_t index);
-    ObjectRec& At(uint32_t index) { return records_[index]; }
-    // The live record a handle names, or null for a stale, foreign or wrong-kind handle.
-    ObjectRec* Find(const void* handle, RecKind kind);
-    const void* HandleOf(const ObjectRec& rec) const;
-    ObjectRec& Null() { return records_.front(); }
-    size_t LiveCount() const { return records_.size() - free_.size(); }
-
-private:
-    std::deque<ObjectRec> records_; // a deque: records keep their address while it grows
-    std::vector<uint32_t> free_;
-};
-
-struct ObjGenHash {
-    size_t operator()(const QPDFObjGen& og) const noexcept {
-        return std::hash<uint64_t>()((static_cast<uint64_t>(og.getObj()) << 16) ^
-                                     static_cast<uint64_t>(og.getGen()));
-    }
-};
-
-// The object and font handles a document has handed out. An indirect object has at most one
-// record at a time (indirect). Records of the indirect objects made through the host and of
-// indirect font dictionaries last as long as the document. Other records, found indirect
-// objects' included, belong to the innermost object scope open when they were made, or, with
-// no scope open, to the document: a long pass that looks at every page keeps no record per page.
-struct DocumentHandles {
-    std::unordered_map<QPDFObjGen, uint32_t, ObjGenHash> indirect;
-    std::unordered_map<QPDFObjGen, uint32_t, ObjGenHash> fonts;
-    std::vector<uint32_t> kept;
-    std::vector<std::vector<uint32_t>> scopes;
-
-    DocumentHandles() = default;
-    DocumentHandles(const DocumentHandles&) = delete;
-    DocumentHandles& operator=(const DocumentHandles&) = delete;
-    ~DocumentHandles(); // frees every record of the document
-    // Ends the scopes from depth (1-based) inwards, freeing their records.
-    void EndScopes(size_t depth);
-    void Own(uint32_t index) { (scopes.empty() ? kept : scopes.back()).push_back(index); }
 };
 
 struct PageRec {
@@ -132,13 +64,13 @@ struct ViewRec {
 
 struct Document {
     std::string path;       // as opened, for messages
-    int anchorFd = -1;      // the opened file (inode), read by every QPDF instance of it
+    fileio::UniqueFd anchor; // the opened file (inode), read by every QPDF instance of it
     std::unique_ptr<QPDF> qpdf;
     std::vector<std::string> warnings;
     int32_t flags = 0;
 
     DocumentHandles handles;
-    std::set<PageRec*> pages;
+    RecordSet<PageRec> pages;
     // Pages whose resources were made their own, by object number: a bit a page rather than a
     // set node, as every page of a long document may be stamped.
     std::vector<bool> ownResources;
@@ -189,75 +121,35 @@ struct Host::State {
     HostWinTable win{};
     std::map<std::string, uint32_t> grantedVersions;
 
-    std::vector<std::string> atomTexts{""}; // atom 0 is never valid
-    std::deque<std::string> atomKeys{""};   // the same as PDF names; a deque keeps references
-    std::unordered_map<std::string, HAtom> atoms;
-
-    std::map<HErrorCode, std::string> errorTexts;
-    HErrorCode nextError = kHErrFirstDynamic;
+    AtomTable atoms;
+    ErrorTexts errors;
 
     MessageSink* sink = nullptr;
     HostObserver* observer = nullptr;
     std::map<int32_t, int32_t> appPreferences;
-    std::set<Document*> documents;
-    std::set<ViewRec*> views;
+    RecordSet<Document> documents;
+    RecordSet<ViewRec> views;
     ViewRec* activeView = nullptr;
     void* mainWindow = nullptr;
     std::vector<void*> modeless;
 
-    std::set<StreamRec*> streams;
-    std::set<PathRec*> paths;
+    RecordSet<StreamRec> streams;
+    RecordSet<PathRec> paths;
     HandleTable handles;
 
-    struct MenuItem {
-        std::string title;
-        std::string name;
-        HCallback execute = nullptr;
-        void* executeData = nullptr;
-        HCallback enable = nullptr;
-        void* enableData = nullptr;
-    };
-    struct Menu {
-        std::string name;
-        std::vector<MenuItem*> items;
-    };
-    std::deque<MenuItem> menuItems;
-    std::deque<Menu> menus;
-    std::set<std::string> removedMenus;
+    MenuBar menus;
 
     std::string printToFile;
     std::string printDestination;
 
     SnapshotStore snapshots;
 
-    HErrorCode Allocate(const std::string& text);
-    HAtom Atom(const std::string& text);
-    const std::string& AtomText(HAtom atom) const;
-    const std::string& AtomKey(HAtom atom) const; // "/" + the atom's text
+    HAtom Atom(const std::string& text) { return atoms.Atom(text); }
+    const std::string& AtomText(HAtom atom) const { return atoms.Text(atom); }
+    const std::string& AtomKey(HAtom atom) const { return atoms.Key(atom); }
 };
 
 Host::State& S();
-
-// Whether a table operation may run: kHErrGeneral without a host, kHErrFault when the fault
-// switch trips for it, else kHErrNone.
-HErrorCode EntryAllowed(const char* operation);
-// The code of the exception being handled (its text kept for GetErrorText).
-HErrorCode EntryFailure() noexcept;
-
-// Runs one table operation: counts it for the fault switch, turns every exception into a code.
-// A template rather than a std::function so that the body costs no allocation per call.
-template <typename Body>
-HErrorCode Entry(const char* operation, Body&& body) {
-    if (HErrorCode refused = EntryAllowed(operation); refused != kHErrNone) {
-        return refused;
-    }
-    try {
-        body();
-        return kHErrNone;
-    } catch (...) {
-        return EntryFailure();
-    }
-}
 
 // Handle checks: each throws kHErrBadParameter for a null or foreign handle.
 Document* CheckDoc(HDoc doc);

@@ -105,17 +105,18 @@ HErrorCode AcquirePage(HDoc handle, int32_t index, HPage* page) {
                                     doc->path + " (it has " + std::to_string(pages.size()) +
                                     " pages).");
         }
-        auto* rec = new PageRec{kMagicPage, doc, pages[static_cast<size_t>(index)], index};
-        doc->pages.insert(rec);
-        *page = reinterpret_cast<HPage>(rec);
+        auto rec = std::make_unique<PageRec>();
+        rec->doc = doc;
+        rec->page = pages[static_cast<size_t>(index)];
+        rec->index = index;
+        *page = reinterpret_cast<HPage>(doc->pages.Add(std::move(rec)));
     });
 }
 
 HErrorCode ReleasePage(HPage page) {
     return Entry("ReleasePage", [&] {
         PageRec* rec = CheckPage(page);
-        rec->doc->pages.erase(rec);
-        delete rec;
+        rec->doc->pages.Erase(rec);
     });
 }
 

@@ -1,5 +1,5 @@
-// The "AcroView" and "Win" tables, headless: a view is a document shown nowhere, menus live in
-// memory, alerts go to the message sink, printing goes to CUPS or to a file.
+// The "AcroView" and "Win" tables, headless: a view is a document shown nowhere, alerts go to
+// the message sink, printing goes to CUPS or to a file. The menus are in Menus.cpp.
 #include "host/DocumentSaver.h"
 #include "host/HostState.h"
 
@@ -38,9 +38,8 @@ HErrorCode GetViewDocument(HView view, HDoc* doc) {
 HErrorCode OpenView(HDoc doc, HView* view) {
     return Entry("OpenView", [&] {
         CheckOut(view);
-        auto* rec = new ViewRec{kMagicView, CheckDoc(doc)};
-        S().views.insert(rec);
-        *view = reinterpret_cast<HView>(rec);
+        *view = reinterpret_cast<HView>(
+            S().views.Add(std::make_unique<ViewRec>(ViewRec{kMagicView, CheckDoc(doc)})));
     });
 }
 
@@ -50,8 +49,7 @@ HErrorCode CloseView(HView view, HBool) {
         if (S().activeView == rec) {
             S().activeView = nullptr;
         }
-        S().views.erase(rec);
-        delete rec;
+        S().views.Erase(rec);
     });
 }
 
@@ -68,98 +66,6 @@ HErrorCode PrintPages(HView view, int32_t first, int32_t last, int32_t, HBool, H
         ViewRec* rec = CheckView(view);
         PrintDocumentPages(*rec->doc, first, last);
     });
-}
-
-// ---- Menus ----
-
-Host::State::Menu* MenuOf(HMenu menu) {
-    auto* m = reinterpret_cast<Host::State::Menu*>(menu);
-    for (auto& candidate : S().menus) {
-        if (&candidate == m) {
-            return m;
-        }
-    }
-    throw HostException(kHErrBadParameter, "Bad menu handle.");
-}
-
-Host::State::MenuItem* ItemOf(HMenuItem item) {
-    auto* i = reinterpret_cast<Host::State::MenuItem*>(item);
-    for (auto& candidate : S().menuItems) {
-        if (&candidate == i) {
-            return i;
-        }
-    }
-    throw HostException(kHErrBadParameter, "Bad menu item handle.");
-}
-
-int g_menuBar;
-
-HErrorCode GetMenuBar(HMenuBar* menuBar) {
-    return Entry("GetMenuBar", [&] {
-        CheckOut(menuBar);
-        *menuBar = reinterpret_cast<HMenuBar>(&g_menuBar);
-    });
-}
-
-HErrorCode AcquireMenu(HMenuBar menuBar, const char* menuName, HMenu* menu) {
-    return Entry("AcquireMenu", [&] {
-        CheckOut(menu);
-        CheckOut(menuName);
-        if (menuBar != reinterpret_cast<HMenuBar>(&g_menuBar)) {
-            throw HostException(kHErrBadParameter, "Bad menu bar handle.");
-        }
-        if (S().removedMenus.count(menuName) == 0) {
-            for (auto& m : S().menus) {
-                if (m.name == menuName) {
-                    *menu = reinterpret_cast<HMenu>(&m);
-                    return;
-                }
-            }
-        }
-        throw HostException(kHErrNotFound,
-                            "The menu bar has no menu \"" + std::string(menuName) + "\".");
-    });
-}
-
-HErrorCode NewMenuItem(const char* title, const char* itemName, HMenu, HBool, int32_t, int32_t,
-                       void*, HExtensionID, HMenuItem* item) {
-    return Entry("NewMenuItem", [&] {
-        CheckOut(title);
-        CheckOut(itemName);
-        CheckOut(item);
-        S().menuItems.push_back(Host::State::MenuItem{title, itemName});
-        *item = reinterpret_cast<HMenuItem>(&S().menuItems.back());
-    });
-}
-
-HErrorCode SetMenuItemExecuteProc(HMenuItem item, HCallback proc, void* clientData) {
-    return Entry("SetMenuItemExecuteProc", [&] {
-        auto* i = ItemOf(item);
-        i->execute = proc;
-        i->executeData = clientData;
-    });
-}
-
-HErrorCode SetMenuItemEnableProc(HMenuItem item, HCallback proc, void* clientData) {
-    return Entry("SetMenuItemEnableProc", [&] {
-        auto* i = ItemOf(item);
-        i->enable = proc;
-        i->enableData = clientData;
-    });
-}
-
-HErrorCode AddMenuItem(HMenu menu, HMenuItem item, int32_t position) {
-    return Entry("AddMenuItem", [&] {
-        auto* m = MenuOf(menu);
-        auto* i = ItemOf(item);
-        size_t at = position < 0 ? m->items.size()
-                                 : std::min(static_cast<size_t>(position), m->items.size());
-        m->items.insert(m->items.begin() + static_cast<std::ptrdiff_t>(at), i);
-    });
-}
-
-HErrorCode ReleaseMenu(HMenu menu) {
-    return Entry("ReleaseMenu", [&] { MenuOf(menu); });
 }
 
 // ---- Alerts ----
@@ -312,13 +218,7 @@ void FillViewTable(HostViewTable& t) {
     t.CloseView = CloseView;
     t.GetAppPreference = GetAppPreference;
     t.PrintPages = PrintPages;
-    t.GetMenuBar = GetMenuBar;
-    t.AcquireMenu = AcquireMenu;
-    t.NewMenuItem = NewMenuItem;
-    t.SetMenuItemExecuteProc = SetMenuItemExecuteProc;
-    t.SetMenuItemEnableProc = SetMenuItemEnableProc;
-    t.AddMenuItem = AddMenuItem;
-    t.ReleaseMenu = ReleaseMenu;
+    FillMenuFunctions(t);
     t.ShowAlert = ShowAlert;
     t.ConfirmAlert = ConfirmAlert;
     t.ShowNote = ShowNote;

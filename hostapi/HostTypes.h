@@ -61,7 +61,18 @@ enum {
     kHPermEdit = 8,       /* change the document */
     kHPermCopy = 16,      /* select and copy text and graphics */
     kHPermEditNotes = 32, /* add or change notes and form fields */
-    kHPermAll = 0x3F
+    kHPermAll = 0x3F,
+    /* The bits a document's own permissions (what its user password gives) grant or withhold. */
+    kHPermUserBits = kHPermPrint | kHPermEdit | kHPermCopy | kHPermEditNotes,
+    /* What a run asks for to open a document and change it (9), and to change its security
+     * too (11). */
+    kHPermOpenToEdit = kHPermOpen | kHPermEdit,
+    kHPermOpenToEditSecurity = kHPermOpenToEdit | kHPermSecure
+};
+
+/* Preferences answered by GetAppPreference. */
+enum {
+    kHPrefPrint = 15 /* the print settings: passed on to PrintPages as they are */
 };
 
 /* SaveDocument flags. */

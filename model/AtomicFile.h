@@ -15,15 +15,14 @@ enum class AtomicWriteStatus {
 
 struct AtomicWriteResult {
     AtomicWriteStatus Status = AtomicWriteStatus::Written;
-    std::string Reason; // the failed step and the system's text; empty when written
+    std::string Reason; // the failed step, its file and the system's text; empty when written
     explicit operator bool() const { return Status == AtomicWriteStatus::Written; }
 };
 
-// Writes bytes to a new temporary file in the target's folder (every write checked, then fsync
-// and close checked), renames it over the target and syncs the folder. An existing target keeps
-// its permission bits and, where allowed, its owner; a new one gets newFileMode less the umask.
-// When path is a symbolic link (or a chain of them), the file it finally names is replaced and
-// the link stays a link. On failure the temporary file is removed and the target is untouched.
+// Writes bytes over path with the one policy of fileio/AtomicFileWriter.h (temporary file in
+// the same folder, checked writes, fsync and close, mode and owner kept, a link stays a link,
+// rename, folder synced); a new file gets newFileMode less the umask. The failure is answered,
+// not thrown: on failure the target is untouched and no temporary file is left.
 AtomicWriteResult WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                       unsigned newFileMode = 0666);
 

@@ -1,5 +1,6 @@
 #include "model/Profile.h"
 
+#include "fileio/UniqueFd.h"
 #include "model/AtomicFile.h"
 #include "model/NumberText.h"
 
@@ -85,14 +86,14 @@ std::int32_t ReadInt(std::string_view text) {
 
 // False when the file cannot be opened or read to its end (a folder, say).
 bool ReadWholeFile(const fs::path& path, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const fileio::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
         return false;
     }
     char buffer[65536];
     bool ok = true;
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -102,7 +103,6 @@ bool ReadWholeFile(const fs::path& path, std::string& bytes) {
         }
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
-    ::close(fd);
     return ok;
 }
 

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <exception>
+#include <tuple>
+#include <type_traits>
 
 namespace tesser::plugin {
 
@@ -35,29 +37,34 @@ const HostViewTable& View() { return *Connected().view; }
 const HostSupportTable& Support() { return *Connected().support; }
 const HostWinTable& Win() { return *Connected().win; }
 
-// An entry appended to the Cos table after its first release, or an error naming it. A host
-// built before the entry existed gives a smaller table.
-template <typename Fn>
-Fn CosAddition(Fn HostCosTable::*entry, const char* name) {
-    const HostCosTable& table = Cos();
-    const auto offset = static_cast<size_t>(reinterpret_cast<const char*>(&(table.*entry)) -
-                                            reinterpret_cast<const char*>(&table));
-    if (table.size < offset + sizeof(Fn) || table.*entry == nullptr) {
-        throw HostError(kHErrNotFound,
-                        std::string("The host does not offer the Cos function ") + name + ".");
-    }
-    return table.*entry;
+// Calls a table function whose last parameter is its result, with the other arguments given,
+// and answers the result; a host error code throws HostError.
+template <typename... Params, typename... Args>
+auto Answer(HErrorCode (*function)(Params...), Args... args) {
+    using ResultPointer = std::tuple_element_t<sizeof...(Params) - 1, std::tuple<Params...>>;
+    std::remove_pointer_t<ResultPointer> result{};
+    Check(function(args..., &result));
+    return result;
 }
 
-// An entry appended to the PDModel table after its first release, or an error naming it.
-template <typename Fn>
-Fn ModelAddition(Fn HostModelTable::*entry, const char* name) {
-    const HostModelTable& table = Model();
+// The tables that gained entries after their first release, and how a message names them.
+template <typename Table> const Table& Imported();
+template <> const HostCosTable& Imported<HostCosTable>() { return Cos(); }
+template <> const HostModelTable& Imported<HostModelTable>() { return Model(); }
+template <typename Table> constexpr const char* kTableName = nullptr;
+template <> constexpr const char* kTableName<HostCosTable> = "Cos";
+template <> constexpr const char* kTableName<HostModelTable> = "PDModel";
+
+// An entry appended to a table after its first release, or an error naming it. A host built
+// before the entry existed gives a smaller table.
+template <typename Table, typename Fn>
+Fn Addition(Fn Table::*entry, const char* name) {
+    const Table& table = Imported<Table>();
     const auto offset = static_cast<size_t>(reinterpret_cast<const char*>(&(table.*entry)) -
                                             reinterpret_cast<const char*>(&table));
     if (table.size < offset + sizeof(Fn) || table.*entry == nullptr) {
-        throw HostError(kHErrNotFound,
-                        std::string("The host does not offer the PDModel function ") + name + ".");
+        throw HostError(kHErrNotFound, std::string("The host does not offer the ") +
+                                           kTableName<Table> + " function " + name + ".");
     }
     return table.*entry;
 }
@@ -124,9 +131,7 @@ void Check(HErrorCode code) {
 
 // Core.
 HAtom CreateAtom(const std::string& text) {
-    HAtom atom = 0;
-    Check(Connected().core->CreateAtom(text.c_str(), &atom));
-    return atom;
+    return Answer(Connected().core->CreateAtom, text.c_str());
 }
 
 std::string GetAtomText(HAtom atom) {
@@ -137,15 +142,11 @@ std::string GetAtomText(HAtom atom) {
 
 // Support.
 HFileSys GetDefaultFileSystem() {
-    HFileSys fs = nullptr;
-    Check(Support().GetDefaultFileSystem(&fs));
-    return fs;
+    return Answer(Support().GetDefaultFileSystem);
 }
 
 HPath PathFromPlatformPath(HFileSys fileSystem, const std::string& utf8Path) {
-    HPath path = nullptr;
-    Check(Support().PathFromPlatformPath(fileSystem, utf8Path.c_str(), &path));
-    return path;
+    return Answer(Support().PathFromPlatformPath, fileSystem, utf8Path.c_str());
 }
 
 void ReleasePath(HFileSys fileSystem, HPath path) {
@@ -153,48 +154,34 @@ void ReleasePath(HFileSys fileSystem, HPath path) {
 }
 
 HStream OpenMemoryReadStream(const char* bytes, size_t length) {
-    HStream stream = nullptr;
-    Check(Support().OpenMemoryReadStream(bytes, length, &stream));
-    return stream;
+    return Answer(Support().OpenMemoryReadStream, bytes, length);
 }
 
 void CloseStream(HStream stream) { Check(Support().CloseStream(stream)); }
 
 // Cos.
 int32_t GetObjectType(HObject object) {
-    int32_t type = 0;
-    Check(Cos().GetObjectType(object, &type));
-    return type;
+    return Answer(Cos().GetObjectType, object);
 }
 
 bool ObjectsEqual(HObject a, HObject b) {
-    HBool equal = 0;
-    Check(Cos().ObjectsEqual(a, b, &equal));
-    return equal != 0;
+    return Answer(Cos().ObjectsEqual, a, b) != 0;
 }
 
 HAtom GetNameAtom(HObject name) {
-    HAtom atom = 0;
-    Check(Cos().GetNameAtom(name, &atom));
-    return atom;
+    return Answer(Cos().GetNameAtom, name);
 }
 
 HFixed GetFixedValue(HObject number) {
-    HFixed value = 0;
-    Check(Cos().GetFixedValue(number, &value));
-    return value;
+    return Answer(Cos().GetFixedValue, number);
 }
 
 bool GetBooleanValue(HObject boolean) {
-    HBool value = 0;
-    Check(Cos().GetBooleanValue(boolean, &value));
-    return value != 0;
+    return Answer(Cos().GetBooleanValue, boolean) != 0;
 }
 
 int32_t GetIntegerValue(HObject integer) {
-    int32_t value = 0;
-    Check(Cos().GetIntegerValue(integer, &value));
-    return value;
+    return Answer(Cos().GetIntegerValue, integer);
 }
 
 std::string GetStringValue(HObject string) {
@@ -216,88 +203,62 @@ std::string GetStreamData(HObject stream) {
 }
 
 HObject NewNull() {
-    HObject object = nullptr;
-    Check(Cos().NewNull(&object));
-    return object;
+    return Answer(Cos().NewNull);
 }
 
 HObject NewInteger(HCosDoc doc, bool indirect, int32_t value) {
-    HObject object = nullptr;
-    Check(Cos().NewInteger(doc, indirect, value, &object));
-    return object;
+    return Answer(Cos().NewInteger, doc, indirect, value);
 }
 
 HObject NewFixed(HCosDoc doc, bool indirect, HFixed value) {
-    HObject object = nullptr;
-    Check(Cos().NewFixed(doc, indirect, value, &object));
-    return object;
+    return Answer(Cos().NewFixed, doc, indirect, value);
 }
 
 HObject NewBoolean(HCosDoc doc, bool indirect, bool value) {
-    HObject object = nullptr;
-    Check(Cos().NewBoolean(doc, indirect, value, &object));
-    return object;
+    return Answer(Cos().NewBoolean, doc, indirect, value);
 }
 
 HObject NewName(HCosDoc doc, bool indirect, HAtom name) {
-    HObject object = nullptr;
-    Check(Cos().NewName(doc, indirect, name, &object));
-    return object;
+    return Answer(Cos().NewName, doc, indirect, name);
 }
 
 HObject NewString(HCosDoc doc, bool indirect, const std::string& bytes) {
-    HObject object = nullptr;
-    Check(Cos().NewString(doc, indirect, bytes.data(), bytes.size(), &object));
-    return object;
+    return Answer(Cos().NewString, doc, indirect, bytes.data(), bytes.size());
 }
 
 HObject NewArray(HCosDoc doc, bool indirect, int32_t initialSize) {
-    HObject object = nullptr;
-    Check(Cos().NewArray(doc, indirect, initialSize, &object));
-    return object;
+    return Answer(Cos().NewArray, doc, indirect, initialSize);
 }
 
 HObject NewDict(HCosDoc doc, bool indirect, int32_t initialSize) {
-    HObject object = nullptr;
-    Check(Cos().NewDict(doc, indirect, initialSize, &object));
-    return object;
+    return Answer(Cos().NewDict, doc, indirect, initialSize);
 }
 
 HObject NewStream(HCosDoc doc, bool indirect, HStream source, int64_t sourceOffset, bool decode,
                   HObject attributes, HObject parameters, int64_t sourceLength) {
-    HObject object = nullptr;
-    Check(Cos().NewStream(doc, indirect, source, sourceOffset, decode, attributes, parameters,
-                          sourceLength, &object));
-    return object;
+    return Answer(Cos().NewStream, doc, indirect, source, sourceOffset, decode, attributes,
+                  parameters, sourceLength);
 }
 
 void DestroyObject(HObject object) { Check(Cos().DestroyObject(object)); }
 
 bool DictKnown(HObject dict, HAtom key) {
-    HBool known = 0;
-    Check(Cos().DictKnown(dict, key, &known));
-    return known != 0;
+    return Answer(Cos().DictKnown, dict, key) != 0;
 }
 
 HObject DictGet(HObject dict, HAtom key) {
-    HObject value = nullptr;
-    Check(Cos().DictGet(dict, key, &value));
-    return value;
+    return Answer(Cos().DictGet, dict, key);
 }
 
 void DictPut(HObject dict, HAtom key, HObject value) { Check(Cos().DictPut(dict, key, value)); }
 void DictRemove(HObject dict, HAtom key) { Check(Cos().DictRemove(dict, key)); }
 
 int32_t ArrayLength(HObject array) {
-    int32_t length = 0;
-    Check(Cos().ArrayLength(array, &length));
-    return length;
+    return Answer(Cos().ArrayLength, array);
 }
 
 HObject ArrayGet(HObject array, int32_t index) {
-    HObject element = nullptr;
-    Check(Cos().ArrayGet(array, index, &element));
-    return element;
+    return Answer(Cos().ArrayGet, array, index);
 }
 
 void ArrayPut(HObject array, int32_t index, HObject element) {
@@ -311,19 +272,15 @@ void ArrayInsert(HObject array, int32_t index, HObject element) {
 void ArrayRemove(HObject array, HObject element) { Check(Cos().ArrayRemove(array, element)); }
 
 HObject GetCatalog(HCosDoc doc) {
-    HObject catalog = nullptr;
-    Check(Cos().GetCatalog(doc, &catalog));
-    return catalog;
+    return Answer(Cos().GetCatalog, doc);
 }
 
 HObject GetInfoDict(HCosDoc doc) {
-    HObject info = nullptr;
-    Check(CosAddition(&HostCosTable::GetInfoDict, "GetInfoDict")(doc, &info));
-    return info;
+    return Answer(Addition(&HostCosTable::GetInfoDict, "GetInfoDict"), doc);
 }
 
 void RemoveInfoDict(HCosDoc doc) {
-    Check(CosAddition(&HostCosTable::RemoveInfoDict, "RemoveInfoDict")(doc));
+    Check(Addition(&HostCosTable::RemoveInfoDict, "RemoveInfoDict")(doc));
 }
 
 namespace {
@@ -347,7 +304,7 @@ HBool VisitEntry(HAtom key, HObject value, void* clientData) {
 
 void DictEnumerate(HObject dict, const std::function<bool(HAtom key, HObject value)>& visit) {
     EnumerationState state{&visit, nullptr};
-    const auto enumerate = CosAddition(&HostCosTable::DictEnumerate, "DictEnumerate");
+    const auto enumerate = Addition(&HostCosTable::DictEnumerate, "DictEnumerate");
     const HErrorCode code = enumerate(dict, VisitEntry, &state);
     if (state.error) {
         std::rethrow_exception(state.error);
@@ -358,9 +315,7 @@ void DictEnumerate(HObject dict, const std::function<bool(HAtom key, HObject val
 // PDModel.
 HDoc OpenDocument(HPath path, HFileSys fileSystem, HAuthProc authProc, void* clientData,
                   bool repairQuietly) {
-    HDoc doc = nullptr;
-    Check(Model().OpenDocument(path, fileSystem, authProc, clientData, repairQuietly, &doc));
-    return doc;
+    return Answer(Model().OpenDocument, path, fileSystem, authProc, clientData, repairQuietly);
 }
 
 void SaveDocument(HDoc doc, int32_t flags, HPath path, HFileSys fileSystem) {
@@ -370,15 +325,11 @@ void SaveDocument(HDoc doc, int32_t flags, HPath path, HFileSys fileSystem) {
 void CloseDocument(HDoc doc) { Check(Model().CloseDocument(doc)); }
 
 HCosDoc GetCosDocument(HDoc doc) {
-    HCosDoc cosDoc = nullptr;
-    Check(Model().GetCosDocument(doc, &cosDoc));
-    return cosDoc;
+    return Answer(Model().GetCosDocument, doc);
 }
 
 int32_t GetDocumentFlags(HDoc doc) {
-    int32_t flags = 0;
-    Check(Model().GetDocumentFlags(doc, &flags));
-    return flags;
+    return Answer(Model().GetDocumentFlags, doc);
 }
 
 void SetDocumentFlags(HDoc doc, int32_t flags) { Check(Model().SetDocumentFlags(doc, flags)); }
@@ -399,63 +350,45 @@ void SetDocInfo(HDoc doc, const std::string& entry, const std::string& bytes) {
 }
 
 int32_t GetPageCount(HDoc doc) {
-    int32_t count = 0;
-    Check(Model().GetPageCount(doc, &count));
-    return count;
+    return Answer(Model().GetPageCount, doc);
 }
 
 HPage AcquirePage(HDoc doc, int32_t index) {
-    HPage page = nullptr;
-    Check(Model().AcquirePage(doc, index, &page));
-    return page;
+    return Answer(Model().AcquirePage, doc, index);
 }
 
 void ReleasePage(HPage page) { Check(Model().ReleasePage(page)); }
 
 int32_t BeginObjectScope(HDoc doc) {
-    int32_t scope = 0;
-    Check(ModelAddition(&HostModelTable::BeginObjectScope, "BeginObjectScope")(doc, &scope));
-    return scope;
+    return Answer(Addition(&HostModelTable::BeginObjectScope, "BeginObjectScope"), doc);
 }
 
 void EndObjectScope(HDoc doc, int32_t scope) {
-    Check(ModelAddition(&HostModelTable::EndObjectScope, "EndObjectScope")(doc, scope));
+    Check(Addition(&HostModelTable::EndObjectScope, "EndObjectScope")(doc, scope));
 }
 
 int32_t GetPageNumber(HPage page) {
-    int32_t index = 0;
-    Check(Model().GetPageNumber(page, &index));
-    return index;
+    return Answer(Model().GetPageNumber, page);
 }
 
 HDoc GetPageDocument(HPage page) {
-    HDoc doc = nullptr;
-    Check(Model().GetPageDocument(page, &doc));
-    return doc;
+    return Answer(Model().GetPageDocument, page);
 }
 
 HObject GetPageCosObject(HPage page) {
-    HObject dict = nullptr;
-    Check(Model().GetPageCosObject(page, &dict));
-    return dict;
+    return Answer(Model().GetPageCosObject, page);
 }
 
 HObject GetPageResources(HPage page) {
-    HObject resources = nullptr;
-    Check(Model().GetPageResources(page, &resources));
-    return resources;
+    return Answer(Model().GetPageResources, page);
 }
 
 HFixedRect GetPageMediaBox(HPage page) {
-    HFixedRect box{};
-    Check(Model().GetPageMediaBox(page, &box));
-    return box;
+    return Answer(Model().GetPageMediaBox, page);
 }
 
 HFixedRect GetPageCropBox(HPage page) {
-    HFixedRect box{};
-    Check(Model().GetPageCropBox(page, &box));
-    return box;
+    return Answer(Model().GetPageCropBox, page);
 }
 
 void NotifyPageContentsChanged(HPage page, bool flag) {
@@ -479,9 +412,7 @@ std::vector<int16_t> GetFontWidths(HFont font) {
 }
 
 HObject GetFontObject(HFont font) {
-    HObject dict = nullptr;
-    Check(Model().GetFontObject(font, &dict));
-    return dict;
+    return Answer(Model().GetFontObject, font);
 }
 
 void AddPageResource(HPage page, const std::string& category, const std::string& name,
@@ -494,27 +425,19 @@ void TranslateText(const char* in, char* out, size_t length) {
 }
 
 void* GetSecurityData(HDoc doc) {
-    void* data = nullptr;
-    Check(Model().GetSecurityData(doc, &data));
-    return data;
+    return Answer(Model().GetSecurityData, doc);
 }
 
 HAtom GetSecurityHandlerName(HDoc doc) {
-    HAtom name = 0;
-    Check(Model().GetSecurityHandlerName(doc, &name));
-    return name;
+    return Answer(Model().GetSecurityHandlerName, doc);
 }
 
 int32_t Authorise(HDoc doc, int32_t requested, const std::string& password) {
-    int32_t granted = 0;
-    Check(Model().Authorise(doc, requested, password.c_str(), &granted));
-    return granted;
+    return Answer(Model().Authorise, doc, requested, password.c_str());
 }
 
 int32_t GetDocumentPermissions(HDoc doc) {
-    int32_t granted = 0;
-    Check(Model().GetDocumentPermissions(doc, &granted));
-    return granted;
+    return Answer(Model().GetDocumentPermissions, doc);
 }
 
 std::vector<unsigned char> GetStandardSecurityData(HDoc doc) {
@@ -532,9 +455,7 @@ void SetSecurityHandler(HDoc doc, HAtom handlerName) {
 }
 
 unsigned char* NewSecurityData(HDoc doc) {
-    unsigned char* record = nullptr;
-    Check(Model().NewSecurityData(doc, &record));
-    return record;
+    return Answer(Model().NewSecurityData, doc);
 }
 
 void SetSecurityData(HDoc doc, const unsigned char* record) {
@@ -543,35 +464,25 @@ void SetSecurityData(HDoc doc, const unsigned char* record) {
 
 // AcroView.
 HDoc GetActiveDocument() {
-    HDoc doc = nullptr;
-    Check(View().GetActiveDocument(&doc));
-    return doc;
+    return Answer(View().GetActiveDocument);
 }
 
 HView GetActiveView() {
-    HView view = nullptr;
-    Check(View().GetActiveView(&view));
-    return view;
+    return Answer(View().GetActiveView);
 }
 
 HDoc GetViewDocument(HView view) {
-    HDoc doc = nullptr;
-    Check(View().GetViewDocument(view, &doc));
-    return doc;
+    return Answer(View().GetViewDocument, view);
 }
 
 HView OpenView(HDoc doc) {
-    HView view = nullptr;
-    Check(View().OpenView(doc, &view));
-    return view;
+    return Answer(View().OpenView, doc);
 }
 
 void CloseView(HView view, bool flag) { Check(View().CloseView(view, flag)); }
 
 int32_t GetAppPreference(int32_t preference) {
-    int32_t value = 0;
-    Check(View().GetAppPreference(preference, &value));
-    return value;
+    return Answer(View().GetAppPreference, preference);
 }
 
 void PrintPages(HView view, int32_t first, int32_t last, int32_t preference, bool showDialog,
@@ -580,24 +491,18 @@ void PrintPages(HView view, int32_t first, int32_t last, int32_t preference, boo
 }
 
 HMenuBar GetMenuBar() {
-    HMenuBar bar = nullptr;
-    Check(View().GetMenuBar(&bar));
-    return bar;
+    return Answer(View().GetMenuBar);
 }
 
 HMenu AcquireMenu(HMenuBar menuBar, const std::string& name) {
-    HMenu menu = nullptr;
-    Check(View().AcquireMenu(menuBar, name.c_str(), &menu));
-    return menu;
+    return Answer(View().AcquireMenu, menuBar, name.c_str());
 }
 
 HMenuItem NewMenuItem(const std::string& title, const std::string& itemName, HMenu submenu,
                       bool longMenusOnly, int32_t shortcut, int32_t shortcutFlags, void* icon,
                       HExtensionID extension) {
-    HMenuItem item = nullptr;
-    Check(View().NewMenuItem(title.c_str(), itemName.c_str(), submenu, longMenusOnly, shortcut,
-                             shortcutFlags, icon, extension, &item));
-    return item;
+    return Answer(View().NewMenuItem, title.c_str(), itemName.c_str(), submenu, longMenusOnly,
+                  shortcut, shortcutFlags, icon, extension);
 }
 
 void SetMenuItemExecuteProc(HMenuItem item, HCallback proc, void* clientData) {
@@ -642,40 +547,25 @@ void ShowNote(const std::string& message) {
 
 // Win.
 void* GetMainWindow() {
-    void* window = nullptr;
-    Check(Win().GetMainWindow(&window));
-    return window;
+    return Answer(Win().GetMainWindow);
 }
 
 HHostWindow CreateHostWindow(int32_t layer, int32_t flags, void* handler, void* window) {
-    HHostWindow hostWindow = nullptr;
-    Check(Win().CreateHostWindow(layer, flags, handler, Tables().extension, window, &hostWindow));
-    return hostWindow;
+    return Answer(Win().CreateHostWindow, layer, flags, handler, Tables().extension, window);
 }
 void EndHostWindow() { Check(Win().EndHostWindow()); }
 void RegisterModelessWindow(void* window) { Check(Win().RegisterModelessWindow(window)); }
 void UnregisterModelessWindow(void* window) { Check(Win().UnregisterModelessWindow(window)); }
 
-PageHandle& PageHandle::operator=(PageHandle&& other) noexcept {
-    if (this != &other) {
-        if (page_ != nullptr && HostConnected()) {
-            (void)Tables().model->ReleasePage(page_);
-        }
-        page_ = other.page_;
-        other.page_ = nullptr;
-    }
-    return *this;
-}
+void ReleaseHostPath(HostPath path) { ReleasePath(path.fileSystem, path.path); }
+void EndHostObjectScope(HostObjectScope scope) { EndObjectScope(scope.doc, scope.depth); }
+void CloseView(HView view) { CloseView(view, true); }
 
-PageHandle::~PageHandle() {
-    if (page_ != nullptr && HostConnected()) {
-        (void)Tables().model->ReleasePage(page_);
-    }
-}
-
-PathHandle::~PathHandle() {
-    if (path_ != nullptr && HostConnected()) {
-        (void)Tables().support->ReleasePath(fs_, path_);
+ObjectScopeHandle TryBeginObjectScope(HDoc doc) {
+    try {
+        return ObjectScopeHandle(doc, BeginObjectScope(doc));
+    } catch (const HostError&) {
+        return ObjectScopeHandle();
     }
 }
 

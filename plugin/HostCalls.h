@@ -10,6 +10,7 @@
 #pragma once
 
 #include "hostapi/HostApi.h"
+#include "hostapi/ScopedHandle.h"
 
 #include <cstdint>
 #include <functional>
@@ -173,35 +174,47 @@ void EndHostWindow();
 void RegisterModelessWindow(void* window);
 void UnregisterModelessWindow(void* window);
 
-// RAII for acquired pages and host paths: released by the destructor, errors ignored there.
-class PageHandle {
-public:
-    PageHandle() = default;
-    explicit PageHandle(HPage page) : page_(page) {}
-    PageHandle(const PageHandle&) = delete;
-    PageHandle& operator=(const PageHandle&) = delete;
-    PageHandle(PageHandle&& other) noexcept : page_(other.page_) { other.page_ = nullptr; }
-    PageHandle& operator=(PageHandle&& other) noexcept;
-    ~PageHandle();
-    HPage get() const { return page_; }
-    explicit operator bool() const { return page_ != nullptr; }
+// Owners of host handles (hostapi/ScopedHandle.h), one alias per kind: each gives its handle
+// back when it goes out of scope and ignores a failure there; Close() gives it back at once and
+// lets the host's error through.
+//
+//     PathHandle path(fileSystem, PathFromPlatformPath(fileSystem, name));
+//     DocumentHandle doc(OpenDocument(path.get(), fileSystem, nullptr, nullptr, false));
+//     ...
+//     doc.Close(); // a failure to close reaches the caller's frame
 
-private:
-    HPage page_ = nullptr;
+// A host path with the file system that made it; it stands for the HPath where one is asked for.
+struct HostPath {
+    HFileSys fileSystem = nullptr;
+    HPath path = nullptr;
+    operator HPath() const { return path; }
+    bool operator==(const HostPath& other) const {
+        return fileSystem == other.fileSystem && path == other.path;
+    }
 };
 
-class PathHandle {
-public:
-    PathHandle(HFileSys fileSystem, HPath path) : fs_(fileSystem), path_(path) {}
-    PathHandle(const PathHandle&) = delete;
-    PathHandle& operator=(const PathHandle&) = delete;
-    ~PathHandle();
-    HPath get() const { return path_; }
-    HFileSys fileSystem() const { return fs_; }
-
-private:
-    HFileSys fs_;
-    HPath path_;
+// An object scope of a document, by its depth (BeginObjectScope).
+struct HostObjectScope {
+    HDoc doc = nullptr;
+    int32_t depth = 0;
+    bool operator==(const HostObjectScope& other) const {
+        return doc == other.doc && depth == other.depth;
+    }
 };
+
+void ReleaseHostPath(HostPath path);
+void EndHostObjectScope(HostObjectScope scope);
+// CloseView(view, true): closes a view the plug-in opened.
+void CloseView(HView view);
+
+using PageHandle = ScopedHandle<HPage, &ReleasePage>;
+using PathHandle = ScopedHandle<HostPath, &ReleaseHostPath>;
+using DocumentHandle = ScopedHandle<HDoc, &CloseDocument>;
+using ViewHandle = ScopedHandle<HView, &CloseView>;
+using MenuHandle = ScopedHandle<HMenu, &ReleaseMenu>;
+using ObjectScopeHandle = ScopedHandle<HostObjectScope, &EndHostObjectScope>;
+
+// Opens an object scope of the document; an empty owner when the host offers none or refuses.
+ObjectScopeHandle TryBeginObjectScope(HDoc doc);
 
 } // namespace tesser::plugin

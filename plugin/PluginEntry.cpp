@@ -15,48 +15,50 @@ namespace {
 void* g_mainWindow = nullptr;
 void* g_reserved = nullptr;
 uint32_t g_pair[2] = {0, 0};
-HExtensionID g_extension = 0;
-const HostCoreTable* g_core = nullptr;
 MainDialogRunner g_runner = nullptr;
 
+// The host connection (core table and extension) is the one ConnectHost keeps.
 template <typename Proc>
 HCallback Callback(Proc proc) {
+    const HostTables& host = Tables();
     HCallback callback = nullptr;
-    if (g_core == nullptr ||
-        g_core->MakeCallback(g_extension, reinterpret_cast<void (*)(void)>(proc), &callback) !=
-            kHErrNone) {
+    if (host.core == nullptr ||
+        host.core->MakeCallback(host.extension, reinterpret_cast<void (*)(void)>(proc),
+                                &callback) != kHErrNone) {
         return nullptr;
     }
     return callback;
 }
 
-// Adds one item; false when the menu bar, the menu or the item cannot be had.
+// Adds one item; false when the menu bar, the menu or the item cannot be had. The menu is
+// released whatever fails after it was acquired.
 bool AddItem(const char* menuName, const char* itemName, HCallback execute, HCallback enable) {
     try {
         HMenuBar bar = GetMenuBar();
         if (bar == nullptr) {
             return false;
         }
-        HMenu menu = AcquireMenu(bar, menuName);
-        if (menu == nullptr) {
+        MenuHandle menu(AcquireMenu(bar, menuName));
+        if (!menu) {
             return false;
         }
         HMenuItem item = nullptr;
         try {
-            item = NewMenuItem(kMenuTitle, itemName, nullptr, false, 0, 0, nullptr, g_extension);
+            item = NewMenuItem(kMenuTitle, itemName, nullptr, false, 0, 0, nullptr,
+                               Tables().extension);
         } catch (const HostError&) {
             item = nullptr;
         }
         if (item == nullptr) {
-            ReleaseMenu(menu);
+            menu.Close();
             return false;
         }
         SetMenuItemExecuteProc(item, execute, nullptr);
         if (enable != nullptr) {
             SetMenuItemEnableProc(item, enable, nullptr);
         }
-        AddMenuItem(menu, item, 9999);
-        ReleaseMenu(menu);
+        AddMenuItem(menu.get(), item, 9999);
+        menu.Close();
         return true;
     } catch (const HostError&) {
         return false;
@@ -74,9 +76,7 @@ HBool HandshakeRoutine(uint32_t handshakeVersion, HostHandshakeRecord* record) {
             record->version != HOST_HANDSHAKE_VERSION) {
             return 0;
         }
-        g_extension = record->extension;
-        g_core = record->core;
-        if (!ConnectHost(g_core, g_extension)) {
+        if (!ConnectHost(record->core, record->extension)) {
             return 0;
         }
         record->registration = Callback(&RegistrationRoutine);

@@ -40,67 +40,19 @@ std::string CropWarningText(const CropOverflow& overflow) {
 
 namespace {
 
-// Releases the page; the message is shown only when report is true. A host error thrown while
-// the page was in use releases it quietly on the way out.
-class AcquiredPage {
-public:
-    explicit AcquiredPage(HPage page) : page_(page) {}
-    AcquiredPage(const AcquiredPage&) = delete;
-    AcquiredPage& operator=(const AcquiredPage&) = delete;
-    ~AcquiredPage() {
-        if (page_ != nullptr) {
-            try {
-                plugin::ReleasePage(page_);
-            } catch (...) {
-            }
+// Releases the page now; the message is shown only when report is true. (A host error thrown
+// while the page was in use releases it quietly on the way out.)
+bool Release(plugin::PageHandle& page, bool report) {
+    try {
+        page.Close();
+        return true;
+    } catch (const plugin::HostError&) {
+        if (report) {
+            plugin::ShowAlert(kHAlertError, "Failed to release page", "OK");
         }
+        return false;
     }
-    HPage get() const { return page_; }
-
-    bool Release(bool report) {
-        const HPage page = page_;
-        page_ = nullptr;
-        try {
-            plugin::ReleasePage(page);
-            return true;
-        } catch (const plugin::HostError&) {
-            if (report) {
-                plugin::ShowAlert(kHAlertError, "Failed to release page", "OK");
-            }
-            return false;
-        }
-    }
-
-private:
-    HPage page_;
-};
-
-// The handles one page's stamping is handed end with the page, so that a long document does not
-// keep hundreds of thousands of them. A host without object scopes simply keeps them.
-class PageObjectScope {
-public:
-    explicit PageObjectScope(HDoc doc) : doc_(doc) {
-        try {
-            scope_ = plugin::BeginObjectScope(doc);
-        } catch (const plugin::HostError&) {
-            scope_ = 0;
-        }
-    }
-    PageObjectScope(const PageObjectScope&) = delete;
-    PageObjectScope& operator=(const PageObjectScope&) = delete;
-    ~PageObjectScope() {
-        if (scope_ != 0) {
-            try {
-                plugin::EndObjectScope(doc_, scope_);
-            } catch (...) {
-            }
-        }
-    }
-
-private:
-    HDoc doc_;
-    int32_t scope_ = 0;
-};
+}
 
 } // namespace
 
@@ -141,20 +93,22 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
         if (!tesserion.Pages.IncludesPage(i + 1)) {
             continue;
         }
-        PageObjectScope scope(doc);
+        // The handles one page's stamping is handed end with the page, so that a long document
+        // does not keep hundreds of thousands of them. A host without object scopes keeps them.
+        const plugin::ObjectScopeHandle scope = plugin::TryBeginObjectScope(doc);
         HPage handle = nullptr;
         if (!guarded::AcquirePage(doc, i, handle)) {
             ok = false;
             break;
         }
-        AcquiredPage page(handle);
+        plugin::PageHandle page(handle);
         const bool stamped = StampPage(tesserion, doc, page.get(), runTime, overflow, &shared);
         if (stamped) {
             ++out.Stamped;
         } else {
             out.Skipped.push_back(i + 1);
         }
-        if (!page.Release(stamped)) {
+        if (!Release(page, stamped)) {
             ok = false;
             ++i;
             break;
@@ -200,17 +154,17 @@ bool UnstampDocument(const model::Tesserion& tesserion, HDoc doc,
         if (nextSkipped < skipped.size() && skipped[nextSkipped] == i + 1) {
             continue;
         }
-        PageObjectScope scope(doc);
+        const plugin::ObjectScopeHandle scope = plugin::TryBeginObjectScope(doc);
         HPage handle = nullptr;
         if (!guarded::AcquirePage(doc, i, handle)) {
             return false;
         }
-        AcquiredPage page(handle);
+        plugin::PageHandle page(handle);
         const bool removed = RemoveStampContent(page.get(), tesserion.Layer);
         if (!removed && notRemoved != nullptr) {
             ++*notRemoved;
         }
-        if (!page.Release(removed)) {
+        if (!Release(page, removed)) {
             return false;
         }
     }

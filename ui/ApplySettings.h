@@ -32,6 +32,8 @@ struct UndoEntry {
     // new bytes; an older run's entry that recorded Before as its result is moved on to them, so
     // that undoing the runs newest first keeps working.
     FileFingerprint Before;
+
+    bool operator==(const UndoEntry&) const = default;
 };
 
 // One apply run: the Tesserions in the order they were applied, and its documents in the order
@@ -44,6 +46,8 @@ struct UndoRecord {
     // the files with it.
     std::string ReopenPassword;
     bool ChangedSecurity = false; // the run changed security: reopening needs bits 11
+
+    bool operator==(const UndoRecord&) const = default;
 };
 
 // SelectionMode values.

@@ -1,5 +1,7 @@
 #include "ui/FileFingerprint.h"
 
+#include "fileio/UniqueFd.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -10,8 +12,8 @@ namespace tesser::ui {
 
 FileFingerprint TakeFingerprint(const std::string& path, std::string& error) {
     error.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const fileio::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
         error = std::strerror(errno);
         return {};
     }
@@ -19,13 +21,12 @@ FileFingerprint TakeFingerprint(const std::string& path, std::string& error) {
     std::uint64_t hash = 1469598103934665603ULL;
     std::vector<unsigned char> buffer(1 << 16);
     for (;;) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
             error = std::strerror(errno);
-            ::close(fd);
             return {};
         }
         if (n == 0) {
@@ -36,7 +37,6 @@ FileFingerprint TakeFingerprint(const std::string& path, std::string& error) {
         }
         print.Size += static_cast<std::uint64_t>(n);
     }
-    ::close(fd);
     print.Hash = hash;
     return print;
 }

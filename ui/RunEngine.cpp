@@ -45,56 +45,6 @@ HBool AuthoriseOpenProc(HDoc doc, void* clientData) {
     }
 }
 
-// An open document, closed without saving when it goes out of scope.
-class OpenDocumentHandle {
-public:
-    explicit OpenDocumentHandle(HDoc doc) : doc_(doc) {}
-    OpenDocumentHandle(const OpenDocumentHandle&) = delete;
-    OpenDocumentHandle& operator=(const OpenDocumentHandle&) = delete;
-    ~OpenDocumentHandle() {
-        if (doc_ != nullptr) {
-            try {
-                hc::CloseDocument(doc_);
-            } catch (...) {
-            }
-        }
-    }
-    HDoc get() const { return doc_; }
-    // Closes now, so that a failure to close reaches the caller's frame.
-    void Close() {
-        HDoc doc = doc_;
-        doc_ = nullptr;
-        hc::CloseDocument(doc);
-    }
-
-private:
-    HDoc doc_;
-};
-
-class OpenViewHandle {
-public:
-    explicit OpenViewHandle(HView view) : view_(view) {}
-    OpenViewHandle(const OpenViewHandle&) = delete;
-    OpenViewHandle& operator=(const OpenViewHandle&) = delete;
-    ~OpenViewHandle() {
-        if (view_ != nullptr) {
-            try {
-                hc::CloseView(view_, true);
-            } catch (...) {
-            }
-        }
-    }
-    HView get() const { return view_; }
-    void Close() {
-        HView view = view_;
-        view_ = nullptr;
-        hc::CloseView(view, true);
-    }
-
-private:
-    HView view_;
-};
-
 // Open settings that change nothing. ApplyView with them would still rewrite the catalogue (drop
 // a GoTo open action, add an empty ViewerPreferences), so such a run leaves the view alone, and
 // so does its undo.
@@ -316,7 +266,7 @@ void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTi
         std::string unreadable;
         const FileFingerprint before =
             target == name ? TakeFingerprint(name, unreadable) : FileFingerprint{};
-        OpenDocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
+        hc::DocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
         const bool ok = ApplyToDocument(doc.get(), runTime, record, false, name);
         if (ok && !leftAsItWas_) {
             try {
@@ -493,7 +443,7 @@ void RunEngine::MoveOlderFingerprints(const UndoEntry& restored) {
 void RunEngine::OpenUndoSave(HPath path, HFileSys fileSystem, const UndoRecord& record,
                              const UndoEntry& entry) {
     try {
-        OpenDocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
+        hc::DocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
         if (UndoDocument(doc.get(), record, entry)) {
             hc::SaveDocument(doc.get(), SaveFlags(), path, fileSystem);
             doc.Close();
@@ -721,7 +671,7 @@ void RunEngine::PrintEntry(const std::string& entry, std::time_t runTime,
 void RunEngine::PrintFile(HPath path, HFileSys fileSystem, std::time_t runTime,
                           const std::vector<model::Tesserion>& list, const std::string& name) {
     try {
-        OpenDocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
+        hc::DocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
         PrintInView(doc.get(), runTime, list, name);
         doc.Close();
     } catch (const std::exception& e) {
@@ -732,7 +682,7 @@ void RunEngine::PrintFile(HPath path, HFileSys fileSystem, std::time_t runTime,
 void RunEngine::PrintInView(HDoc doc, std::time_t runTime,
                             const std::vector<model::Tesserion>& list, const std::string& name) {
     try {
-        OpenViewHandle view(hc::OpenView(doc));
+        hc::ViewHandle view(hc::OpenView(doc));
         PrintView(view.get(), runTime, list, false, name);
         view.Close();
     } catch (const std::exception& e) {
@@ -792,7 +742,7 @@ RunEngine::SkippedOf(const std::vector<stamp::StampOutcome>& outcomes) {
 
 void RunEngine::PrintAllPages(HView view, const std::string& name) {
     try {
-        const std::int32_t preference = hc::GetAppPreference(15);
+        const std::int32_t preference = hc::GetAppPreference(kHPrefPrint);
         const std::int32_t count = hc::GetPageCount(hc::GetViewDocument(view));
         hc::PrintPages(view, 0, count - 1, preference, false, false);
     } catch (const std::exception& e) {

@@ -58,12 +58,12 @@
 
 namespace tesser::ui {
 
-// Save flags: full save with unused objects discarded, plus the optimised layout.
-inline constexpr std::int32_t kSaveFlagsPlain = 33;
-inline constexpr std::int32_t kSaveFlagsOptimised = 37;
+// Save flags: full save with unused objects discarded (33), plus the optimised layout (37).
+inline constexpr std::int32_t kSaveFlagsPlain = kHSaveFull | kHSaveCollectGarbage;
+inline constexpr std::int32_t kSaveFlagsOptimised = kSaveFlagsPlain | kHSaveLinearized;
 // Permission bits a run needs to open a file: open and change (9), plus change security (11).
-inline constexpr std::int32_t kRequiredBitsEdit = 9;
-inline constexpr std::int32_t kRequiredBitsSecurity = 11;
+inline constexpr std::int32_t kRequiredBitsEdit = kHPermOpenToEdit;
+inline constexpr std::int32_t kRequiredBitsSecurity = kHPermOpenToEditSecurity;
 
 // What the last run did, for a front end's summary and exit status.
 struct RunCounts {

@@ -89,14 +89,6 @@ protected:
 
 std::string Q(const fs::path& path) { return Quote(path.string()); }
 
-int Occurrences(const std::string& text, const std::string& word) {
-    int n = 0;
-    for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
-        ++n;
-    }
-    return n;
-}
-
 // The text of a journal's records, from the first "record" line to the "end" line.
 std::string RecordsText(const std::string& journal) {
     const auto first = journal.find("\nrecord ");
@@ -404,6 +396,39 @@ TEST_F(TesserCli, AnUndoThatGoesOnAfterAFailureKeepsTheFileThatFailed) {
     Undo("--yes -q");
     EXPECT_EQ(PdfText(b).find("DRAFT COPY"), std::string::npos);
     EXPECT_EQ(ViewDocument(b).pageContents, footB.pageContents);
+}
+
+TEST_F(TesserCli, AJournalEntryWithAValueOutOfRangeIsRefusedAndTheOtherRunsUndone) {
+    const fs::path a = Pdf("a.pdf");
+    const fs::path b = Pdf("b.pdf");
+    ASSERT_EQ(Tesser("-q -t Foot --zoom fit-page " + Q(a)).exitCode, 0);
+    ASSERT_EQ(Tesser("-q -t Draft " + Q(b)).exitCode, 0);
+    // The first run's entry: "open PAGE VIEW ZOOM ...", the zoom the file had before.
+    std::string journal = ReadFile(JournalPath());
+    const std::size_t open = journal.find("\nopen ");
+    ASSERT_NE(open, std::string::npos) << journal;
+    std::size_t zoom = open + 1;
+    for (int token = 0; token < 3; ++token) {
+        zoom = journal.find(' ', zoom) + 1;
+    }
+    journal.replace(zoom, journal.find(' ', zoom) - zoom, "99");
+    WriteFile(JournalPath(), journal);
+
+    const CommandResult history = Tesser("--history");
+    EXPECT_EQ(history.exitCode, 0);
+    EXPECT_NE(history.errors.find("tesser: undo journal: " + JournalPath().string() +
+                                  ": run 1, file " + a.string() + ": the zoom is \"99\""),
+              std::string::npos)
+        << history.errors;
+    // Run 2 alone: no line starts with run 1's number.
+    EXPECT_EQ(history.output.rfind("2  ", 0), 0u) << history.output;
+    EXPECT_EQ(history.output.find("\n1  "), std::string::npos) << history.output;
+
+    const CommandResult undo = Undo("-q");
+    EXPECT_EQ(undo.exitCode, 0) << undo.errors;
+    EXPECT_EQ(PdfText(b).find("DRAFT COPY"), std::string::npos);
+    EXPECT_NE(PdfText(a).find("Page 1 of 3"), std::string::npos) << "its entry was refused";
+    EXPECT_EQ(Undo("-q").exitCode, 1) << "the refused run is gone with the journal's next save";
 }
 
 TEST_F(TesserCli, ADamagedJournalIsMovedAsideAndANewOneStarted) {

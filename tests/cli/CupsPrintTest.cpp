@@ -23,16 +23,6 @@ using tesser::test::WriteFile;
 
 namespace {
 
-const char* const kProfile = "[Tesserion_Foot]\r\n"
-                             "Text=Page <PageNumber> of <PageCount>\r\n"
-                             "PosX=72.000000\r\n"
-                             "PosY=36.000000\r\n"
-                             "JustifyV=Bottom\r\n"
-                             "\r\n"
-                             "[Tesserions]\r\n"
-                             "Count=1\r\n"
-                             "1=Foot\r\n";
-
 // The backend CUPS runs for "tofile:/path" queues: writes the job, then renames it into place so
 // that the test never reads half a file.
 const char* const kBackend = "#!/bin/sh\n"
@@ -124,7 +114,7 @@ TEST_F(PrivateCups, PrintedJobShowsTheStampsAndTheSourceStaysAsItWas) {
     const fs::path source = root_ / "report.pdf";
     tesser::test::WritePdf(source);
     const std::string before = ReadFile(source);
-    WriteFile(root_ / "Quorel.ini", kProfile);
+    WriteFile(root_ / "Quorel.ini", tesser::test::kFootProfile);
     fs::create_directories(root_ / "xdg-state");
 
     const auto run =
@@ -150,7 +140,7 @@ TEST_F(PrivateCups, PrintedJobShowsTheStampsAndTheSourceStaysAsItWas) {
 TEST_F(PrivateCups, UnknownQueueIsReportedAndTheRunFails) {
     const fs::path source = root_ / "report.pdf";
     tesser::test::WritePdf(source);
-    WriteFile(root_ / "Quorel.ini", kProfile);
+    WriteFile(root_ / "Quorel.ini", tesser::test::kFootProfile);
     const auto run = Cups(Quote(TESSER_BINARY) + " -p " + Quote((root_ / "Quorel.ini").string()) +
                           " -t Foot --no --print --printer no-such-queue " +
                           Quote(source.string()) + " < /dev/null");

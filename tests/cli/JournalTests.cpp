@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+#include <functional>
+
 namespace tesser::cli {
 namespace {
 
@@ -71,7 +73,17 @@ JournalRecord SampleRecord() {
     return jr;
 }
 
+// The journal's records, none of them refused.
+std::vector<JournalRecord> LoadAll(const Journal& journal) {
+    std::vector<std::string> refused;
+    std::vector<JournalRecord> records = journal.Load(refused);
+    EXPECT_TRUE(refused.empty()) << refused.front();
+    return records;
+}
+
 void ExpectSameRecord(const JournalRecord& a, const JournalRecord& b) {
+    // Every field, also one added later; the checks below say which differs.
+    EXPECT_TRUE(a == b);
     EXPECT_EQ(a.Record.ReopenPassword, b.Record.ReopenPassword);
     EXPECT_EQ(a.Record.ChangedSecurity, b.Record.ChangedSecurity);
     EXPECT_EQ(a.Id, b.Id);
@@ -171,7 +183,7 @@ TEST(UndoJournal, AMarkerWithoutItsKeptSecurityBecomesTheLostMarker) {
                     "security own %1BTesserKeptSecurity:1 own 1 60 0\n"
                     "end\n");
     Journal journal(folder);
-    std::vector<JournalRecord> records = journal.Load();
+    std::vector<JournalRecord> records = LoadAll(journal);
     ASSERT_EQ(records.size(), 1u);
     const docsettings::SecuritySettings& s = records[0].Record.Entries.at(0).Security;
     EXPECT_EQ(s.OpenPassword, host::LostKeptMarker());
@@ -179,7 +191,7 @@ TEST(UndoJournal, AMarkerWithoutItsKeptSecurityBecomesTheLostMarker) {
     EXPECT_NE(host::ParseKeptMarker(s.OpenPassword), 0);
     // Saving it again needs no host: there is nothing to export.
     journal.Save(records);
-    EXPECT_EQ(journal.Load()[0].Record.Entries.at(0).Security.OpenPassword,
+    EXPECT_EQ(LoadAll(journal)[0].Record.Entries.at(0).Security.OpenPassword,
               host::LostKeptMarker());
 }
 
@@ -203,10 +215,10 @@ TEST(UndoJournal, FileAndFolderArePrivateAndTheFileIsReplacedWhole) {
     const auto folder = dir / "state/tesser";
     {
         Journal journal(folder);
-        EXPECT_TRUE(journal.Load().empty());
+        EXPECT_TRUE(LoadAll(journal).empty());
         journal.Save({SampleRecord()});
         journal.Save({SampleRecord(), SampleRecord()});
-        EXPECT_EQ(journal.Load().size(), 2u);
+        EXPECT_EQ(LoadAll(journal).size(), 2u);
     }
     struct stat st {};
     ASSERT_EQ(::stat(folder.c_str(), &st), 0);
@@ -215,7 +227,112 @@ TEST(UndoJournal, FileAndFolderArePrivateAndTheFileIsReplacedWhole) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     test::WriteFile(folder / "journal", "damaged");
     Journal journal(folder);
-    EXPECT_THROW(journal.Load(), JournalError);
+    std::vector<std::string> refused;
+    EXPECT_THROW(journal.Load(refused), JournalError);
+}
+
+// A sample record whose one entry's settings are changed by edit; Id id.
+JournalRecord RecordWith(std::int64_t id, const std::function<void(JournalRecord&)>& edit) {
+    JournalRecord record = SampleRecord();
+    record.Id = id;
+    edit(record);
+    return record;
+}
+
+TEST(UndoJournal, AValueThatDoesNotFitRefusesItsEntryAndTheRestIsRead) {
+    // The writer writes what it is given; the reader checks each value against its field.
+    const std::vector<JournalRecord> written = {
+        RecordWith(1, [](JournalRecord& r) { r.Record.Entries[0].Open.Zoom = 99; }),
+        RecordWith(2, [](JournalRecord& r) {
+            r.Record.Tesserions[1].Units = static_cast<model::Units>(7);
+        }),
+        RecordWith(3, [](JournalRecord& r) { r.Record.Tesserions[0].FontSize = 5000; }),
+        RecordWith(4, [](JournalRecord& r) { r.Record.Entries[1].Info.SetAuthor = true; }),
+        RecordWith(5, [](JournalRecord& r) {
+            r.Record.Entries[0].Open.View = 5;
+            r.Record.Entries[1].Security.Permissions = 3;
+        }),
+    };
+    std::string text = FormatJournal(written);
+    // A number too large for its field: the last skipped page of run 4's first entry.
+    const std::string skipped = "skipped 2 0 3 2 7 2147483647\n";
+    std::size_t at = 0;
+    for (int n = 0; n < 4; ++n) {
+        at = text.find(skipped, n == 0 ? 0 : at + 1);
+        ASSERT_NE(at, std::string::npos);
+    }
+    text.replace(at, skipped.size(), "skipped 2 0 3 2 7 2147483648\n");
+
+    std::vector<std::string> refused;
+    const std::vector<JournalRecord> back = ParseJournal(text, &refused);
+    ASSERT_EQ(back.size(), 3u) << "runs 2 and 3 are refused whole";
+    EXPECT_EQ(back[0].Id, 1);
+    ASSERT_EQ(back[0].Record.Entries.size(), 1u);
+    EXPECT_TRUE(back[0].Record.Entries[0] == written[0].Record.Entries[1]);
+    EXPECT_EQ(back[1].Id, 4);
+    ASSERT_EQ(back[1].Record.Entries.size(), 1u);
+    EXPECT_TRUE(back[1].Record.Entries[0] == written[3].Record.Entries[1]);
+    EXPECT_EQ(back[2].Id, 5);
+    ASSERT_EQ(back[2].Record.Entries.size(), 1u) << "the permissions 3 fit their field";
+    EXPECT_EQ(back[2].Record.Entries[0].Security.Permissions, 3u);
+
+    ASSERT_EQ(refused.size(), 5u);
+    EXPECT_NE(refused[0].find("run 1, file /tmp/some folder/a file.pdf: the zoom is \"99\""),
+              std::string::npos)
+        << refused[0];
+    EXPECT_NE(refused[1].find("run 2: its Tesserion \"\": the units is \"7\""),
+              std::string::npos)
+        << refused[1];
+    EXPECT_NE(refused[2].find("run 3: its Tesserion \"Logo [1]\": the font size is invalid"),
+              std::string::npos)
+        << refused[2];
+    EXPECT_NE(refused[3].find("run 4, file /tmp/some folder/a file.pdf: a skipped page is "
+                              "\"2147483648\""),
+              std::string::npos)
+        << refused[3];
+    EXPECT_NE(refused[4].find("run 5, file /tmp/some folder/a file.pdf: the view is \"5\""),
+              std::string::npos)
+        << refused[4];
+    // Without a list to tell refusals in, the journal is not read.
+    EXPECT_THROW(ParseJournal(text), JournalError);
+
+    // Through the journal file: the refusals name it; what is left is saved back and reads clean.
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "tesser");
+    test::WriteFile(dir / "tesser/journal", text);
+    Journal journal(dir / "tesser");
+    std::string notice;
+    const std::vector<JournalRecord> loaded = journal.LoadOrSetAside(notice);
+    EXPECT_EQ(loaded.size(), 3u);
+    const std::string path = (dir / "tesser/journal").string();
+    EXPECT_EQ(notice.find(path + ": run 1, file"), 0u) << notice;
+    EXPECT_NE(notice.find("\n" + path + ": run 4, file"), std::string::npos) << notice;
+    journal.Save(loaded);
+    EXPECT_EQ(LoadAll(journal), loaded);
+}
+
+TEST(UndoJournal, TheHistoryKeepsTheNewestRuns) {
+    test::TempDir dir;
+    Journal journal(dir / "tesser");
+    std::vector<JournalRecord> records;
+    for (std::int64_t id = 1; id <= static_cast<std::int64_t>(kJournalRuns) + 3; ++id) {
+        records.push_back(RecordWith(id, [](JournalRecord&) {}));
+    }
+    EXPECT_TRUE(journal.Save({records.begin(), records.begin() + kJournalRuns}).empty());
+    EXPECT_EQ(LoadAll(journal).size(), kJournalRuns);
+    EXPECT_EQ(journal.Save(records), (std::vector<std::int64_t>{1, 2, 3}));
+    const std::vector<JournalRecord> kept = LoadAll(journal);
+    ASSERT_EQ(kept.size(), kJournalRuns);
+    EXPECT_EQ(kept.front().Id, 4);
+    EXPECT_EQ(kept.back().Id, static_cast<std::int64_t>(kJournalRuns) + 3);
+    // The older runs, and the passwords they hold, are gone from the file.
+    const std::string text = test::ReadFile(dir / "tesser/journal");
+    std::size_t lines = 0;
+    for (std::size_t at = text.find("\nrecord "); at != std::string::npos;
+         at = text.find("\nrecord ", at + 1)) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, kJournalRuns);
 }
 
 TEST(UndoJournal, FolderFollowsXdgStateHome) {

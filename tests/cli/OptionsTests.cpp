@@ -84,5 +84,25 @@ TEST(TesserOptions, AnswersForQuestionsWithoutATerminal) {
     EXPECT_TRUE(Parse({"-t", "A", "f.pdf"}).optimise);
 }
 
+TEST(TesserOptions, WorkerCountAndAListOfFilesFromAnotherProgram) {
+    EXPECT_EQ(Parse({"-t", "A", "f.pdf"}).jobs, 1);
+    EXPECT_EQ(Parse({"-j", "0", "-t", "A", "f.pdf"}).jobs, 0);
+    EXPECT_EQ(Parse({"-qj4", "-t", "A", "f.pdf"}).jobs, 4);
+    EXPECT_EQ(Parse({"--jobs=1024", "-t", "A", "f.pdf"}).jobs, 1024);
+    for (const char* bad : {"-1", "1025", "", "two", "99999"}) {
+        EXPECT_THROW(Parse({"-j", bad, "-t", "A", "f.pdf"}), UsageError) << bad;
+    }
+    // A list stands for the files: the run needs no PATH besides.
+    const CliOptions o = Parse({"-t", "A", "--files-from", "-", "--null"});
+    EXPECT_EQ(o.filesFrom, "-");
+    EXPECT_TRUE(o.nullSeparated);
+    EXPECT_TRUE(o.paths.empty());
+    EXPECT_THROW(Parse({"-t", "A", "--null", "f.pdf"}), UsageError);
+    EXPECT_THROW(Parse({"--list", "--files-from", "l.txt"}), UsageError);
+    EXPECT_THROW(Parse({"--undo", "--files-from", "l.txt"}), UsageError);
+    EXPECT_THROW(Parse({"-t", "A", "--files-from", "-", "--password-stdin"}), UsageError);
+    EXPECT_NO_THROW(Parse({"-t", "A", "--files-from", "l.txt", "--password-stdin"}));
+}
+
 } // namespace
 } // namespace tesser::cli

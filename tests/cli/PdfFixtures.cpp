@@ -260,4 +260,22 @@ std::string PdfText(const fs::path& path, const std::string& password) {
     return Run(command + Quote(path.string()) + " -").output;
 }
 
+const char* const kFootProfile = "[Tesserion_Foot]\r\n"
+                                 "Text=Page <PageNumber> of <PageCount>\r\n"
+                                 "PosX=72.000000\r\n"
+                                 "PosY=36.000000\r\n"
+                                 "JustifyV=Bottom\r\n"
+                                 "\r\n"
+                                 "[Tesserions]\r\n"
+                                 "Count=1\r\n"
+                                 "1=Foot\r\n";
+
+int Occurrences(const std::string& text, const std::string& word) {
+    int n = 0;
+    for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
 } // namespace tesser::test

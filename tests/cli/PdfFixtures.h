@@ -35,6 +35,12 @@ struct DocumentView {
 DocumentView ViewDocument(const std::filesystem::path& path, const std::string& password = {},
                           const std::vector<std::string>& ignoreCatalogueKeys = {});
 
+// A profile with the one Tesserion "Foot": "Page <PageNumber> of <PageCount>" at the foot.
+extern const char* const kFootProfile;
+
+// How often word occurs in text.
+int Occurrences(const std::string& text, const std::string& word);
+
 bool QpdfCheckPasses(const std::filesystem::path& path, const std::string& password = {});
 std::string PdfText(const std::filesystem::path& path, const std::string& password = {});
 

@@ -136,13 +136,13 @@ HDoc TestHost::Open(const std::filesystem::path& path, const std::string& passwo
     plugin::PathHandle p(plugin::GetDefaultFileSystem(),
                          plugin::PathFromPlatformPath(plugin::GetDefaultFileSystem(), path));
     OpenPassword offered{password};
-    return plugin::OpenDocument(p.get(), p.fileSystem(), AuthoriseWithPassword, &offered, false);
+    return plugin::OpenDocument(p.get(), p.get().fileSystem, AuthoriseWithPassword, &offered, false);
 }
 
 void TestHost::Save(HDoc doc, const std::filesystem::path& path) {
     plugin::PathHandle p(plugin::GetDefaultFileSystem(),
                          plugin::PathFromPlatformPath(plugin::GetDefaultFileSystem(), path));
-    plugin::SaveDocument(doc, kHSaveFull, p.get(), p.fileSystem());
+    plugin::SaveDocument(doc, kHSaveFull, p.get(), p.get().fileSystem);
 }
 
 void TestHost::Close(HDoc doc) { plugin::CloseDocument(doc); }

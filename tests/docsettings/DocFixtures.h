@@ -1,6 +1,7 @@
 // Real PDF files for the document-settings tests, and a host to open and save them with.
 #pragma once
 
+#include "host/FaultSwitch.h"
 #include "host/Host.h"
 #include "hostapi/HostApi.h"
 #include "tests/support/TestSupport.h"

@@ -6,6 +6,7 @@
 #include "model/TextEncoding.h"
 #include "plugin/HostCalls.h"
 #include "tests/docsettings/DocFixtures.h"
+#include "tests/support/OlderHostTable.h"
 
 #include <gtest/gtest.h>
 
@@ -429,32 +430,15 @@ TEST_F(DocumentInfoOnFile, AHostFailureEndsTheOperationAndKeepsWhatWasWritten) {
 
 // A host built before the later Cos entries: its Cos table ends at GetCatalog.
 struct OlderHost {
-    static inline const HostCoreTable* real = nullptr;
-    static inline HostCoreTable core{};
-    static inline HostCosTable cos{};
-
-    static HErrorCode Import(HAtom name, uint32_t version, const void** table) {
-        const HErrorCode code = real->ImportFunctionTable(name, version, table);
-        char text[32] = {};
-        real->GetAtomText(name, text, sizeof text);
-        if (code == kHErrNone && std::string(text) == HOST_TABLE_COS) {
-            cos = *static_cast<const HostCosTable*>(*table);
-            cos.size = static_cast<uint32_t>(offsetof(HostCosTable, GetInfoDict));
-            cos.GetInfoDict = nullptr;
-            cos.RemoveInfoDict = nullptr;
-            cos.DictEnumerate = nullptr;
-            *table = &cos;
-        }
-        return code;
-    }
-
-    explicit OlderHost(const HostCoreTable* table) {
-        real = table;
-        core = *table;
-        core.ImportFunctionTable = Import;
-        EXPECT_TRUE(plugin::ConnectHost(&core, 1));
+    explicit OlderHost(const HostCoreTable* table)
+        : real(table),
+          older(table, HOST_TABLE_COS, offsetof(HostCosTable, GetInfoDict)) {
+        EXPECT_TRUE(plugin::ConnectHost(older.core(), 1));
     }
     ~OlderHost() { plugin::ConnectHost(real, 1); }
+
+    const HostCoreTable* real;
+    tesser::test::OlderHostTable<HostCosTable> older;
 };
 
 TEST_F(DocumentInfoOnFile, AHostWithoutTheLaterCosEntriesGivesAnErrorNamingTheEntry) {

@@ -1,6 +1,7 @@
 // Helpers for the host tests: a running host with its tables, and PDF files made with QPDF.
 #pragma once
 
+#include "host/FaultSwitch.h"
 #include "host/Host.h"
 #include "tests/support/TestSupport.h"
 

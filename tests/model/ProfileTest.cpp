@@ -18,6 +18,7 @@
 #include <vector>
 
 using namespace tesser::model;
+using tesser::test::FilesIn;
 using tesser::test::ReadFile;
 using tesser::test::TempDir;
 using tesser::test::WriteFile;
@@ -68,15 +69,6 @@ private:
     std::string old_;
     bool hadOld_ = false;
 };
-
-std::vector<std::string> FilesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 } // namespace
 

@@ -1,5 +1,6 @@
 // Each guarded operation, failed by the host's fault switch, shows its message once and answers
 // false; without a fault it answers true with the host's result.
+#include "host/FaultSwitch.h"
 #include "host/Host.h"
 #include "plugin/Guarded.h"
 #include "tests/support/TestSupport.h"

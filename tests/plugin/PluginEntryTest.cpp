@@ -1,4 +1,5 @@
 // The module entry, the handshake against a host that grants or refuses tables, and the menus.
+#include "host/FaultSwitch.h"
 #include "host/Host.h"
 #include "plugin/HostCalls.h"
 #include "plugin/PluginEntry.h"
@@ -114,6 +115,21 @@ TEST_F(PluginEntryTest, InitialisationAddsBothItems) {
     EXPECT_EQ(main[0].name, "KORV:QuorelTesser");
     EXPECT_TRUE(main[0].hasEnableProc);
     EXPECT_TRUE(host.IsMenuItemEnabled("KORV:QuorelTesser"));
+}
+
+// Every menu initialisation acquires is released again, also when a host call after the
+// acquisition fails.
+TEST_F(PluginEntryTest, InitialisationReleasesEveryMenuItAcquires) {
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(host.AcquiredMenuCount(), 0u);
+    for (const char* failing :
+         {"NewMenuItem", "SetMenuItemExecuteProc", "SetMenuItemEnableProc", "AddMenuItem"}) {
+        SCOPED_TRACE(failing);
+        tesser::host::FaultSwitch::Arm(failing, 1);
+        EXPECT_FALSE(InitialiseProcedure());
+        tesser::host::FaultSwitch::DisarmAll();
+        EXPECT_EQ(host.AcquiredMenuCount(), 0u);
+    }
 }
 
 TEST_F(PluginEntryTest, MissingAboutMenuAddsNeitherItem) {

@@ -3,6 +3,7 @@
 // and the file written afterwards is sound.
 #include "StampFixtures.h"
 
+#include "host/FaultSwitch.h"
 #include "stamp/StampingPass.h"
 #include "tests/support/TestSupport.h"
 

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tesser::test {
 
@@ -32,5 +33,7 @@ std::string Quote(const std::string& argument);
 
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+// The names of the entries of a folder, sorted.
+std::vector<std::string> FilesIn(const std::filesystem::path& folder);
 
 } // namespace tesser::test

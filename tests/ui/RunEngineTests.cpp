@@ -1,5 +1,6 @@
 // The run engine against the real host on generated files, with a recording user interface.
 #include "PdfFixtures.h"
+#include "host/FaultSwitch.h"
 #include "host/Host.h"
 #include "plugin/HostCalls.h"
 #include "tests/support/TestSupport.h"
