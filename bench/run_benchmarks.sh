@@ -9,10 +9,13 @@
 #   tesser, 200 files       tesser --no-optimise DIR    vs  qpdf on each file
 #   tesser, 200 files       tesser DIR (linearised)     vs  qpdf --linearize on each file
 #
-# The stamp is "Page <PageNumber> of <PageCount>" on every page. The 10,000-page file is made
-# once (bench/make_pages: its own content stream per page, one shared font); the folder holds
-# 200 files of 3 to 10 pages cut from it. Each case runs ROUNDS times; the times shown are the
-# best round, the memory the highest.
+# The stamp is "Page <PageNumber> of <PageCount>" on every page. Two files of PAGES pages are
+# made once with bench/make_pages, each page with its own compressed content stream and all
+# pages sharing one font: "short" (twenty short lines a page in Helvetica, the stamp's font) and
+# "report" (--report: forty lines of body text a page in Times-Roman, so stamping adds a font to
+# every page); the single-file cases run on both. The folder holds 200 files of 3 to 10 pages cut
+# from the short file. Each case runs ROUNDS times, alternating with its qpdf baseline; the times
+# shown are the best round, the memory the highest.
 #
 #   bench/run_benchmarks.sh BUILD_DIR [ROUNDS] [PAGES]
 #
@@ -32,11 +35,16 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME=$work/state XDG_CONFIG_HOME=$work/config
 
-"$build/bench/make_pages" "$pages" "$work/in.pdf"
+"$build/bench/make_pages" "$pages" "$work/short.pdf"
+"$build/bench/make_pages" --report "$pages" "$work/report.pdf"
+# The folder's files are cut from the first 2,000 pages at most: qpdf then reads a small file
+# 200 times instead of the whole one.
+slice=$((pages < 2000 ? pages : 2000))
+qpdf --empty --pages "$work/short.pdf" "1-$slice" -- "$work/slice.pdf"
 mkdir -p "$work/folder"
 for ((i = 0; i < 200; i++)); do
-    first=$((1 + (i * 10) % (pages - 10)))
-    qpdf --empty --pages "$work/in.pdf" "$first-$((first + 2 + i % 8))" -- \
+    first=$((1 + (i * 10) % (slice - 10)))
+    qpdf --empty --pages "$work/slice.pdf" "$first-$((first + 2 + i % 8))" -- \
         "$(printf '%s/folder/f%03d.pdf' "$work" "$i")"
 done
 cat > "$work/profile.ini" <<'EOF'
@@ -81,13 +89,20 @@ export work
 
 tesser=$build/cli/tesser
 for ((round = 1; round <= rounds; round++)); do
-    run qpdf qpdf "$work/in.pdf" "$work/out/q.pdf"
-    run qpdf-linearize qpdf --linearize "$work/in.pdf" "$work/out/q.pdf"
-    run host-open-save "$build/bench/stamp_bench" --rewrite "$work/in.pdf" "$work/out/h.pdf"
-    run stamp-save "$build/bench/stamp_bench" --stamp "$work/in.pdf" "$work/out/s.pdf"
-    qpdf --check "$work/out/s.pdf" >/dev/null # the stamped file must be sound
-    run tesser-file "$tesser" -q -p "$work/profile.ini" -t Foot -o "$work/out" --no-optimise "$work/in.pdf"
-    run tesser-file-linearized "$tesser" -q -p "$work/profile.ini" -t Foot -o "$work/out" "$work/in.pdf"
+    for file in short report; do
+        in=$work/$file.pdf
+        run "qpdf@$file" qpdf "$in" "$work/out/q.pdf"
+        run "host-open-save@$file" "$build/bench/stamp_bench" --rewrite "$in" "$work/out/h.pdf"
+        run "qpdf@$file" qpdf "$in" "$work/out/q.pdf"
+        run "stamp-save@$file" "$build/bench/stamp_bench" --stamp "$in" "$work/out/s.pdf"
+        qpdf --check "$work/out/s.pdf" >/dev/null # the stamped file must be sound
+        run "qpdf@$file" qpdf "$in" "$work/out/q.pdf"
+        run "tesser-file@$file" "$tesser" -q -p "$work/profile.ini" -t Foot -o "$work/out" \
+            --no-optimise "$in"
+        run "qpdf-linearize@$file" qpdf --linearize "$in" "$work/out/q.pdf"
+        run "tesser-file-linearized@$file" "$tesser" -q -p "$work/profile.ini" -t Foot \
+            -o "$work/out" "$in"
+    done
     run qpdf-folder bash -c 'qpdf_folder'
     run tesser-folder "$tesser" -q -p "$work/profile.ini" -t Foot -o "$work/out" --no-optimise "$work/folder"
     run qpdf-linearize-folder bash -c 'qpdf_folder --linearize'
@@ -109,12 +124,17 @@ awk -v rounds="$rounds" -v pages="$pages" -v cores="$(nproc)" -v when="$(date -u
             pages, rounds, cores, when
         printf "%-34s %9s %9s   %16s %7s   %12s %7s\n", "case", "wall", "ratio", "cpu", "ratio",
             "peak memory", "ratio"
-        line("qpdf in.pdf out.pdf", "qpdf", "qpdf")
-        line("host open + save", "host-open-save", "qpdf")
-        line("stamp + save", "stamp-save", "qpdf")
-        line("tesser --no-optimise, one file", "tesser-file", "qpdf")
-        line("qpdf --linearize", "qpdf-linearize", "qpdf-linearize")
-        line("tesser (linearised), one file", "tesser-file-linearized", "qpdf-linearize")
+        split("short report", files, " ")
+        for (f = 1; f <= 2; ++f) {
+            k = "@" files[f]
+            printf "%s file:\n", files[f]
+            line("  qpdf in.pdf out.pdf", "qpdf" k, "qpdf" k)
+            line("  host open + save", "host-open-save" k, "qpdf" k)
+            line("  stamp + save", "stamp-save" k, "qpdf" k)
+            line("  tesser --no-optimise, one file", "tesser-file" k, "qpdf" k)
+            line("  qpdf --linearize", "qpdf-linearize" k, "qpdf-linearize" k)
+            line("  tesser (linearised), one file", "tesser-file-linearized" k, "qpdf-linearize" k)
+        }
         line("qpdf on each of 200 files", "qpdf-folder", "qpdf-folder")
         line("tesser --no-optimise, 200 files", "tesser-folder", "qpdf-folder")
         line("qpdf --linearize on each file", "qpdf-linearize-folder", "qpdf-linearize-folder")

@@ -96,8 +96,16 @@ void DocumentHandles::EndScopes(size_t depth) {
     Host* host = Host::Current();
     while (scopes.size() >= depth && !scopes.empty()) {
         if (host != nullptr) {
+            HandleTable& table = host->state().handles;
             for (uint32_t index : scopes.back()) {
-                host->state().handles.Free(index);
+                const ObjectRec& rec = table.At(index);
+                if (rec.kind == RecKind::Object && rec.object.isIndirect()) {
+                    auto it = indirect.find(rec.object.getObjGen());
+                    if (it != indirect.end() && it->second == index) {
+                        indirect.erase(it);
+                    }
+                }
+                table.Free(index);
             }
         }
         scopes.pop_back();
@@ -106,12 +114,13 @@ void DocumentHandles::EndScopes(size_t depth) {
 
 namespace {
 
-// The record of an object or font of the document: an indirect one keeps one record for the
-// document's life (found again in byIdentity), any other gets a new one owned by the innermost
-// object scope, with the indirect object it lives in (holder).
+// The record of an object or font of the document: an indirect one has one record at a time
+// (found again in byIdentity), for the document's life when kept is true, else owned by the
+// innermost object scope as any other object's new record is, with the indirect object it lives
+// in (holder).
 ObjectRec* WrapAs(RecKind kind, Document& doc,
                   std::unordered_map<QPDFObjGen, uint32_t, ObjGenHash>& byIdentity,
-                  QPDFObjectHandle object, QPDFObjGen holder) {
+                  QPDFObjectHandle object, bool kept, QPDFObjGen holder) {
     HandleTable& table = S().handles;
     if (object.isIndirect()) {
         QPDFObjGen og = object.getObjGen();
@@ -120,7 +129,11 @@ ObjectRec* WrapAs(RecKind kind, Document& doc,
             return &table.At(it->second);
         }
         ObjectRec& rec = table.Add(kind, &doc, std::move(object));
-        doc.handles.kept.push_back(rec.index);
+        if (kept) {
+            doc.handles.kept.push_back(rec.index);
+        } else {
+            doc.handles.Own(rec.index);
+        }
         byIdentity.emplace(og, rec.index);
         return &rec;
     }
@@ -133,11 +146,15 @@ ObjectRec* WrapAs(RecKind kind, Document& doc,
 } // namespace
 
 ObjectRec* Document::Wrap(QPDFObjectHandle object, QPDFObjGen holder) {
-    return WrapAs(RecKind::Object, *this, handles.indirect, std::move(object), holder);
+    return WrapAs(RecKind::Object, *this, handles.indirect, std::move(object), false, holder);
+}
+
+ObjectRec* Document::WrapNew(QPDFObjectHandle object) {
+    return WrapAs(RecKind::Object, *this, handles.indirect, std::move(object), true, {});
 }
 
 FontRec* Document::WrapFont(QPDFObjectHandle font, QPDFObjGen holder) {
-    return WrapAs(RecKind::Font, *this, handles.fonts, std::move(font), holder);
+    return WrapAs(RecKind::Font, *this, handles.fonts, std::move(font), true, holder);
 }
 
 Document* CheckDoc(HDoc doc) {
@@ -159,8 +176,12 @@ ObjectRec* CheckObject(HObject object) {
 }
 PageRec* CheckPage(HPage page) {
     auto* rec = reinterpret_cast<PageRec*>(page);
-    if (rec == nullptr || rec->magic != kMagicPage || !S().documents.Contains(rec->doc) ||
-        !rec->doc->pages.Contains(rec)) {
+    // A page given back, or one of a closed document, is gone: its address is looked up among
+    // the open documents' pages before anything is read through it.
+    const bool live = rec != nullptr && S().documents.AnyOf([rec](const Document& doc) {
+        return doc.pages.Contains(rec);
+    });
+    if (!live || rec->magic != kMagicPage) {
         throw HostException(kHErrBadParameter, "Bad page handle.");
     }
     return rec;

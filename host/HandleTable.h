@@ -59,9 +59,11 @@ struct ObjGenHash {
     }
 };
 
-// The object and font handles a document has handed out. Indirect objects and indirect font
-// dictionaries have one record each for the life of the document. Other records belong to the
-// innermost object scope open when they were made, or, with no scope open, to the document.
+// The object and font handles a document has handed out. An indirect object has at most one
+// record at a time (indirect). Records of the indirect objects made through the host and of
+// indirect font dictionaries last as long as the document. Other records, found indirect
+// objects' included, belong to the innermost object scope open when they were made, or, with
+// no scope open, to the document: a long pass that looks at every page keeps no record per page.
 struct DocumentHandles {
     std::unordered_map<QPDFObjGen, uint32_t, ObjGenHash> indirect;
     std::unordered_map<QPDFObjGen, uint32_t, ObjGenHash> fonts;

@@ -44,6 +44,7 @@ struct PageRec {
     uint32_t magic = kMagicPage;
     Document* doc = nullptr;
     QPDFObjectHandle page;
+    int32_t index = 0; // in the document's pages, which no host operation reorders
 };
 
 struct StreamRec {
@@ -71,10 +72,9 @@ struct Document {
 
     DocumentHandles handles;
     RecordSet<PageRec> pages;
-    std::set<QPDFObjGen> ownResources; // pages whose resources were made their own
-    // Page numbers (0-based) by page object, made on first use. QPDF's own lookup flattens the
-    // page tree first, a change to every page that an incremental save would have to carry.
-    std::unordered_map<QPDFObjGen, int32_t, ObjGenHash> pageNumbers;
+    // Pages whose resources were made their own, by object number: a bit a page rather than a
+    // set node, as every page of a long document may be stamped.
+    std::vector<bool> ownResources;
 
     FileSecurity security;   // the file's encryption and what the passwords gave
     PendingSecurity pending; // what the next save writes
@@ -108,9 +108,11 @@ struct Document {
     QPDF& pdf();
     // The pages in order; a failure to walk the page tree is remembered in brokenPages.
     const std::vector<QPDFObjectHandle>& Pages();
-    // The record of an object of this document (see DocumentHandles); holder: the indirect object
-    // a direct one lives in (ObjectRec::holder).
+    // The record of an object of this document (see DocumentHandles); WrapNew for an object
+    // just made through the host. holder: the indirect object a direct one lives in
+    // (ObjectRec::holder).
     ObjectRec* Wrap(QPDFObjectHandle object, QPDFObjGen holder = {});
+    ObjectRec* WrapNew(QPDFObjectHandle object);
     FontRec* WrapFont(QPDFObjectHandle font, QPDFObjGen holder = {});
     // Sets the unsaved-changes flag and tells the host's observer.
     void Changed();

@@ -23,6 +23,9 @@ HObject Child(ObjectRec* parent, QPDFObjectHandle object) {
                                            : WrapLoose(object));
 }
 
+// An object just made in the document: an indirect one keeps its handle for the document's life.
+HObject OutNew(Document* doc, QPDFObjectHandle object) { return ToHandle(doc->WrapNew(object)); }
+
 QPDFObjectHandle& Obj(HObject object) { return CheckObject(object)->object; }
 
 [[noreturn]] void WrongType(const char* expected) {
@@ -231,7 +234,7 @@ HObject Make(HCosDoc cosDoc, HBool indirect, QPDFObjectHandle object) {
         object = doc->pdf().makeIndirectObject(object);
         doc->Changed(object.getObjGen());
     }
-    return Out(doc, object);
+    return OutNew(doc, object);
 }
 
 HErrorCode NewNull(HObject* object) {
@@ -349,7 +352,7 @@ HErrorCode NewStream(HCosDoc cosDoc, HBool, HStream source, int64_t sourceOffset
             stream.replaceStreamData(data, filter, decodeParms);
         }
         doc->Changed(stream.getObjGen());
-        *object = Out(doc, stream);
+        *object = OutNew(doc, stream);
     });
 }
 

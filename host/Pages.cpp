@@ -112,6 +112,7 @@ HErrorCode AcquirePage(HDoc handle, int32_t index, HPage* page) {
         auto rec = std::make_unique<PageRec>();
         rec->doc = doc;
         rec->page = pages[static_cast<size_t>(index)];
+        rec->index = index;
         *page = reinterpret_cast<HPage>(doc->pages.Add(std::move(rec)));
     });
 }
@@ -126,20 +127,9 @@ HErrorCode ReleasePage(HPage page) {
 HErrorCode GetPageNumber(HPage page, int32_t* index) {
     return Entry("GetPageNumber", [&] {
         CheckOut(index);
-        PageRec* rec = CheckPage(page);
-        Document& doc = *rec->doc;
-        if (doc.pageNumbers.empty()) {
-            const auto& pages = doc.Pages();
-            doc.pageNumbers.reserve(pages.size());
-            for (size_t i = 0; i < pages.size(); ++i) {
-                doc.pageNumbers.emplace(pages[i].getObjGen(), static_cast<int32_t>(i));
-            }
-        }
-        auto found = doc.pageNumbers.find(rec->page.getObjGen());
-        if (found == doc.pageNumbers.end()) {
-            throw HostException(kHErrNotFound, "The page is no longer in " + doc.path + ".");
-        }
-        *index = found->second;
+        // Not QPDF's findPage: it flattens the page tree and pushes inherited attributes down
+        // to every page, changing the document to answer a question.
+        *index = CheckPage(page)->index;
     });
 }
 
@@ -333,7 +323,8 @@ QPDFObjectHandle EffectiveResources(QPDFObjectHandle page) { return Inherited(pa
 
 QPDFObjectHandle OwnResources(Document& doc, QPDFObjectHandle page) {
     QPDFObjectHandle own = page.getKey("/Resources");
-    bool made = doc.ownResources.count(page.getObjGen()) != 0;
+    const auto id = static_cast<size_t>(page.getObjectID());
+    bool made = id < doc.ownResources.size() && doc.ownResources[id];
     if (made && own.isDictionary()) {
         return own;
     }
@@ -354,7 +345,10 @@ QPDFObjectHandle OwnResources(Document& doc, QPDFObjectHandle page) {
             doc.Changed(own.isIndirect() ? own.getObjGen() : page.getObjGen());
         }
     }
-    doc.ownResources.insert(page.getObjGen());
+    if (id >= doc.ownResources.size()) {
+        doc.ownResources.resize(id + 1);
+    }
+    doc.ownResources[id] = true;
     return own;
 }
 

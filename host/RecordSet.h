@@ -28,6 +28,16 @@ public:
             it = drop(*it->second) ? records_.erase(it) : std::next(it);
         }
     }
+    // True when pred(record) holds for some record of the set.
+    template <typename Predicate>
+    bool AnyOf(Predicate pred) const {
+        for (const auto& entry : records_) {
+            if (pred(*entry.second)) {
+                return true;
+            }
+        }
+        return false;
+    }
     void Clear() { records_.clear(); }
     bool Empty() const { return records_.empty(); }
     size_t Size() const { return records_.size(); }

@@ -65,12 +65,15 @@ typedef HBool (*HDictVisitor)(HAtom key, HObject value, void* clientData);
  * The entries after GetCatalog were added later: a caller checks that the table's size covers
  * an entry (and that it is not null) before calling it.
  *
- * Handle lifetimes. An indirect object has one handle for the life of its document: asking for it
- * again answers the same handle. Any other object handle of a document (a direct object, new or
- * found in the document), and a font handle (EnumeratePageFonts) of a direct font dictionary,
- * lives until the document closes, unless it was handed out while an object scope of that
- * document was open (PDModel's BeginObjectScope): then it lives until the innermost scope open
- * at the time ends. Font handles of indirect font dictionaries live as long as the document.
+ * Handle lifetimes. An indirect object has one handle at a time: asking for it again answers the
+ * same handle. The handle of an indirect object made through this table (an indirect New...
+ * call) lives as long as its document. Any other object handle of a document (an indirect
+ * object found in the document, a direct object, new or found), and a font handle
+ * (EnumeratePageFonts) of a direct font dictionary, lives until the document closes, unless it
+ * was handed out while an object scope of that document was open (PDModel's BeginObjectScope):
+ * then it lives until the innermost scope open at the time ends, and a found indirect object
+ * asked for after that gets a new handle. Font handles of indirect font dictionaries live as
+ * long as the document.
  * Objects made with no document (doc null) and the null object of NewNull live as long as the
  * host. A handle used after its end is refused with the error "Bad object handle." ("Bad font
  * handle."), never misread. Ending a handle never changes the document: stored copies and

@@ -170,13 +170,14 @@ namespace {
 
 class HostStampSurface final : public StampSurface {
 public:
-    HostStampSurface(HDoc doc, HPage page) : doc_(doc), page_(page), fields_(doc, page) {}
+    HostStampSurface(HDoc doc, HPage page, PassObjects* shared)
+        : doc_(doc), page_(page), shared_(shared), fields_(doc, page) {}
 
-    bool PrepareProcSet() override { return stamp::PrepareProcSet(page_); }
+    bool PrepareProcSet() override { return stamp::PrepareProcSet(page_, shared_); }
 
     bool FindOrAddFont(const std::string& fontFace, std::string& resourceName) override {
         FontResource found;
-        if (!FindOrAddFontResource(doc_, page_, fontFace, found)) {
+        if (!FindOrAddFontResource(doc_, page_, fontFace, found, shared_)) {
             return false;
         }
         resourceName = found.name;
@@ -213,6 +214,7 @@ public:
 private:
     HDoc doc_;
     HPage page_;
+    PassObjects* shared_;
     HFont font_ = nullptr;
     HostFieldSource fields_;
 };
@@ -220,14 +222,14 @@ private:
 } // namespace
 
 bool StampPage(const model::Tesserion& tesserion, HDoc doc, HPage page, std::time_t runTime,
-               CropOverflow& overflow) {
-    HostStampSurface surface(doc, page);
+               CropOverflow& overflow, PassObjects* shared) {
+    HostStampSurface surface(doc, page, shared);
     bool ok = true;
     const std::string content = BuildStampContent(tesserion, surface, runTime, overflow, ok);
     if (!ok) {
         return false;
     }
-    return InsertStampContent(doc, page, content, tesserion.Layer);
+    return InsertStampContent(doc, page, content, tesserion.Layer, shared);
 }
 
 } // namespace tesser::stamp

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/Tesserion.h"
+#include "stamp/PassObjects.h"
 #include "stamp/TextTokens.h"
 
 #include "hostapi/HostTypes.h"
@@ -73,8 +74,9 @@ std::string BuildStampContent(const model::Tesserion& tesserion, StampSurface& s
 // Applies the Tesserion to one acquired page: builds the content with the page's ProcSet and
 // font resources prepared, and inserts it (InsertStampContent) when every step succeeded.
 // Answers true when the content was inserted and the host told of the change. Resources added
-// before a failure stay on the page.
+// before a failure stay on the page. shared, when given, holds the objects of the pass that
+// this page may reuse (PassObjects).
 bool StampPage(const model::Tesserion& tesserion, HDoc doc, HPage page, std::time_t runTime,
-               CropOverflow& overflow);
+               CropOverflow& overflow, PassObjects* shared = nullptr);
 
 } // namespace tesser::stamp

@@ -135,7 +135,8 @@ void Undo(const Insertion& insertion, const std::vector<HObject>& created) {
 
 } // namespace
 
-bool InsertStampContent(HDoc doc, HPage page, std::string_view content, model::Layer layer) {
+bool InsertStampContent(HDoc doc, HPage page, std::string_view content, model::Layer layer,
+                        PassObjects* shared) {
     const bool background = layer == model::Layer::Background;
     Insertion insertion;
     std::vector<HObject> created;
@@ -148,9 +149,24 @@ bool InsertStampContent(HDoc doc, HPage page, std::string_view content, model::L
         created.push_back(stream);
         return PutIntoContents(page, stream, front, insertion);
     };
+    // A shared stream is made on first use and stays for the pass's later pages even when this
+    // page fails.
+    const auto addShared = [&](HObject& kept, std::string_view data, bool front) {
+        if (shared == nullptr) {
+            return add(data, front);
+        }
+        if (kept == nullptr && !MakeStream(doc, data, kept)) {
+            kept = nullptr;
+            return false;
+        }
+        return PutIntoContents(page, kept, front, insertion);
+    };
+    HObject unused = nullptr;
+    HObject& save = shared != nullptr ? shared->Save : unused;
+    HObject& restore = shared != nullptr ? shared->Restore : unused;
 
-    if (add("Q", background) && add(content, background) && add("q", true) &&
-        guarded::NotifyPageContentsChanged(page, true)) {
+    if (addShared(restore, "Q", background) && add(content, background) &&
+        addShared(save, "q", true) && guarded::NotifyPageContentsChanged(page, true)) {
         return true;
     }
     Undo(insertion, created);
@@ -190,8 +206,9 @@ bool CarriesStamp(HObject array, int32_t length, bool background) {
            IsSingleOperatorStream(restore, "Q");
 }
 
-// Removes and destroys one element of the page's "Contents": the first, or the last.
-bool TakeOff(HPage page, bool first) {
+// Removes one element of the page's "Contents", the first or the last; destroys it when destroy
+// is true.
+bool TakeOff(HPage page, bool first, bool destroy) {
     HObject pageDict = nullptr;
     HAtom key = 0;
     HObject array = nullptr;
@@ -200,7 +217,7 @@ bool TakeOff(HPage page, bool first) {
     HObject element = nullptr;
     return ReadContents(page, pageDict, key, array, type) && guarded::ArrayLength(array, length) &&
            guarded::ArrayGet(array, first ? 0 : length - 1, element) &&
-           guarded::ArrayRemove(array, element) && guarded::DestroyObject(element);
+           guarded::ArrayRemove(array, element) && (!destroy || guarded::DestroyObject(element));
 }
 
 } // namespace
@@ -229,8 +246,10 @@ bool RemoveStampContent(HPage page, model::Layer layer) {
         return false;
     }
 
-    return TakeOff(page, true) && TakeOff(page, background) && TakeOff(page, background) &&
-           guarded::NotifyPageContentsChanged(page, true);
+    // The "q" and "Q" streams may be on other pages too: only the stamp's own stream is
+    // destroyed.
+    return TakeOff(page, true, false) && TakeOff(page, background, true) &&
+           TakeOff(page, background, false) && guarded::NotifyPageContentsChanged(page, true);
 }
 
 } // namespace tesser::stamp

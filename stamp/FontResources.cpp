@@ -8,7 +8,7 @@ namespace tesser::stamp {
 
 namespace guarded = ::tesser::plugin::guarded;
 
-bool PrepareProcSet(HPage page) {
+bool PrepareProcSet(HPage page, PassObjects* shared) {
     bool result = true;
     const bool guardedOk = guarded::Guard("Failed to set page text procset", [&] {
         const HCosDoc cos = plugin::GetCosDocument(plugin::GetPageDocument(page));
@@ -16,13 +16,19 @@ bool PrepareProcSet(HPage page) {
         const HAtom procSetKey = plugin::CreateAtom("ProcSet");
 
         HObject array = nullptr;
+        bool made = false;
         if (plugin::DictKnown(resources, procSetKey)) {
             array = plugin::DictGet(resources, procSetKey);
+        } else if (shared != nullptr && shared->ProcSet != nullptr) {
+            // Already names "PDF" and "Text".
+            guarded::DictPut(resources, procSetKey, shared->ProcSet);
+            return;
         } else {
-            if (!guarded::NewArray(cos, false, 5, array)) {
+            if (!guarded::NewArray(cos, shared != nullptr, 5, array)) {
                 result = false;
                 return;
             }
+            made = true;
             HAtom key = 0;
             // Direct objects are copied into place: work on the stored copy when there is one.
             if (guarded::CreateAtom("ProcSet", key) && guarded::DictPut(resources, key, array)) {
@@ -55,9 +61,14 @@ bool PrepareProcSet(HPage page) {
         }
         if (!hasText) {
             HObject name = nullptr;
-            if (guarded::NewName(cos, false, text, name)) {
-                guarded::ArrayPut(array, index, name);
+            if (guarded::NewName(cos, false, text, name) &&
+                guarded::ArrayPut(array, index, name)) {
+                ++index;
             }
+        }
+        // Later pages get the new array only when it names both.
+        if (made && shared != nullptr && index == n + 2) {
+            shared->ProcSet = array;
         }
     });
     return guardedOk && result;
@@ -124,7 +135,7 @@ std::string ResourceNameText(HAtom atom) {
 } // namespace
 
 bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
-                           FontResource& found) {
+                           FontResource& found, PassObjects* shared) {
     Lookup lookup;
     if (!LookUpFont(page, fontFace, lookup)) {
         return false;
@@ -165,6 +176,13 @@ bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
     }
 
     const bool created = guarded::Guard("Failed to create new font resource on page", [&] {
+        if (shared != nullptr) {
+            const auto made = shared->Fonts.find(name);
+            if (made != shared->Fonts.end()) {
+                plugin::AddPageResource(page, "Font", name, made->second);
+                return;
+            }
+        }
         const HCosDoc cos = plugin::GetCosDocument(doc);
         const HObject dict = plugin::NewDict(cos, true, 4);
         const auto putName = [&](const char* key, const std::string& value) {
@@ -177,6 +195,9 @@ bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
         putName("BaseFont", fontFace);
         putName("Encoding", "WinAnsiEncoding");
         plugin::AddPageResource(page, "Font", name, dict);
+        if (shared != nullptr) {
+            shared->Fonts.emplace(name, dict);
+        }
     });
     if (!created) {
         return false;

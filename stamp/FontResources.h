@@ -1,6 +1,8 @@
 // The page resources a stamp's text operators need: the ProcSet names and a Type 1 font.
 #pragma once
 
+#include "stamp/PassObjects.h"
+
 #include "hostapi/HostTypes.h"
 
 #include <string>
@@ -12,7 +14,10 @@ namespace tesser::stamp {
 // under "Failed to set page text procset"; the array's creation has its own message ("Failed to
 // create new array") and also answers false; failures to store the new array or the names show
 // their own messages without changing the answer.
-bool PrepareProcSet(HPage page);
+//
+// With shared objects, a page without ProcSet gets the pass's indirect array [/PDF /Text]
+// (made here on first use) instead of a direct array of its own.
+bool PrepareProcSet(HPage page, PassObjects* shared = nullptr);
 
 struct FontResource {
     std::string name;     // the resource name for "Tf", e.g. "F1"
@@ -28,7 +33,10 @@ struct FontResource {
 // looks it up again. Messages: "Failed to enumerate page resources", "Failed to choose new font
 // resource name on page" (also when F1..F9999 are all taken), "Failed to create new font
 // resource on page".
+//
+// With shared objects, a dictionary the pass already added under the same name is put on the
+// page instead of a new one (fontFace is the same for the whole pass).
 bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
-                           FontResource& found);
+                           FontResource& found, PassObjects* shared = nullptr);
 
 } // namespace tesser::stamp

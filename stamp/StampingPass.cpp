@@ -87,6 +87,7 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
         out.Unreadable = true;
         return false;
     }
+    PassObjects shared;
     int32_t i = 0;
     for (; ok && i < count; ++i) {
         if (!tesserion.Pages.IncludesPage(i + 1)) {
@@ -101,7 +102,7 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
             break;
         }
         plugin::PageHandle page(handle);
-        const bool stamped = StampPage(tesserion, doc, page.get(), runTime, overflow);
+        const bool stamped = StampPage(tesserion, doc, page.get(), runTime, overflow, &shared);
         if (stamped) {
             ++out.Stamped;
         } else {

@@ -16,6 +16,8 @@
 namespace tesser::stamp {
 
 // Stamps every page the Tesserion's page selection includes (1-based page numbers), in order.
+// The pages share the pass's "q" and "Q" streams and the font dictionary it adds (PassObjects);
+// each page gets its own content stream.
 //
 // A document with security data must grant the change permission (Authorise with bit 8 and an
 // empty password); otherwise "The security settings of this document do not allow changes" is

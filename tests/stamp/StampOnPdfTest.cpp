@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <regex>
+#include <tuple>
 
 namespace tesser::stamp {
 namespace {
@@ -24,22 +25,26 @@ constexpr std::time_t kRunTime = 1640439930; // 2021-12-25 13:45:30 UTC
 
 class StampOnPdf : public ::testing::Test {
 protected:
-    // Writes pdf as in.pdf, stamps each Tesserion in turn, saves as out.pdf and checks it.
-    std::filesystem::path StampFile(const std::string& pdf,
-                                    const std::vector<model::Tesserion>& stamps) {
-        const auto in = dir / "in.pdf";
-        const auto out = dir / "out.pdf";
-        WriteFile(in, pdf);
+    // Opens in, stamps each Tesserion in turn, saves as out and checks it.
+    void StampInto(const std::filesystem::path& in, const std::vector<model::Tesserion>& stamps,
+                   const std::filesystem::path& out) {
         HDoc doc = session.Open(in);
         if (doc == nullptr) {
-            return out;
+            return;
         }
         for (const auto& t : stamps) {
             EXPECT_TRUE(StampDocument(t, doc, kRunTime));
         }
         session.SaveAndClose(doc, out);
         EXPECT_EQ(CheckProblems(out), "");
-        return out;
+    }
+
+    // Writes pdf as in.pdf and stamps it into out.pdf (StampInto).
+    std::filesystem::path StampFile(const std::string& pdf,
+                                    const std::vector<model::Tesserion>& stamps) {
+        WriteFile(dir / "in.pdf", pdf);
+        StampInto(dir / "in.pdf", stamps, dir / "out.pdf");
+        return dir / "out.pdf";
     }
 
     // The data of the page's streams in "Contents" order.
@@ -50,6 +55,29 @@ protected:
             data.push_back(StreamData(pdf, n));
         }
         return data;
+    }
+
+    // Opens from, takes the Tesserions off in the order given, saves as to and checks that the
+    // result passes qpdf --check without a message and that every page's content streams hold
+    // the same data as the same page of expected.
+    void UnstampAndCompare(const std::filesystem::path& from,
+                           const std::vector<model::Tesserion>& removals,
+                           const std::filesystem::path& to,
+                           const std::filesystem::path& expected) {
+        HDoc doc = session.Open(from);
+        ASSERT_NE(doc, nullptr);
+        for (const auto& t : removals) {
+            EXPECT_TRUE(UnstampDocument(t, doc));
+        }
+        session.SaveAndClose(doc, to);
+        EXPECT_EQ(CheckProblems(to), "");
+        EXPECT_TRUE(session.Messages().empty());
+        const auto want = ReadPages(expected);
+        const auto got = ReadPages(to);
+        ASSERT_EQ(got.size(), want.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(ContentData(to, got[i]), ContentData(expected, want[i])) << "page " << i + 1;
+        }
     }
 
     // The stamp stream on a page stamped once in the foreground: the last of "Contents".
@@ -226,7 +254,8 @@ TEST_F(StampOnPdf, ForegroundShowsOverABlackPageBackgroundIsHidden) {
     EXPECT_EQ(StreamData(background, pages[0].contents[3]), "0 g 0 0 612 792 re f");
 }
 
-TEST_F(StampOnPdf, RemovingInReverseOrderRestoresEveryPagesContents) {
+// A page of each form of "Contents": one stream, an array of two, none.
+std::tuple<PageSpec, PageSpec, PageSpec> EachContentsForm() {
     PageSpec single;
     single.streams = {"0 g 10 10 50 50 re f"};
     PageSpec array;
@@ -234,6 +263,11 @@ TEST_F(StampOnPdf, RemovingInReverseOrderRestoresEveryPagesContents) {
     array.streams = {"0.5 g", "20 20 40 40 re f"};
     PageSpec none;
     none.form = ContentsForm::None;
+    return {single, array, none};
+}
+
+TEST_F(StampOnPdf, RemovingInReverseOrderRestoresEveryPagesContents) {
+    const auto [single, array, none] = EachContentsForm();
     const std::string pdf = MakePdf({single, array, none});
 
     auto t1 = TextStamp("T1 <PageNumber>");
@@ -241,12 +275,7 @@ TEST_F(StampOnPdf, RemovingInReverseOrderRestoresEveryPagesContents) {
     t2.Layer = model::Layer::Background;
 
     WriteFile(dir / "in.pdf", pdf);
-    HDoc doc = session.Open(dir / "in.pdf");
-    ASSERT_NE(doc, nullptr);
-    ASSERT_TRUE(StampDocument(t1, doc, kRunTime));
-    ASSERT_TRUE(StampDocument(t2, doc, kRunTime));
-    session.SaveAndClose(doc, dir / "stamped.pdf");
-    EXPECT_EQ(CheckProblems(dir / "stamped.pdf"), "");
+    StampInto(dir / "in.pdf", {t1, t2}, dir / "stamped.pdf");
 
     const auto stamped = ReadPages(dir / "stamped.pdf");
     ASSERT_EQ(stamped.size(), 3u);
@@ -262,27 +291,66 @@ TEST_F(StampOnPdf, RemovingInReverseOrderRestoresEveryPagesContents) {
     EXPECT_EQ(data[6], "Q");
     EXPECT_NE(data[7].find("(T1 2)"), std::string::npos);
 
-    doc = session.Open(dir / "stamped.pdf");
-    ASSERT_NE(doc, nullptr);
-    EXPECT_TRUE(UnstampDocument(t2, doc));
-    EXPECT_TRUE(UnstampDocument(t1, doc));
-    session.SaveAndClose(doc, dir / "restored.pdf");
-    EXPECT_EQ(CheckProblems(dir / "restored.pdf"), "");
-    EXPECT_TRUE(session.Messages().empty());
-
-    const auto original = ReadPages(dir / "in.pdf");
-    const auto restored = ReadPages(dir / "restored.pdf");
-    ASSERT_EQ(restored.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(ContentData(dir / "restored.pdf", restored[i]),
-                  ContentData(dir / "in.pdf", original[i]))
-            << "page " << i + 1;
-    }
+    UnstampAndCompare(dir / "stamped.pdf", {t2, t1}, dir / "restored.pdf", dir / "in.pdf");
     // The stamps' streams are gone from the file, not just from the pages.
     const auto all = tesser::test::Run("qpdf --qdf --object-streams=disable " +
                                        tesser::test::Quote((dir / "restored.pdf").string()) + " -");
     EXPECT_EQ(all.output.find("(T1 "), std::string::npos);
     EXPECT_EQ(all.output.find("(T2 "), std::string::npos);
+}
+
+// A pass puts one "q" and one "Q" object on every page it stamps. Taking the second of two
+// Tesserions off the pages it was on, in a later session as an undo does, must leave the first
+// stamp and the page's own content exactly as stamping with the first alone gives them.
+TEST_F(StampOnPdf, RemovingTheLaterOfTwoStampsFromSomePagesLeavesTheEarlierExact) {
+    const auto [single, array, none] = EachContentsForm();
+    WriteFile(dir / "in.pdf", MakePdf({single, array, none, single, array}));
+
+    struct Case {
+        const char* name;
+        model::Layer first;
+        model::Layer second;
+    } cases[] = {
+        {"foreground over foreground", model::Layer::Foreground, model::Layer::Foreground},
+        {"foreground over background", model::Layer::Background, model::Layer::Foreground},
+        {"background under foreground", model::Layer::Foreground, model::Layer::Background},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto t1 = TextStamp("First <PageNumber>");
+        t1.Layer = c.first;
+        auto t2 = TextStamp("Second <PageNumber>");
+        t2.Layer = c.second;
+        t2.PosY = 100;
+        t2.Pages.PagesAll = false;
+        t2.Pages.PagesRange = "2-4";
+
+        StampInto(dir / "in.pdf", {t1}, dir / "first.pdf");
+        StampInto(dir / "in.pdf", {t1, t2}, dir / "both.pdf");
+
+        // Every page of a pass shows the same "q" object; the two passes' differ.
+        const auto both = ReadPages(dir / "both.pdf");
+        ASSERT_EQ(both.size(), 5u);
+        ASSERT_EQ(both[3].contents.size(), both[0].contents.size() + 3);
+        EXPECT_EQ(both[0].contents.front(), both[4].contents.front());
+        EXPECT_EQ(both[1].contents.front(), both[3].contents.front());
+        EXPECT_NE(both[0].contents.front(), both[1].contents.front());
+        EXPECT_NE(WordsOnPage(dir / "both.pdf", 3).size(), WordsOnPage(dir / "first.pdf", 3).size());
+
+        UnstampAndCompare(dir / "both.pdf", {t2}, dir / "removed.pdf", dir / "first.pdf");
+        for (size_t i = 0; i < 5; ++i) {
+            const auto words = WordsOnPage(dir / "removed.pdf", static_cast<int>(i) + 1);
+            std::string text;
+            for (const auto& w : words) {
+                text += w.text + " ";
+            }
+            EXPECT_NE(text.find("First " + std::to_string(i + 1)), std::string::npos) << text;
+            EXPECT_EQ(text.find("Second"), std::string::npos) << text;
+        }
+
+        // And the first comes off as well: the pages' own content, exactly.
+        UnstampAndCompare(dir / "removed.pdf", {t1}, dir / "restored.pdf", dir / "in.pdf");
+    }
 }
 
 TEST_F(StampOnPdf, RemovalFromAPageThatWasNeverStampedChangesNothing) {
@@ -363,14 +431,21 @@ TEST_F(StampOnPdf, ProcSetGainsOnlyTheMissingNames) {
     textOnly.procSet = "[/Text]";
     PageSpec both;
     both.procSet = "[/PDF /ImageB /Text]";
-    const auto out = StampFile(MakePdf({without, textOnly, both}), {TextStamp("X")});
+    const auto out = StampFile(MakePdf({without, without, textOnly, both}), {TextStamp("X")});
     const auto pages = ReadPages(out);
-    EXPECT_NE(pages[0].unparsed.find("/ProcSet [ /PDF /Text ]"), std::string::npos)
-        << pages[0].unparsed;
-    EXPECT_NE(pages[1].unparsed.find("/ProcSet [ /Text /PDF ]"), std::string::npos)
-        << pages[1].unparsed;
-    EXPECT_NE(pages[2].unparsed.find("/ProcSet [ /PDF /ImageB /Text ]"), std::string::npos)
+    ASSERT_EQ(pages.size(), 4u);
+    // The pages without a ProcSet share one array of the pass.
+    const std::regex shared(R"re(/ProcSet (\d+) 0 R)re");
+    std::smatch first;
+    std::smatch second;
+    ASSERT_TRUE(std::regex_search(pages[0].unparsed, first, shared)) << pages[0].unparsed;
+    ASSERT_TRUE(std::regex_search(pages[1].unparsed, second, shared)) << pages[1].unparsed;
+    EXPECT_EQ(first[1], second[1]);
+    EXPECT_EQ(ShowObject(out, std::stoi(first[1])), "[ /PDF /Text ]");
+    EXPECT_NE(pages[2].unparsed.find("/ProcSet [ /Text /PDF ]"), std::string::npos)
         << pages[2].unparsed;
+    EXPECT_NE(pages[3].unparsed.find("/ProcSet [ /PDF /ImageB /Text ]"), std::string::npos)
+        << pages[3].unparsed;
 }
 
 TEST_F(StampOnPdf, SecondStampReusesItsFontResource) {
