@@ -127,7 +127,64 @@ void AtomicWrite(const std::string& path, const std::function<void(Pipeline&)>& 
     file.Commit();
 }
 
-void VerifyWritten(const std::string& file, const std::string& password, size_t pages) {
+// The first or last leaf of the page tree, found by following the first or last kid down (not by
+// walking every page, which would hold all of them). A null object for an odd tree.
+QPDFObjectHandle EdgePage(QPDF& pdf, bool last) {
+    QPDFObjectHandle node = pdf.getRoot().getKey("/Pages");
+    for (int depth = 0; depth < 64 && node.isDictionary(); ++depth) {
+        QPDFObjectHandle kids = node.getKey("/Kids");
+        if (!kids.isArray()) {
+            return node;
+        }
+        const int n = kids.getArrayNItems();
+        if (n == 0) {
+            return QPDFObjectHandle::newNull();
+        }
+        node = kids.getArrayItem(last ? n - 1 : 0);
+    }
+    return QPDFObjectHandle::newNull();
+}
+
+// What a reader draws of the page: its content streams decoded and joined. Empty when the page
+// has none, or when one of them cannot be decoded (nothing to compare with then).
+std::string DecodedContents(QPDFObjectHandle page) {
+    if (!page.isDictionary()) {
+        return {};
+    }
+    QPDFObjectHandle contents = page.getKey("/Contents");
+    std::vector<QPDFObjectHandle> streams =
+        contents.isArray() ? contents.getArrayAsVector() : std::vector<QPDFObjectHandle>{contents};
+    std::string text;
+    for (QPDFObjectHandle& stream : streams) {
+        if (!stream.isStream()) {
+            continue;
+        }
+        const auto data = stream.getStreamData(qpdf_dl_generalized);
+        text.append(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    }
+    return text;
+}
+
+// The first and last pages' contents as the document holds them, to be found again in the
+// written file: a stream written with a key that readers of the file do not derive (QPDF keeps
+// a damaged encryption dictionary's key for writing) reads back as noise or not at all, which
+// neither the page count nor the sampled objects show.
+struct EdgeContents {
+    std::string first, last;
+    static EdgeContents Of(QPDF& pdf) {
+        EdgeContents edges;
+        try {
+            edges.first = DecodedContents(EdgePage(pdf, false));
+            edges.last = DecodedContents(EdgePage(pdf, true));
+        } catch (const std::exception&) {
+            edges = {}; // what the document cannot decode itself is not compared
+        }
+        return edges;
+    }
+};
+
+void VerifyWritten(const std::string& file, const std::string& password, size_t pages,
+                   const EdgeContents& expected) {
     const fileio::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd) {
         SystemFail("open " + file, errno);
@@ -159,6 +216,20 @@ void VerifyWritten(const std::string& file, const std::string& password, size_t 
             if (id > 0) {
                 (void)check.getObjectByID(id, 0).getTypeCode();
             }
+        }
+    }
+    if (!expected.first.empty() || !expected.last.empty()) {
+        EdgeContents written;
+        try {
+            written.first = DecodedContents(EdgePage(check, false));
+            written.last = DecodedContents(EdgePage(check, true));
+        } catch (const std::exception& e) {
+            Fail(std::string("the pages of the written file cannot be read: ") + e.what());
+        }
+        if ((!expected.first.empty() && written.first != expected.first) ||
+            (!expected.last.empty() && written.last != expected.last)) {
+            Fail("the pages of the written file do not read back as they were written (its "
+                 "encryption may be damaged)");
         }
     }
     if (check.anyWarnings()) {
@@ -213,10 +284,11 @@ void SaveIncrementally(Document& doc, int flags, const std::string& path) {
     try {
         IncrementalSave save(doc, flags);
         const size_t pages = doc.Pages().size();
+        const EdgeContents edges = EdgeContents::Of(doc.pdf());
         AtomicWrite(
             path, [&](Pipeline& output) { save.Write(output); },
             [&](const std::string& file) {
-                VerifyWritten(file, doc.security.unlockPassword, pages);
+                VerifyWritten(file, doc.security.unlockPassword, pages, edges);
                 save.Keep(file);
             },
             [&](const std::string& file) { CheckNotReplaced(doc, ownFile, file); });
@@ -243,6 +315,7 @@ void SaveDocumentAtomically(Document& doc, int flags, const std::string& path) {
                     "break its signatures (an incremental save keeps them)");
     }
     size_t pages = doc.Pages().size();
+    const EdgeContents edges = EdgeContents::Of(pdf);
     const bool ownFile = CanonicalPath(path) == CanonicalPath(doc.path);
     const PendingSecurity& pending = doc.pending;
     std::string verifyPassword = doc.security.unlockPassword;
@@ -297,7 +370,7 @@ void SaveDocumentAtomically(Document& doc, int flags, const std::string& path) {
                 }
                 writer.write();
             },
-            [&](const std::string& file) { VerifyWritten(file, verifyPassword, pages); },
+            [&](const std::string& file) { VerifyWritten(file, verifyPassword, pages, edges); },
             [&](const std::string& file) { CheckNotReplaced(doc, ownFile, file); });
         MarkRewritten(doc);
         if (ownFile) {
@@ -313,6 +386,7 @@ void SaveDocumentAtomically(Document& doc, int flags, const std::string& path) {
 
 void WritePdfAtomically(QPDF& pdf, const std::string& path) {
     size_t pages = pdf.getAllPages().size();
+    const EdgeContents edges = EdgeContents::Of(pdf);
     try {
         AtomicWrite(
             path,
@@ -322,7 +396,7 @@ void WritePdfAtomically(QPDF& pdf, const std::string& path) {
                 writer.setPreserveEncryption(false);
                 writer.write();
             },
-            [&](const std::string& file) { VerifyWritten(file, "", pages); });
+            [&](const std::string& file) { VerifyWritten(file, "", pages, edges); });
     } catch (const std::exception& e) {
         Fail(path + ": cannot write: " + e.what());
     }

@@ -319,6 +319,26 @@ TEST_F(TesserCli, OutputDirKeepsOriginalsAndUndoRestoresTheCopies) {
     EXPECT_EQ(ReadFile(a), aBefore);
 }
 
+// A file whose encryption dictionary is damaged opens, but QPDF would write it with a key that
+// no reader derives: the save's read-back finds its pages unreadable, the run fails and the file
+// stays as it was.
+TEST_F(TesserCli, AFileWrittenWithAKeyReadersDoNotDeriveIsRefusedAndKept) {
+    const fs::path file = dir_ / "bad-length.pdf";
+    fs::copy_file(TESSER_SOURCE_DIR "/tests/data/bad-encryption-length.pdf", file);
+    const std::string before = ReadFile(file);
+    ASSERT_TRUE(QpdfCheckPasses(file));
+    const CommandResult run = Tesser("--no-optimise -t Foot " + Q(file));
+    EXPECT_EQ(run.exitCode, 1) << run.output << run.errors;
+    EXPECT_NE((run.output + run.errors).find("the pages of the written file"), std::string::npos)
+        << run.output << run.errors;
+    EXPECT_NE((run.output + run.errors).find("0 processed, 1 failed"), std::string::npos)
+        << run.output << run.errors;
+    EXPECT_EQ(ReadFile(file), before);
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".tesser-save-"), std::string::npos);
+    }
+}
+
 TEST_F(TesserCli, OutputDirRefusesTwoSourcesWithTheSameName) {
     Pdf("one/a.pdf");
     Pdf("two/a.pdf");
