@@ -812,22 +812,19 @@ Journal::Journal(fs::path folder) : path_(folder / "journal") {
         throw JournalError("cannot restrict the folder " + folder.string() + ": " + ErrnoText());
     }
     const fs::path lockPath = folder / "journal.lock";
-    lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lockFd_ < 0) {
+    fileio::UniqueFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!lock) {
         throw JournalError("cannot open " + lockPath.string() + ": " + ErrnoText());
     }
-    if (::flock(lockFd_, LOCK_EX) != 0) {
-        const std::string reason = ErrnoText();
-        ::close(lockFd_);
-        lockFd_ = -1;
-        throw JournalError("cannot lock " + lockPath.string() + ": " + reason);
+    if (::flock(lock.get(), LOCK_EX) != 0) {
+        throw JournalError("cannot lock " + lockPath.string() + ": " + ErrnoText());
     }
+    lock_ = std::move(lock);
 }
 
 Journal::~Journal() {
-    if (lockFd_ >= 0) {
-        ::flock(lockFd_, LOCK_UN);
-        ::close(lockFd_);
+    if (lock_) {
+        ::flock(lock_.get(), LOCK_UN); // closing would drop it too; said for the reader
     }
 }
 

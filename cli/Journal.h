@@ -6,6 +6,7 @@
 // other's records.
 #pragma once
 
+#include "fileio/UniqueFd.h"
 #include "ui/ApplySettings.h"
 
 #include <cstdint>
@@ -113,7 +114,7 @@ public:
 
 private:
     std::filesystem::path path_;
-    int lockFd_ = -1;
+    fileio::UniqueFd lock_; // the journal's lock file, held (flock) while the journal is open
 };
 
 } // namespace tesser::cli

@@ -1,5 +1,6 @@
 #include "cli/TerminalUi.h"
 
+#include "fileio/UniqueFd.h"
 #include "model/TextEncoding.h"
 
 #include <algorithm>
@@ -240,8 +241,9 @@ void TerminalUi::ShowNote(const std::string& message) {
 }
 
 std::string ReadPasswordFromTerminal(const std::string& prompt) {
-    const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
+    const fileio::UniqueFd tty(::open("/dev/tty", O_RDWR | O_CLOEXEC));
+    const int fd = tty.get();
+    if (!tty) {
         throw std::runtime_error("--ask-passwords needs a terminal; use --password-stdin");
     }
     const ssize_t written = ::write(fd, prompt.data(), prompt.size());
@@ -259,7 +261,6 @@ std::string ReadPasswordFromTerminal(const std::string& prompt) {
     if (haveTerm) {
         ::tcsetattr(fd, TCSAFLUSH, &saved);
     }
-    ::close(fd);
     if (!ok && line.empty() && AbortRequested()) {
         throw std::runtime_error("interrupted");
     }

@@ -580,15 +580,9 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine) {
             const HFileSys fileSystem = plugin::GetDefaultFileSystem();
             plugin::PathHandle path(fileSystem, plugin::PathFromPlatformPath(fileSystem, file));
             std::string password = engine.Security().CurrentPassword;
-            const HDoc doc =
-                plugin::OpenDocument(path.get(), fileSystem, &OpenWithPassword, &password, false);
-            try {
-                pages = plugin::GetPageCount(doc);
-            } catch (...) {
-                plugin::CloseDocument(doc);
-                throw;
-            }
-            plugin::CloseDocument(doc);
+            plugin::DocumentHandle doc(
+                plugin::OpenDocument(path.get(), fileSystem, &OpenWithPassword, &password, false));
+            pages = plugin::GetPageCount(doc.get());
         } catch (const std::exception& e) {
             std::cout << ": would fail: " << e.what() << "\n";
             ++failed;
