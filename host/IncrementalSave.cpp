@@ -327,7 +327,8 @@ public:
             if (!value.isIndirect() && value.isNull()) {
                 continue;
             }
-            if (std::any_of(skip.begin(), skip.end(), [&](const char* k) { return key == k; })) {
+            if (std::any_of(skip.begin(), skip.end(),
+                            [&key = key](const char* k) { return key == k; })) {
                 continue;
             }
             out += ' ';
@@ -563,7 +564,7 @@ void IncrementalSave::Write(Pipeline& out) {
     std::string kept;
     for (auto& [key, value] : trailer.getDictAsMap()) {
         if (std::any_of(kSectionKeys.begin(), kSectionKeys.end(),
-                        [&](const char* k) { return key == k; }) ||
+                        [&key = key](const char* k) { return key == k; }) ||
             (!value.isIndirect() && value.isNull())) {
             continue;
         }

@@ -15,7 +15,12 @@ targets=("$@")
 ((${#targets[@]})) || targets=(profile fields tokens journal document)
 
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "${JOBS:-2}" >/dev/null
+mkdir -p build
+if ! cmake --build --preset fuzz -j "${JOBS:-2}" >build/fuzz-build.log 2>&1; then
+  grep -E 'error|FAILED' build/fuzz-build.log | head -20 >&2
+  echo "the fuzz build failed; build/fuzz-build.log has all of it" >&2
+  exit 1
+fi
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
