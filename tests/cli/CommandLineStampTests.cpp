@@ -1,8 +1,7 @@
 // tesser as people use command-line PDF tools: stamps defined by options and kept in the
 // profile, output to a file, progress lines and the JSON summary, dry runs, the undo history and
 // undoing a chosen run, bundled options. Through the built binary on generated PDF files.
-#include "PdfFixtures.h"
-#include "tests/support/TestSupport.h"
+#include "TesserHomeTest.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +13,6 @@ namespace tesser::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Q(const fs::path& path) { return Quote(path.string()); }
 
 // The same Tesserion as "Foot" defined on the command line below, written by hand.
 const char* const kFootProfile = "[Tesserion_Foot]\r\n"
@@ -34,32 +31,7 @@ const char* const kFootProfile = "[Tesserion_Foot]\r\n"
 const char* const kFootOptions = "--text 'Page <PageNumber> of <PageCount>' --x 1 --y 0.5 "
                                  "--valign bottom --colour red --font times-bold --size 20";
 
-class TesserCommandLine : public ::testing::Test {
-protected:
-    void SetUp() override {
-        fs::create_directories(dir_ / "state");
-        fs::create_directories(dir_ / "config");
-    }
-
-    fs::path ProfilePath() const { return dir_ / "config/Quorel.ini"; }
-    fs::path JournalPath() const { return dir_ / "state/tesser/journal"; }
-
-    // tesser with its own configuration and state folders (the default profile lives there).
-    CommandResult Tesser(const std::string& arguments) {
-        return test::Run("XDG_CONFIG_HOME=" + Q(dir_ / "config") + " XDG_STATE_HOME=" +
-                         Q(dir_ / "state") + " " + Quote(TESSER_BINARY) + " " + arguments +
-                         " < /dev/null");
-    }
-
-    fs::path Pdf(const std::string& name, const PdfSpec& spec = {}) {
-        const fs::path path = dir_ / name;
-        fs::create_directories(path.parent_path());
-        WritePdf(path, spec);
-        return path;
-    }
-
-    TempDir dir_;
-};
+using TesserCommandLine = TesserHomeTest;
 
 // ---------------------------------------------------------------------------------------------
 // Stamps from the command line

@@ -1,7 +1,6 @@
 // tesser --incremental: runs that append their changes to the files, and undo runs that append
 // the way back. Through the built binary; results read by qpdf, poppler-utils and pdfsig.
-#include "PdfFixtures.h"
-#include "tests/support/TestSupport.h"
+#include "TesserHomeTest.h"
 
 #include <gtest/gtest.h>
 
@@ -15,33 +14,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Q(const fs::path& path) { return Quote(path.string()); }
-
 const char* const kStamp = "--text 'Appended <PageNumber> of <PageCount>' --x 1 --y 1";
 
 bool HasTool(const std::string& name) {
     return test::Run("command -v " + Quote(name) + " > /dev/null").exitCode == 0;
 }
 
-class IncrementalRun : public ::testing::Test {
+class IncrementalRun : public TesserHomeTest {
 protected:
-    void SetUp() override {
-        fs::create_directories(dir_ / "state");
-        fs::create_directories(dir_ / "config");
-    }
-
-    CommandResult Tesser(const std::string& arguments) {
-        return test::Run("XDG_CONFIG_HOME=" + Q(dir_ / "config") + " XDG_STATE_HOME=" +
-                   Q(dir_ / "state") + " " + Quote(TESSER_BINARY) + " " + arguments +
-                   " < /dev/null");
-    }
-
-    fs::path Pdf(const std::string& name, const PdfSpec& spec = {}) {
-        const fs::path path = dir_ / name;
-        WritePdf(path, spec);
-        return path;
-    }
-
     // The file is the first bytes of what it became.
     static ::testing::AssertionResult StartsWith(const fs::path& file, const std::string& bytes) {
         const std::string now = ReadFile(file);
@@ -52,8 +32,6 @@ protected:
                << file << " (" << now.size() << " bytes) does not begin with the "
                << bytes.size() << " bytes it had";
     }
-
-    TempDir dir_;
 };
 
 TEST_F(IncrementalRun, AppendsWhatAFullSaveWritesAndItsUndoAppendsThePagesBack) {
