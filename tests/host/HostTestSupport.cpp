@@ -136,6 +136,27 @@ tesser::test::CommandResult Qpdf(const std::string& arguments) {
     return Shell("qpdf " + arguments);
 }
 
+::testing::AssertionResult ReadsWholeWithPages(const std::filesystem::path& path, size_t pages) {
+    QPDF check;
+    check.setAttemptRecovery(false);
+    check.setSuppressWarnings(true);
+    try {
+        check.processFile(path.c_str());
+        const size_t found = check.getAllPages().size();
+        if (check.anyWarnings()) {
+            return ::testing::AssertionFailure()
+                   << path << " reads with warnings: " << check.getWarnings().front().what();
+        }
+        if (found != pages) {
+            return ::testing::AssertionFailure()
+                   << path << " has " << found << " pages instead of " << pages;
+        }
+    } catch (const std::exception& e) {
+        return ::testing::AssertionFailure() << path << " cannot be read: " << e.what();
+    }
+    return ::testing::AssertionSuccess();
+}
+
 bool QpdfCheckPasses(const std::filesystem::path& path, const std::string& password) {
     std::string pw = password.empty() ? "" : " --password=" + Quote(password);
     auto result = Qpdf("--check" + pw + " " + Quote(path.string()));

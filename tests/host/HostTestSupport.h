@@ -48,6 +48,9 @@ std::string SaveFaultPointName(const ::testing::TestParamInfo<const char*>& info
 // Runs qpdf with the arguments (already quoted) and answers its result.
 tesser::test::CommandResult Qpdf(const std::string& arguments);
 bool QpdfCheckPasses(const std::filesystem::path& path, const std::string& password = "");
+// QPDF reads the file without repairing it or warning, and finds that many pages in it: what a
+// save interrupted at any moment must leave.
+::testing::AssertionResult ReadsWholeWithPages(const std::filesystem::path& path, size_t pages);
 
 // A host connected to its own tables; fails the test on a non-zero code with Ok().
 class HostTest : public ::testing::Test {
