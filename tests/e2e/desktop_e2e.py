@@ -117,10 +117,6 @@ def enabled(node):
     return node.getState().contains(pyatspi.STATE_ENABLED)
 
 
-def checked(node):
-    return node.getState().contains(pyatspi.STATE_CHECKED)
-
-
 def press(node):
     """Presses a button or menu item. An action that opens a modal window answers only when the
     window closes, so the call is given a short time and the window is then found in the tree."""
@@ -153,10 +149,6 @@ def click(node):
 def text_of(node):
     t = node.queryText()
     return t.getText(0, t.characterCount)
-
-
-def key(keysym):
-    Atspi.generate_keyboard_event(keysym, None, Atspi.KeySynthType.SYM)
 
 
 # --- the session -----------------------------------------------------------------------------
