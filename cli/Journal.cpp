@@ -910,14 +910,15 @@ void Journal::CheckWritable(std::size_t bytes) const {
     }
 }
 
-std::vector<std::int64_t> Journal::Save(const std::vector<JournalRecord>& records) const {
+std::vector<std::int64_t> Journal::Save(std::vector<JournalRecord> records) const {
     const std::size_t dropped = records.size() > kJournalRuns ? records.size() - kJournalRuns : 0;
     std::vector<std::int64_t> droppedIds;
     for (std::size_t i = 0; i < dropped; ++i) {
         droppedIds.push_back(records[i].Id);
     }
-    std::vector<JournalRecord> kept(records.begin() + static_cast<std::ptrdiff_t>(dropped),
-                                    records.end());
+    std::vector<JournalRecord> kept(
+        std::make_move_iterator(records.begin() + static_cast<std::ptrdiff_t>(dropped)),
+        std::make_move_iterator(records.end()));
     for (JournalRecord& record : kept) {
         KeepSecurityOf(record);
     }

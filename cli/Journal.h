@@ -110,7 +110,7 @@ public:
     // records, with the live host's kept security behind the records' markers (KeepSecurityOf).
     // Answers the numbers of the older runs left out. On failure the file is left as it was, or
     // absent when there was none: never empty or cut short. Throws JournalError.
-    std::vector<std::int64_t> Save(const std::vector<JournalRecord>& records) const;
+    std::vector<std::int64_t> Save(std::vector<JournalRecord> records) const;
 
 private:
     std::filesystem::path path_;

@@ -444,10 +444,9 @@ std::vector<JournalRecord> LoadJournal(const Journal& journal) {
 }
 
 // A generous guess at the journal's size after the run, before any document is touched: the
-// records, and the new one (one entry per file with the run's settings) counted twice, for the
-// values the run will capture from the documents.
-std::size_t ExpectedJournalSize(const std::vector<JournalRecord>& records,
-                                ui::RunEngine& engine) {
+// journal as it is on disk, and the new record (one entry per file with the run's settings)
+// counted twice, for the values the run will capture from the documents.
+std::size_t ExpectedJournalSize(const Journal& journal, ui::RunEngine& engine) {
     JournalRecord next;
     for (const std::string& name : engine.Apply().NamesToApply) {
         if (const model::Tesserion* t = engine.Tesserions().Find(name)) {
@@ -467,9 +466,9 @@ std::size_t ExpectedJournalSize(const std::vector<JournalRecord>& records,
             e.Fingerprint = {~0ULL, ~0ULL};
         }
     }
-    std::vector<JournalRecord> after = records;
-    after.push_back(next);
-    return FormatJournal(after).size() + FormatJournal({next}).size();
+    std::error_code absent;
+    const std::uintmax_t onDisk = std::filesystem::file_size(journal.Path(), absent);
+    return (absent ? 0 : static_cast<std::size_t>(onDisk)) + 2 * FormatJournal({next}).size();
 }
 
 // -o: a file for a run over one input file when PATH is not a folder, else a folder.
@@ -939,7 +938,7 @@ int RunUndo(Session& s) {
     } else {
         records[chosen].Record = apply.UndoHistory[chosen];
     }
-    journal.Save(records);
+    journal.Save(std::move(records));
     Summarise(o, s.terminal, counts, "undo", undoneId);
     return ExitStatus(counts);
 }
@@ -961,7 +960,7 @@ int RunApply(Session& s) {
     }
     Journal journal(DefaultJournalFolder());
     std::vector<JournalRecord> records = LoadJournal(journal);
-    journal.CheckWritable(ExpectedJournalSize(records, s.engine));
+    journal.CheckWritable(ExpectedJournalSize(journal, s.engine));
     InstallAbortHandlers();
     const int workers = WorkerCount(o.jobs, apply.DocumentEntries.size());
     ui::RunCounts counts;
@@ -974,7 +973,8 @@ int RunApply(Session& s) {
     std::optional<std::int64_t> journalId;
     if (!apply.UndoHistory.empty() && !apply.UndoHistory.back().Entries.empty()) {
         JournalRecord record;
-        record.Record = apply.UndoHistory.back();
+        record.Record = std::move(apply.UndoHistory.back());
+        apply.UndoHistory.pop_back();
         record.Id = 1;
         for (const JournalRecord& r : records) {
             record.Id = std::max(record.Id, r.Id + 1);
@@ -983,7 +983,7 @@ int RunApply(Session& s) {
         journalId = record.Id;
         records.push_back(std::move(record));
         try {
-            const std::vector<std::int64_t> dropped = journal.Save(records);
+            const std::vector<std::int64_t> dropped = journal.Save(std::move(records));
             if (!dropped.empty() && !o.quiet) {
                 std::string ids;
                 for (std::int64_t id : dropped) {

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <atomic>
 #include <iostream>
 #include <new>
@@ -328,6 +329,7 @@ public:
     bool Started() const { return !workers_.empty(); }
 
     void Run() {
+        bool draining = false;
         for (;;) {
             if (AbortRequested() && !counts_.Aborted) {
                 Stop();
@@ -348,9 +350,23 @@ public:
             if (polled.empty()) {
                 return;
             }
-            if (::poll(polled.data(), polled.size(), -1) < 0) {
+            // Every message read, this process waits a moment before it reads again while files
+            // are left to take up: one wake-up serves the files finished meanwhile instead of one
+            // each, which leaves the cores to the workers. A worker that asks a question waits
+            // that moment at most; the last files of the list are seen as they finish.
+            const int ready = ::poll(polled.data(), polled.size(), draining ? 0 : -1);
+            if (ready < 0) {
                 continue; // interrupted by Ctrl-C: seen at the top
             }
+            if (ready == 0) {
+                draining = false;
+                if (FilesLeft()) {
+                    timespec pause{0, kGatherNanoseconds};
+                    ::nanosleep(&pause, nullptr); // Ctrl-C ends it early
+                }
+                continue;
+            }
+            draining = true;
             for (std::size_t i = 0; i < polled.size(); ++i) {
                 if (polled[i].revents != 0) {
                     Serve(owners[i]);
@@ -364,19 +380,28 @@ public:
         std::sort(records_.begin(), records_.end(),
                   [](const auto& a, const auto& b) { return a.first < b.first; });
         if (!records_.empty()) {
-            ui::UndoRecord joined = records_.front().second;
-            joined.Entries.clear();
+            std::vector<ui::UndoEntry> entries;
             for (auto& [index, record] : records_) {
                 for (ui::UndoEntry& entry : record.Entries) {
-                    joined.Entries.push_back(std::move(entry));
+                    entries.push_back(std::move(entry));
                 }
             }
+            ui::UndoRecord joined = std::move(records_.front().second);
+            joined.Entries = std::move(entries);
             engine.Apply().UndoHistory.push_back(std::move(joined));
         }
         return counts_;
     }
 
 private:
+    static constexpr long kGatherNanoseconds = 10'000'000;
+
+    // Whether the list has files no worker has taken up yet (none once the run stops).
+    bool FilesLeft() {
+        const std::uint32_t next = shared_.Next().load();
+        return (next & kStopBit) == 0 && next < files_.size();
+    }
+
     // No file is taken up after this.
     void Stop() {
         shared_.Next().fetch_or(kStopBit);
