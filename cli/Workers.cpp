@@ -395,6 +395,7 @@ public:
 
 private:
     static constexpr long kGatherNanoseconds = 10'000'000;
+    static constexpr int kMeanwhileReads = 64;
 
     // Whether the list has files no worker has taken up yet (none once the run stops).
     bool FilesLeft() {
@@ -413,6 +414,22 @@ private:
         return static_cast<long>(shared_.InHand(w).load()) - 1;
     }
 
+    // Before a question is put, what the other workers have sent meanwhile (read late, as this
+    // process gathers messages) is shown, so that the files finished before it come before it.
+    // Bounded: a worker that keeps finishing files does not keep the question waiting.
+    void ShowFinishedMeanwhile(std::size_t asking) {
+        for (std::size_t w = 0; w < workers_.size(); ++w) {
+            for (int read = 0; read < kMeanwhileReads && w != asking && workers_[w].results >= 0;
+                 ++read) {
+                pollfd ready{workers_[w].results, POLLIN, 0};
+                if (::poll(&ready, 1, 0) != 1) {
+                    break;
+                }
+                Serve(w);
+            }
+        }
+    }
+
     void Serve(std::size_t w) {
         Worker& worker = workers_[w];
         Message message;
@@ -428,6 +445,7 @@ private:
                 std::cerr << message[1] << ' ' << message[3] << " (the run is stopping)"
                           << std::endl;
             } else {
+                ShowFinishedMeanwhile(w);
                 yes = terminal_.Ask(message[1], message[2], message[3]);
             }
             if (!yes) {

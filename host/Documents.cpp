@@ -1,6 +1,7 @@
 // The "PDModel" table, documents part: open, authorise, close, flags, info, security.
 #include "host/DocumentSaver.h"
 #include "host/FileInput.h"
+#include "host/Heap.h"
 #include "host/HostState.h"
 #include "host/IncrementalSave.h"
 
@@ -30,6 +31,8 @@ QPDF& Document::pdf() {
 }
 
 const std::vector<QPDFObjectHandle>& Document::Pages() {
+    // Every page the host hands out is asked for here: the heap's growth is seen as it happens.
+    CoverHeapGrowth();
     try {
         return pdf().getAllPages();
     } catch (const std::exception& e) {
@@ -90,6 +93,7 @@ OpenResult TryOpen(const Document& doc, const std::string& password) {
     try {
         pdf->processInputSource(std::make_shared<FileInput>(doc.path, doc.anchor.get()),
                                 password.c_str());
+        CoverHeapGrowth();
         result.pdf = std::move(pdf);
     } catch (const QPDFExc& e) {
         if (e.getErrorCode() != qpdf_e_password) {

@@ -1,9 +1,7 @@
+#include "host/Heap.h"
 #include "host/HostState.h"
 #include "host/IncrementalSave.h"
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -177,13 +175,7 @@ Host::Host() : state_(std::make_unique<State>()) {
     if (g_host != nullptr) {
         throw std::logic_error("Only one host can run at a time.");
     }
-#ifdef __GLIBC__
-    // QPDFWriter compresses each stream with a fresh zlib state of about 270 KB. At the top of
-    // the heap, glibc gives that back to the system after every stream (its trim threshold is
-    // 128 KB) and faults it in again for the next: saving a small stamped file took ten times
-    // as long as writing it. Freed memory up to this much stays with the process instead.
-    mallopt(M_TRIM_THRESHOLD, 16 << 20);
-#endif
+    PrepareHeap();
     FillCoreTable(state_->core);
     FillSupportTable(state_->support);
     FillCosTable(state_->cos);
