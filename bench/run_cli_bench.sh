@@ -103,10 +103,12 @@ Count=1
 1=Foot
 EOF
 
-# measure LABEL COMMAND... -> prints "LABEL seconds maxrss_kB"
+# measure LABEL COMMAND... -> prints "LABEL seconds maxrss_kB". The output and the undo journal
+# of the run before are removed first, outside the time measured.
 measure() {
     local label=$1
     shift
+    rm -rf "$work/out" "$work/state"
     /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" >/dev/null 2>"$work/err.txt" || {
         echo "$label failed:" >&2
         cat "$work/err.txt" >&2
@@ -117,20 +119,14 @@ measure() {
 }
 
 qpdf_folder() { # flags... : qpdf over every file of the folder into out/
-    rm -rf "$work/out" && mkdir -p "$work/out"
+    mkdir -p "$work/out"
     for f in "$work"/folder/*.pdf; do qpdf "$@" "$f" "$work/out/$(basename "$f")"; done
 }
 export -f qpdf_folder
 export work
 
-run_tesser() { # dir, extra flags...
-    local dir=$1
-    shift
-    rm -rf "$work/out" "$work/state"
-    "$tesser" -q -p "$work/profile.ini" -t Foot -o "$work/out" "$@" "$dir"
-}
-export -f run_tesser
-export tesser
+# tesser as it is run: -t Foot from the profile, output to out/ (a file for one input file).
+run_tesser=("$tesser" -q -p "$work/profile.ini" -t Foot -o "$work/out")
 
 results=()
 job_results=()
@@ -138,16 +134,16 @@ pair_ratios=()
 declare -A best
 results+=("$(measure qpdf-folder bash -c 'qpdf_folder')")
 results+=("$(measure qpdf-lin-folder bash -c 'qpdf_folder --linearize')")
-results+=("$(measure tesser-folder bash -c 'run_tesser "$work/folder"')")
-results+=("$(measure tesser-plain-folder bash -c 'run_tesser "$work/folder" --no-optimise')")
-results+=("$(measure tesser-folder50 bash -c 'run_tesser "$work/folder50"')")
+results+=("$(measure tesser-folder "${run_tesser[@]}" "$work/folder")")
+results+=("$(measure tesser-plain-folder "${run_tesser[@]}" --no-optimise "$work/folder")")
+results+=("$(measure tesser-folder50 "${run_tesser[@]}" "$work/folder50")")
 results+=("$(measure qpdf-big qpdf "$work/big.pdf" "$work/big-out.pdf")")
 results+=("$(measure qpdf-lin-big qpdf --linearize "$work/big.pdf" "$work/big-out.pdf")")
-results+=("$(measure tesser-big bash -c 'run_tesser "$work/big.pdf"')")
-results+=("$(measure tesser-plain-big bash -c 'run_tesser "$work/big.pdf" --no-optimise')")
+results+=("$(measure tesser-big "${run_tesser[@]}" "$work/big.pdf")")
+results+=("$(measure tesser-plain-big "${run_tesser[@]}" --no-optimise "$work/big.pdf")")
 for ((round = 0; round < ${JOB_ROUNDS:-5}; round++)); do
-    one=$(measure tesser-j1 bash -c 'run_tesser "$work/made" -j 1')
-    two=$(measure tesser-j2 bash -c 'run_tesser "$work/made" -j 2')
+    one=$(measure tesser-j1 "${run_tesser[@]}" -j 1 "$work/made")
+    two=$(measure tesser-j2 "${run_tesser[@]}" -j 2 "$work/made")
     job_results+=("$one" "$two")
     pair_ratios+=("$(awk -v a="${two#* }" -v b="${one#* }" 'BEGIN { split(a, x, " "); split(b, y, " "); printf "%.3f", x[1] / y[1] }')")
 done
@@ -174,8 +170,8 @@ best_of_three() { # LABEL COMMAND... : the best of three measured rounds
 }
 for file in pages images; do
     results+=("$(best_of_three "qpdf-$file" qpdf "$work/$file.pdf" "$work/$file-out.pdf")")
-    results+=("$(best_of_three "tesser-plain-$file" bash -c "run_tesser '$work/$file.pdf' --no-optimise")")
-    results+=("$(best_of_three "tesser-incr-$file" bash -c "run_tesser '$work/$file.pdf' --incremental")")
+    results+=("$(best_of_three "tesser-plain-$file" "${run_tesser[@]}" --no-optimise "$work/$file.pdf")")
+    results+=("$(best_of_three "tesser-incr-$file" "${run_tesser[@]}" --incremental "$work/$file.pdf")")
 done
 qpdf --check "$work/out" >/dev/null # the last run: the image file, appended to
 
