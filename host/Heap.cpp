@@ -37,10 +37,14 @@ bool HugePagesOnRequest() {
            modes.find("[always]") != std::string::npos;
 }
 
-// Asks for huge pages on [from, the break); false when the system refuses.
+// The size of a huge page on x86-64 and most other systems with them.
+constexpr std::uintptr_t kHugePage = 2 << 20;
+
+// Asks for huge pages on [from, the break), from the first huge page boundary on: the part of a
+// huge page below it may already hold live memory, which would be faulted in whole for nothing.
+// False when the system refuses.
 bool Cover(std::uintptr_t from) {
-    const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const std::uintptr_t start = from & ~(page - 1);
+    const std::uintptr_t start = (from + kHugePage - 1) & ~(kHugePage - 1);
     const std::uintptr_t end = Break();
     if (end <= start) {
         g_covered = end; // given back: a later growth is a new mapping from here

@@ -1,11 +1,11 @@
 // The "AcroView" and "Win" tables, headless: a view is a document shown nowhere, alerts go to
 // the message sink, printing goes to CUPS or to a file. The menus are in Menus.cpp.
+#include "host/CupsLibrary.h"
 #include "host/DocumentSaver.h"
 #include "host/HostState.h"
 
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
-#include <cups/cups.h>
 
 #include <cstdlib>
 #include <unistd.h>
@@ -190,14 +190,15 @@ void PrintDocumentPages(Document& doc, int32_t first, int32_t last) {
     std::string path = dir + "/print.pdf";
     try {
         WritePdfAtomically(out, path);
+        const CupsLibrary& cups = Cups();
         const std::string& dest = S().printDestination;
-        const char* printer = dest.empty() ? cupsGetDefault() : dest.c_str();
+        const char* printer = dest.empty() ? cups.GetDefault() : dest.c_str();
         if (printer == nullptr) {
             Fail("Cannot print " + doc.path + ": there is no default printer.");
         }
-        int job = cupsPrintFile(printer, path.c_str(), doc.path.c_str(), 0, nullptr);
+        int job = cups.PrintFile(printer, path.c_str(), doc.path.c_str(), 0, nullptr);
         if (job == 0) {
-            Fail("Cannot print " + doc.path + " on " + printer + ": " + cupsLastErrorString());
+            Fail("Cannot print " + doc.path + " on " + printer + ": " + cups.LastErrorString());
         }
     } catch (...) {
         ::unlink(path.c_str());

@@ -148,4 +148,33 @@ TEST_F(PrivateCups, UnknownQueueIsReportedAndTheRunFails) {
     EXPECT_NE(run.errors.find("no-such-queue"), std::string::npos) << run.errors;
 }
 
+// The CUPS library is loaded only when something is printed: one that cannot be loaded fails the
+// print with a message that names it, and nothing else needs it.
+TEST(CupsLibrary, OneThatCannotBeLoadedFailsThePrintSayingSo) {
+    tesser::test::TempDir dir;
+    const fs::path root = dir.path();
+    fs::create_directories(root / "lib");
+    WriteFile(root / "lib/libcups.so.2", ""); // found first, and not a library
+    const fs::path source = root / "report.pdf";
+    tesser::test::WritePdf(source);
+    const std::string before = ReadFile(source);
+    WriteFile(root / "Quorel.ini", tesser::test::kFootProfile);
+    const std::string tesser = "LD_LIBRARY_PATH=" + Quote((root / "lib").string()) +
+                               " XDG_STATE_HOME=" + Quote((root / "state").string()) + " " +
+                               Quote(TESSER_BINARY) + " -p " +
+                               Quote((root / "Quorel.ini").string()) + " -t Foot ";
+    const auto print = Shell(tesser + "--print --printer any " + Quote(source.string()) +
+                             " < /dev/null");
+    EXPECT_EQ(print.exitCode, 1) << print.errors;
+    EXPECT_NE(print.errors.find("Printing needs the CUPS library (libcups.so.2), which cannot be "
+                                "loaded"),
+              std::string::npos)
+        << print.errors;
+    EXPECT_NE(print.errors.find("0 processed, 1 failed"), std::string::npos) << print.errors;
+
+    const auto stamp = Shell(tesser + "-q " + Quote(source.string()) + " < /dev/null");
+    EXPECT_EQ(stamp.exitCode, 0) << stamp.errors;
+    EXPECT_NE(ReadFile(source), before);
+}
+
 } // namespace
