@@ -419,8 +419,10 @@ private:
     // Bounded: a worker that keeps finishing files does not keep the question waiting.
     void ShowFinishedMeanwhile(std::size_t asking) {
         for (std::size_t w = 0; w < workers_.size(); ++w) {
-            for (int read = 0; read < kMeanwhileReads && w != asking && workers_[w].results >= 0;
-                 ++read) {
+            if (w == asking) {
+                continue;
+            }
+            for (int read = 0; read < kMeanwhileReads && workers_[w].results >= 0; ++read) {
                 pollfd ready{workers_[w].results, POLLIN, 0};
                 if (::poll(&ready, 1, 0) != 1) {
                     break;

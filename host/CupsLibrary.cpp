@@ -4,7 +4,6 @@
 
 #include <dlfcn.h>
 
-#include <mutex>
 #include <string>
 
 namespace tesser::host {
@@ -22,37 +21,40 @@ void Resolve(void* library, const char* name, Function& function, std::string& m
     }
 }
 
+// The functions, or why they cannot be had.
+struct Loaded {
+    CupsLibrary cups;
+    std::string failure;
+};
+
+Loaded Load() {
+    Loaded loaded;
+    const std::string needs = std::string("Printing needs the CUPS library (") + kLibrary + "), ";
+    // Never unloaded: its functions may be called until the process ends.
+    void* library = ::dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        const char* why = ::dlerror();
+        loaded.failure = needs + "which cannot be loaded: " + (why != nullptr ? why : "not found");
+        return loaded;
+    }
+    std::string missing;
+    Resolve(library, "cupsGetDefault", loaded.cups.GetDefault, missing);
+    Resolve(library, "cupsPrintFile", loaded.cups.PrintFile, missing);
+    Resolve(library, "cupsLastErrorString", loaded.cups.LastErrorString, missing);
+    if (!missing.empty()) {
+        loaded.failure = needs + "which lacks " + missing;
+    }
+    return loaded;
+}
+
 } // namespace
 
 const CupsLibrary& Cups() {
-    static std::mutex lock;
-    static CupsLibrary cups;
-    static std::string failure;
-    static bool tried = false;
-    const std::lock_guard<std::mutex> guard(lock);
-    if (!tried) {
-        tried = true;
-        // Never unloaded: its functions may be called until the process ends.
-        void* library = ::dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
-        if (library == nullptr) {
-            const char* why = ::dlerror();
-            failure = std::string("Printing needs the CUPS library (") + kLibrary +
-                      "), which cannot be loaded: " + (why != nullptr ? why : "not found");
-        } else {
-            std::string missing;
-            Resolve(library, "cupsGetDefault", cups.GetDefault, missing);
-            Resolve(library, "cupsPrintFile", cups.PrintFile, missing);
-            Resolve(library, "cupsLastErrorString", cups.LastErrorString, missing);
-            if (!missing.empty()) {
-                failure = std::string("Printing needs the CUPS library (") + kLibrary +
-                          "), which lacks " + missing;
-            }
-        }
+    static const Loaded loaded = Load(); // once, whichever thread asks first
+    if (!loaded.failure.empty()) {
+        Fail(loaded.failure);
     }
-    if (!failure.empty()) {
-        Fail(failure);
-    }
-    return cups;
+    return loaded.cups;
 }
 
 } // namespace tesser::host

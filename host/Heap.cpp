@@ -21,6 +21,9 @@ namespace {
 // How much the heap grows by at least, past what an allocation needs: the memory is only
 // reserved, and costs nothing until it is touched.
 constexpr int kHeapStep = 64 << 20;
+// Blocks of kGrowthBlock, at most kGrowthBlocks of them, grow the heap once at the start.
+constexpr std::size_t kGrowthBlock = 64 << 10;
+constexpr int kGrowthBlocks = 64;
 
 std::mutex g_lock;
 bool g_prepared = false;
@@ -47,7 +50,9 @@ bool Cover(std::uintptr_t from) {
     const std::uintptr_t start = (from + kHugePage - 1) & ~(kHugePage - 1);
     const std::uintptr_t end = Break();
     if (end <= start) {
-        g_covered = end; // given back: a later growth is a new mapping from here
+        // Nothing from a boundary on (the heap grew little, or gave memory back): a later
+        // growth is covered from here.
+        g_covered = end;
         return true;
     }
     if (::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE) != 0) {
@@ -79,10 +84,10 @@ void PrepareHeap() {
     // Grow the heap now, with blocks small enough to come from it rather than from their own
     // mappings, so that the first step asks for huge pages before any document is read.
     const std::uintptr_t before = Break();
-    void* blocks[64];
+    void* blocks[kGrowthBlocks];
     int count = 0;
-    while (count < 64 && Break() == before) {
-        blocks[count] = std::malloc(64 << 10);
+    while (count < kGrowthBlocks && Break() == before) {
+        blocks[count] = std::malloc(kGrowthBlock);
         if (blocks[count] == nullptr) {
             break;
         }
