@@ -8,6 +8,7 @@
 #include "model/Validation.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 
 namespace tesser::cli {
@@ -38,10 +39,25 @@ std::string Convert(const std::string& option, const std::string& utf8) {
 double Number(const std::string& option, const std::string& text, model::Units unit,
               const char* what) {
     const model::ParsedLength parsed = model::ParseLength(text, unit);
+    const model::NumberRead read = model::ReadNumber(text);
+    if (read.Length != 0 && (std::isinf(read.Value) || std::isinf(read.Value * 72))) {
+        throw UsageError(option + ": \"" + text + "\" is out of range");
+    }
     if (!parsed.Acceptable || text.empty()) {
         throw UsageError(option + ": \"" + text + "\" is not " + what);
     }
     return parsed.Value;
+}
+
+// A position: what PDF readers accept as a coordinate, 32767 points either way.
+double Position(const std::string& option, const std::string& text, model::Units unit) {
+    const double points = Number(option, text, unit, "a number");
+    if (std::fabs(points) > 32767) {
+        throw UsageError(option + ": \"" + text +
+                         "\" is out of range (at most 32767 points, 455 inches or 1155 cm "
+                         "either way)");
+    }
+    return points;
 }
 
 template <typename Enum, std::size_t N>
@@ -95,17 +111,33 @@ int Components(std::string_view text) {
     return commas + 1;
 }
 
-// CR LF -> "\n", then the profile's escapes for what is left.
+// The Text's own escapes are kept: in a Text a backslash makes the next byte plain ("\\" draws
+// one backslash, "\<" a "<" that starts no field), so --text passes them through. Only "\n",
+// "\r" and a backslash before a line break are the command line's own.
 std::string EscapeText(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+        const char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
             out += "\\n";
             ++i;
-        } else if (text[i] == '\n') {
+        } else if (c == '\n') {
             out += "\\\n"; // a lone LF: "\" followed by a line break reads back as LF
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\r' &&
+                   text[i + 1] != '\n') {
+            const char next = text[++i];
+            if (next == 'n' || next == 'r') {
+                out += next; // drawn as the letter itself
+            } else {
+                out += '\\';
+                out += next;
+            }
+        } else if (c == '\\') {
+            out += "\\\\"; // a backslash before a line break or at the end draws itself
         } else {
-            out += model::EscapeProfileText(std::string_view(&text[i], 1));
+            out += c;
         }
     }
     return out;
@@ -122,7 +154,10 @@ std::string UnescapeText(const std::string& text) {
                 out += "\r\n";
             } else if (next == 'r') {
                 out += '\r';
+            } else if (next == '\n') {
+                out += '\n';
             } else {
+                out += '\\';
                 out += next;
             }
         } else if (c == '\\') {
@@ -148,10 +183,10 @@ model::Tesserion BuildTesserion(const StampFields& f, const std::string& name) {
         t.Units = Word("--units", *f.units, kUnits);
     }
     if (f.x) {
-        t.PosX = Number("--x", *f.x, t.Units, "a number");
+        t.PosX = Position("--x", *f.x, t.Units);
     }
     if (f.y) {
-        t.PosY = Number("--y", *f.y, t.Units, "a number");
+        t.PosY = Position("--y", *f.y, t.Units);
     }
     if (f.angle) {
         t.PosAngle = Number("--angle", *f.angle, model::Units::Points, "a number of degrees");

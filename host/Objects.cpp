@@ -551,6 +551,14 @@ HErrorCode DictEnumerate(HObject dict, HDictVisitor visitor, void* clientData) {
     });
 }
 
+HErrorCode GetObjectNumber(HObject object, int32_t* number) {
+    return Entry("GetObjectNumber", [&] {
+        CheckOut(number);
+        const QPDFObjectHandle& o = Obj(object);
+        *number = o.isIndirect() ? o.getObjectID() : 0;
+    });
+}
+
 } // namespace
 
 void FillCosTable(HostCosTable& t) {
@@ -587,6 +595,7 @@ void FillCosTable(HostCosTable& t) {
     t.GetInfoDict = GetInfoDict;
     t.RemoveInfoDict = RemoveInfoDict;
     t.DictEnumerate = DictEnumerate;
+    t.GetObjectNumber = GetObjectNumber;
 }
 
 } // namespace tesser::host

@@ -137,6 +137,9 @@ typedef struct HostCosTable {
      * the call began: what the visitor changes in it does not change the enumeration. Entries
      * whose value is null count as absent and are not visited. */
     HErrorCode (*DictEnumerate)(HObject dict, HDictVisitor visitor, void* clientData);
+    /* The object number of an indirect object (at least 1), or 0 for a direct object. Two
+     * handles of one document with the same number are the same object. */
+    HErrorCode (*GetObjectNumber)(HObject object, int32_t* number);
 } HostCosTable;
 
 /* "PDModel": documents, pages, fonts, document info, security. */

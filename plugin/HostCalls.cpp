@@ -312,6 +312,10 @@ void DictEnumerate(HObject dict, const std::function<bool(HAtom key, HObject val
     Check(code);
 }
 
+int32_t GetObjectNumber(HObject object) {
+    return Answer(Addition(&HostCosTable::GetObjectNumber, "GetObjectNumber"), object);
+}
+
 // PDModel.
 HDoc OpenDocument(HPath path, HFileSys fileSystem, HAuthProc authProc, void* clientData,
                   bool repairQuietly) {

@@ -100,6 +100,8 @@ void RemoveInfoDict(HCosDoc doc);
 // Calls visit(key, value) for each entry (see HostApi.h) until it answers false. An exception
 // thrown by visit ends the enumeration and is raised again here.
 void DictEnumerate(HObject dict, const std::function<bool(HAtom key, HObject value)>& visit);
+// The indirect object's number, 0 for a direct object.
+int32_t GetObjectNumber(HObject object);
 
 // PDModel.
 HDoc OpenDocument(HPath path, HFileSys fileSystem, HAuthProc authProc, void* clientData,

@@ -8,6 +8,7 @@
 #include "stamp/TextMeasure.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace tesser::stamp {
@@ -63,6 +64,21 @@ void AppendColour(std::string& out, const model::Tesserion& t) {
                FormatNumber(v[3]) + " k ";
         break;
     }
+}
+
+bool WithinReadersLimits(double x, double y) {
+    return std::fabs(x) <= kLargestCoordinate && std::fabs(y) <= kLargestCoordinate;
+}
+
+std::string Shortest(double value) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+    return std::string(text, end.ptr);
+}
+
+std::string OutOfRangeText(double x, double y) {
+    return "The text cannot be placed at x = " + Shortest(x) + ", y = " + Shortest(y) +
+           " points: PDF readers accept coordinates from -32767 to 32767 only";
 }
 
 void TestCrop(StampSurface& surface, double x, double y, double shift, double width,
@@ -127,6 +143,11 @@ std::string BuildStampContent(const model::Tesserion& t, StampSurface& surface,
         }
     }
 
+    if (ok && !WithinReadersLimits(x, y)) {
+        ok = false;
+        surface.Fields().Alert(OutOfRangeText(x, y));
+    }
+
     const double a = t.PosAngle * 0.017453292519943295;
     const double cosA = std::cos(a);
     const double sinA = std::sin(a);
@@ -152,6 +173,10 @@ std::string BuildStampContent(const model::Tesserion& t, StampSurface& surface,
                 shift = width * 0.5;
             } else {
                 shift = width;
+            }
+            if (ok && std::fabs(shift) > kLargestCoordinate) {
+                ok = false;
+                surface.Fields().Alert(OutOfRangeText(x - shift * cosA, y - shift * sinA));
             }
             out += FormatNumber(-shift) + " 0 TD " + surface.Escape(line) + " Tj " +
                    FormatNumber(shift) + " " + FormatNumber(-t.FontLeading) + " TD\r\n";

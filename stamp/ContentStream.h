@@ -59,6 +59,9 @@ public:
 std::string ReadLine(std::string_view text, std::size_t& pos, FieldSource& fields,
                      std::time_t runTime, bool& ok);
 
+// The largest coordinate, in points, written into a page: what PDF readers are sure to accept.
+inline constexpr double kLargestCoordinate = 32767;
+
 // The content text of the stamp, built in full even after a failure (ok turns false and stays
 // false). Lines end in CR LF; every number is written by FormatNumber. For the Text
 // "Page <PageNumber>" on the third page, left justified at PosX 72, PosY 36, angle 0, Helvetica
@@ -67,7 +70,9 @@ std::string ReadLine(std::string_view text, std::size_t& pos, FieldSource& field
 // The first baseline passes through (PosX, media top - PosY); the block turns PosAngle degrees
 // counter-clockwise about that point; Center and Right justification shift each line by half or
 // all of its own width. Each line's box (0.8 x FontSize high) that crosses a side of the crop box
-// strictly sets that side in overflow. A Text that holds a NUL byte ends there.
+// strictly sets that side in overflow. A Text that holds a NUL byte ends there. A first baseline
+// or a line start (after justification) farther than kLargestCoordinate from the origin on
+// either axis fails the stamp with an alert through the field source that names the position.
 std::string BuildStampContent(const model::Tesserion& tesserion, StampSurface& surface,
                               std::time_t runTime, CropOverflow& overflow, bool& ok);
 

@@ -3,6 +3,8 @@
 #include "plugin/Guarded.h"
 
 #include <climits>
+#include <optional>
+#include <set>
 #include <vector>
 
 namespace tesser::stamp {
@@ -62,7 +64,60 @@ bool ReadContents(HPage page, HObject& pageDict, HAtom& key, HObject& contents, 
            guarded::DictGet(pageDict, key, contents) && guarded::GetObjectType(contents, type);
 }
 
-bool PutIntoContents(HPage page, HObject stream, bool front, Insertion& insertion) {
+using SharedArrays = std::optional<std::set<int32_t>>;
+
+// The object numbers of the indirect "Contents" arrays named by more than one page of doc.
+bool FindSharedContents(HDoc doc, std::set<int32_t>& sharedArrays) {
+    int32_t count = 0;
+    HAtom key = 0;
+    if (!guarded::GetPageCount(doc, count) || !guarded::CreateAtom("Contents", key)) {
+        return false;
+    }
+    std::set<int32_t> seen;
+    return guarded::Guard("Failed to get page contents", [&] {
+        for (int32_t i = 0; i < count; ++i) {
+            const plugin::ObjectScopeHandle scope = plugin::TryBeginObjectScope(doc);
+            const plugin::PageHandle page(plugin::AcquirePage(doc, i));
+            const HObject contents = plugin::DictGet(plugin::GetPageCosObject(page.get()), key);
+            if (plugin::GetObjectType(contents) != kHObjArray) {
+                continue;
+            }
+            const int32_t number = plugin::GetObjectNumber(contents);
+            if (number != 0 && !seen.insert(number).second) {
+                sharedArrays.insert(number);
+            }
+        }
+    });
+}
+
+// Tells in isShared whether the page's "Contents" array is an indirect one that another page
+// names too; answers false when that could not be found out (its message shown). A host that
+// cannot tell object numbers apart answers "not shared", as before it could.
+bool ArrayIsShared(HPage page, HObject array, SharedArrays& sharedArrays, bool& isShared) {
+    isShared = false;
+    int32_t number = 0;
+    try {
+        number = plugin::GetObjectNumber(array);
+    } catch (const plugin::HostError& e) {
+        return e.code() == kHErrNotFound;
+    }
+    if (number == 0) {
+        return true;
+    }
+    if (!sharedArrays) {
+        HDoc doc = nullptr;
+        std::set<int32_t> walked;
+        if (!guarded::GetPageDocument(page, doc) || !FindSharedContents(doc, walked)) {
+            return false;
+        }
+        sharedArrays = std::move(walked);
+    }
+    isShared = sharedArrays->count(number) != 0;
+    return true;
+}
+
+bool PutIntoContents(HPage page, HObject stream, bool front, Insertion& insertion,
+                     SharedArrays& sharedArrays) {
     HDoc doc = nullptr;
     HCosDoc cos = nullptr;
     HObject pageDict = nullptr;
@@ -77,7 +132,32 @@ bool PutIntoContents(HPage page, HObject stream, bool front, Insertion& insertio
     insertion.contentsKey = key;
 
     HObject array = contents;
-    if (type != kHObjArray) {
+    bool isShared = false;
+    if (type == kHObjArray && !ArrayIsShared(page, contents, sharedArrays, isShared)) {
+        return false;
+    }
+    if (isShared) {
+        // Another page names the same array: this page gets a copy of its own, so that the
+        // stamp shows on this page alone and its removal finds it there.
+        int32_t length = 0;
+        HObject own = nullptr;
+        if (!guarded::ArrayLength(contents, length) ||
+            !guarded::NewArray(cos, false, length + 3, own)) {
+            return false;
+        }
+        for (int32_t i = 0; i < length; ++i) {
+            HObject element = nullptr;
+            if (!guarded::ArrayGet(contents, i, element) || !guarded::ArrayPut(own, i, element)) {
+                return false;
+            }
+        }
+        if (!guarded::DictPut(pageDict, key, own) || !guarded::DictGet(pageDict, key, array)) {
+            return false;
+        }
+        insertion.replacedContents = true;
+        insertion.previousContents = contents;
+        insertion.hadContents = true;
+    } else if (type != kHObjArray) {
         if (!guarded::NewArray(cos, false, type == kHObjNull ? 1 : 2, array)) {
             return false;
         }
@@ -140,6 +220,8 @@ bool InsertStampContent(HDoc doc, HPage page, std::string_view content, model::L
     const bool background = layer == model::Layer::Background;
     Insertion insertion;
     std::vector<HObject> created;
+    SharedArrays ownCache;
+    SharedArrays& sharedArrays = shared != nullptr ? shared->SharedContents : ownCache;
 
     const auto add = [&](std::string_view data, bool front) {
         HObject stream = nullptr;
@@ -147,7 +229,7 @@ bool InsertStampContent(HDoc doc, HPage page, std::string_view content, model::L
             return false;
         }
         created.push_back(stream);
-        return PutIntoContents(page, stream, front, insertion);
+        return PutIntoContents(page, stream, front, insertion, sharedArrays);
     };
     // A shared stream is made on first use and stays for the pass's later pages even when this
     // page fails.
@@ -159,7 +241,7 @@ bool InsertStampContent(HDoc doc, HPage page, std::string_view content, model::L
             kept = nullptr;
             return false;
         }
-        return PutIntoContents(page, kept, front, insertion);
+        return PutIntoContents(page, kept, front, insertion, sharedArrays);
     };
     HObject unused = nullptr;
     HObject& save = shared != nullptr ? shared->Save : unused;

@@ -76,31 +76,71 @@ bool PrepareProcSet(HPage page, PassObjects* shared) {
 
 namespace {
 
+// Symbol and ZapfDingbats are drawn in their built-in encodings; every other standard font in
+// WinAnsiEncoding.
+bool UsesBuiltInEncoding(const std::string& fontFace) {
+    return fontFace == "Symbol" || fontFace == "ZapfDingbats";
+}
+
+std::string NameText(HObject name) { return plugin::GetAtomText(plugin::GetNameAtom(name)); }
+
+// Whether a page's font with the stamp's BaseFont draws the stamp's bytes as the stamp means
+// them without any change to it: a simple Type 1 font, not embedded, in the encoding the stamp
+// uses. Any other font of that name is the page's own business.
+bool IsReusable(HFont font, const std::string& fontFace) {
+    const HObject dict = plugin::GetFontObject(font);
+    const HObject subtype = plugin::DictGet(dict, plugin::CreateAtom("Subtype"));
+    if (plugin::GetObjectType(subtype) != kHObjName || NameText(subtype) != "Type1") {
+        return false;
+    }
+    const HObject descriptor = plugin::DictGet(dict, plugin::CreateAtom("FontDescriptor"));
+    if (plugin::GetObjectType(descriptor) == kHObjDict) {
+        for (const char* key : {"FontFile", "FontFile2", "FontFile3"}) {
+            if (plugin::DictKnown(descriptor, plugin::CreateAtom(key))) {
+                return false;
+            }
+        }
+    }
+    const HObject encoding = plugin::DictGet(dict, plugin::CreateAtom("Encoding"));
+    const int32_t type = plugin::GetObjectType(encoding);
+    if (UsesBuiltInEncoding(fontFace)) {
+        return type == kHObjNull;
+    }
+    return type == kHObjName && NameText(encoding) == "WinAnsiEncoding";
+}
+
 struct Lookup {
-    const std::string* fontFace = nullptr;
+    const std::string* fontFace = nullptr;     // a reusable font with this BaseFont, or
+    const std::string* resourceName = nullptr; // the font under this resource name
     bool found = false;
     bool failed = false;
     HFont font = nullptr;
-    HAtom resourceName = 0;
+    HAtom resourceAtom = 0;
 };
 
 HBool VisitFont(HFont font, HAtom resourceName, void* clientData) {
     auto& lookup = *static_cast<Lookup*>(clientData);
     try {
-        // The host hands names of at most 64 bytes, as the original 65-byte buffer held.
-        std::string name = plugin::GetFontName(font);
-        if (name.size() > 64) {
-            name.resize(64);
+        bool match = false;
+        if (lookup.resourceName != nullptr) {
+            match = plugin::GetAtomText(resourceName) == *lookup.resourceName;
+        } else {
+            // The host hands names of at most 64 bytes, as the original 65-byte buffer held.
+            std::string name = plugin::GetFontName(font);
+            if (name.size() > 64) {
+                name.resize(64);
+            }
+            match = name == *lookup.fontFace && IsReusable(font, *lookup.fontFace);
         }
-        if (name == *lookup.fontFace) {
+        if (match) {
             lookup.found = true;
             lookup.font = font;
-            lookup.resourceName = resourceName;
+            lookup.resourceAtom = resourceName;
             return 0;
         }
         return 1;
     } catch (const plugin::HostError&) {
-        // A font the host cannot name is not the one looked for.
+        // A font the host cannot name or read is not the one looked for.
         return 1;
     } catch (...) {
         // No exception may cross back into the host.
@@ -109,10 +149,9 @@ HBool VisitFont(HFont font, HAtom resourceName, void* clientData) {
     }
 }
 
-// Answers false after a failure (message shown); found tells whether fontFace is on the page.
-bool LookUpFont(HPage page, const std::string& fontFace, Lookup& lookup) {
-    lookup = Lookup{};
-    lookup.fontFace = &fontFace;
+// Answers false after a failure (message shown); lookup.found tells whether the font is on the
+// page.
+bool LookUpFont(HPage page, Lookup& lookup) {
     if (!guarded::EnumeratePageFonts(page, &VisitFont, &lookup)) {
         return false;
     }
@@ -137,20 +176,14 @@ std::string ResourceNameText(HAtom atom) {
 bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
                            FontResource& found, PassObjects* shared) {
     Lookup lookup;
-    if (!LookUpFont(page, fontFace, lookup)) {
+    lookup.fontFace = &fontFace;
+    if (!LookUpFont(page, lookup)) {
         return false;
     }
     if (lookup.found) {
-        const std::string name = ResourceNameText(lookup.resourceName);
+        const std::string name = ResourceNameText(lookup.resourceAtom);
         if (name.empty()) {
             return false;
-        }
-        const HObject fontDict = plugin::GetFontObject(lookup.font);
-        const HAtom encoding = plugin::CreateAtom("Encoding");
-        if (!plugin::DictKnown(fontDict, encoding)) {
-            const HObject winAnsi = plugin::NewName(plugin::GetCosDocument(doc), false,
-                                                    plugin::CreateAtom("WinAnsiEncoding"));
-            plugin::DictPut(fontDict, encoding, winAnsi);
         }
         found.name = name;
         found.font = lookup.font;
@@ -193,7 +226,9 @@ bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
         putName("Name", name);
         putName("Subtype", "Type1");
         putName("BaseFont", fontFace);
-        putName("Encoding", "WinAnsiEncoding");
+        if (!UsesBuiltInEncoding(fontFace)) {
+            putName("Encoding", "WinAnsiEncoding");
+        }
         plugin::AddPageResource(page, "Font", name, dict);
         if (shared != nullptr) {
             shared->Fonts.emplace(name, dict);
@@ -203,12 +238,14 @@ bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
         return false;
     }
 
-    if (!LookUpFont(page, fontFace, lookup) || !lookup.found) {
+    lookup = Lookup{};
+    lookup.resourceName = &name;
+    if (!LookUpFont(page, lookup) || !lookup.found) {
         return false;
     }
-    found.name = ResourceNameText(lookup.resourceName);
+    found.name = name;
     found.font = lookup.font;
-    return !found.name.empty();
+    return true;
 }
 
 } // namespace tesser::stamp

@@ -25,14 +25,16 @@ struct FontResource {
 };
 
 // Finds a font resource of the page (inherited ones included) whose BaseFont is fontFace,
-// compared byte by byte and case-sensitively ("helvetica" is not "Helvetica"). A found font
-// without "Encoding" gains /WinAnsiEncoding (unguarded: a host error there throws HostError).
+// compared byte by byte and case-sensitively ("helvetica" is not "Helvetica"), and that draws
+// the stamp's bytes as meant without any change to it: Subtype /Type1, not embedded (no
+// FontFile, FontFile2 or FontFile3 in its descriptor), and /Encoding /WinAnsiEncoding (Symbol
+// and ZapfDingbats: no /Encoding, their built-in one). A page font is never changed.
 // Otherwise adds an indirect font dictionary
 //   << /Type /Font /Name /Fn /Subtype /Type1 /BaseFont /<fontFace> /Encoding /WinAnsiEncoding >>
-// under the first name F1, F2, ... F9999 that the page's font dictionary does not hold, and
-// looks it up again. Messages: "Failed to enumerate page resources", "Failed to choose new font
-// resource name on page" (also when F1..F9999 are all taken), "Failed to create new font
-// resource on page".
+// (no /Encoding for Symbol and ZapfDingbats) under the first name F1, F2, ... F9999 that the
+// page's font dictionary does not hold, and looks it up again. Messages: "Failed to enumerate
+// page resources", "Failed to choose new font resource name on page" (also when F1..F9999 are
+// all taken), "Failed to create new font resource on page".
 //
 // With shared objects, a dictionary the pass already added under the same name is put on the
 // page instead of a new one (fontFace is the same for the whole pass).

@@ -5,6 +5,8 @@
 #include "hostapi/HostTypes.h"
 
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 
 namespace tesser::stamp {
@@ -24,6 +26,10 @@ struct PassObjects {
     // The font dictionaries the pass added, by resource name: a page whose first free name is
     // the same gets the same dictionary. Font resources are never removed.
     std::map<std::string, HObject> Fonts;
+    // The object numbers of the indirect "Contents" arrays that more than one page of the
+    // document names; found by one walk over the pages the first time a page with an indirect
+    // array is stamped.
+    std::optional<std::set<int32_t>> SharedContents;
 };
 
 } // namespace tesser::stamp

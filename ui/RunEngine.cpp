@@ -84,6 +84,8 @@ constexpr const char* kIncompletePrintText =
 constexpr const char* kNotRestoredText =
     "The file is not the one the run wrote: it was changed or replaced since. It was left as it "
     "is, and the run can still be undone once the file is back.";
+constexpr const char* kStampsNotRemovedText =
+    "the file was left as it is and stays in the undo history.";
 
 } // namespace
 
@@ -464,7 +466,19 @@ bool RunEngine::UndoDocument(HDoc doc, const UndoRecord& record, const UndoEntry
         for (std::size_t i = record.Tesserions.size(); i > 0 && continue_; --i) {
             const std::vector<std::int32_t>& skipped =
                 i - 1 < entry.SkippedPages.size() ? entry.SkippedPages[i - 1] : kNoneSkipped;
-            stamp::UnstampDocument(record.Tesserions[i - 1], doc, skipped);
+            std::int32_t notRemoved = 0;
+            if (!stamp::UnstampDocument(record.Tesserions[i - 1], doc, skipped, &notRemoved)) {
+                ReportError(entry.Name, std::string("Its stamps could not be taken off; ") +
+                                            kStampsNotRemovedText);
+                return false;
+            }
+            if (notRemoved != 0) {
+                ReportError(entry.Name, "The stamp \"" + record.Tesserions[i - 1].Name +
+                                            "\" was not found on " + std::to_string(notRemoved) +
+                                            (notRemoved == 1 ? " page" : " pages") + "; " +
+                                            kStampsNotRemovedText);
+                return false;
+            }
         }
         docsettings::ApplyInfo(entry.Info, doc);
         if (!LeavesViewAlone(entry.Open)) {

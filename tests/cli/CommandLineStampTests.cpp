@@ -121,6 +121,9 @@ TEST_F(TesserCommandLine, StampOptionsAreCheckedWithTheTesserionMessagesBeforeAn
         {"--text x --pages 0-3", "The page range is invalid"},
         {"--text x --colour 1.5", "The colour is invalid"},
         {"--text x --x 2cm", "--x: \"2cm\" is not a number"},
+        {"--text x --x 1e308", "--x: \"1e308\" is out of range"},
+        {"--text x --x 1e19 --units points", "--x: \"1e19\" is out of range"},
+        {"--text x --y -456 --units inches", "--y: \"-456\" is out of range"},
         {"--text x --layer middle", "--layer: unknown value \"middle\""},
         {"--text x --save-as '[x]'", "cannot be a Tesserion's name"},
     };
@@ -133,6 +136,28 @@ TEST_F(TesserCommandLine, StampOptionsAreCheckedWithTheTesserionMessagesBeforeAn
     EXPECT_EQ(ReadFile(a), before);
     EXPECT_FALSE(fs::exists(JournalPath()));
     EXPECT_FALSE(fs::exists(ProfilePath()));
+}
+
+// A backslash in --text: "\\" draws one, "\<" draws a "<" that starts no field, "\n" breaks the
+// line; --show gives options that draw the same again.
+TEST_F(TesserCommandLine, BackslashesInTheTextDrawWhatTheManPageSays) {
+    const fs::path a = Pdf("a.pdf");
+    const CommandResult run =
+        Tesser(R"(-q --y 1 --text 'C:\\dir \<PageNumber> <PageNumber>\nnext' --save-as Slash )" + Q(a));
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const std::string text = PdfText(a);
+    EXPECT_NE(text.find("C:\\dir <PageNumber> 1\nnext"), std::string::npos) << text;
+
+    const CommandResult show = Tesser("--show Slash");
+    ASSERT_EQ(show.exitCode, 0) << show.errors;
+    const fs::path b = Pdf("b.pdf");
+    std::string options = show.output; // lines joined by " \" and a line break, for a shell
+    while (!options.empty() && options.back() == '\n') {
+        options.pop_back();
+    }
+    const CommandResult again = Tesser("-q " + options + " " + Q(b));
+    ASSERT_EQ(again.exitCode, 0) << again.errors << "\n" << options;
+    EXPECT_EQ(ViewDocument(b).pageContents, ViewDocument(a).pageContents) << options;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -64,6 +64,7 @@ std::string MakePdf(const std::vector<PageSpec>& pages) {
     const int catalog = pdf.Add("<< /Type /Catalog /Pages 2 0 R >>");
     const int tree = pdf.Reserve();
     std::string kids;
+    int sharedArray = 0;
     for (const PageSpec& spec : pages) {
         const int page = pdf.Reserve();
         kids += Ref(page) + " ";
@@ -79,13 +80,25 @@ std::string MakePdf(const std::vector<PageSpec>& pages) {
                 dict += " " + Ref(pdf.AddStream(data));
             }
             dict += " ]";
+        } else if (spec.form == ContentsForm::SharedArray) {
+            if (sharedArray == 0) {
+                std::string array = "[";
+                for (const std::string& data : spec.streams) {
+                    array += " " + Ref(pdf.AddStream(data));
+                }
+                sharedArray = pdf.Add(array + " ]");
+            }
+            dict += " /Contents " + Ref(sharedArray);
         }
         dict += " /Resources <<";
         if (!spec.fonts.empty()) {
             dict += " /Font <<";
             for (const auto& [name, base] : spec.fonts) {
                 dict += " /" + name + " " +
-                        Ref(pdf.Add("<< /Type /Font /Subtype /Type1 /BaseFont /" + base + " >>"));
+                        Ref(pdf.Add(std::string("<< /Type /Font") +
+                                    (base.find("/Subtype") == std::string::npos ? " /Subtype /Type1"
+                                                                                : "") +
+                                    " /BaseFont /" + base + " >>"));
             }
             dict += " >>";
         }

@@ -12,12 +12,16 @@
 
 namespace tesser::stamp::test {
 
-enum class ContentsForm { None, Single, Array };
+// SharedArray: one indirect array of the streams, named by every page of this form (the streams
+// of the first such page).
+enum class ContentsForm { None, Single, Array, SharedArray };
 
 struct PageSpec {
     ContentsForm form = ContentsForm::Single;
     std::vector<std::string> streams = {""}; // one per content stream
-    std::vector<std::pair<std::string, std::string>> fonts; // resource name, BaseFont
+    // resource name, BaseFont (further entries of the font dictionary may follow it:
+    // "Helvetica /Encoding /MacRomanEncoding")
+    std::vector<std::pair<std::string, std::string>> fonts;
     std::string procSet;                                     // e.g. "[/PDF /ImageB]"; empty: none
     std::string mediaBox = "[0 0 612 792]";
     std::string cropBox; // empty: none

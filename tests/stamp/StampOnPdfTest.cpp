@@ -182,6 +182,33 @@ TEST_F(StampOnPdf, ContentTextOfAnyLengthIsWrittenWhole) {
     EXPECT_EQ(data.substr(data.size() - 4), "ET\r\n");
 }
 
+// Coordinates readers cannot hold are never written: the page is not stamped and the message
+// names the position; the saved file stays sound.
+TEST_F(StampOnPdf, PositionsBeyondWhatReadersAcceptFailThePageAndWriteNothing) {
+    auto far = TextStamp("X");
+    far.PosX = 1e19;
+    auto longLine = TextStamp(std::string(8000, 'W'));
+    longLine.JustifyH = model::JustifyH::Right;
+    for (const auto& [t, said] :
+         {std::pair{far, std::string("The text cannot be placed at x = 1e+19, y = 756 points: PDF "
+                                     "readers accept coordinates from -32767 to 32767 only")},
+          std::pair{longLine, std::string("The text cannot be placed at x = -90552, y = 756 points")}}) {
+        WriteFile(dir / "in.pdf", MakeLetterPdf(1));
+        HDoc doc = session.Open(dir / "in.pdf");
+        ASSERT_NE(doc, nullptr);
+        StampOutcome outcome;
+        StampDocument(t, doc, kRunTime, &outcome);
+        EXPECT_EQ(outcome.Stamped, 0);
+        EXPECT_EQ(outcome.Skipped, std::vector<std::int32_t>{1});
+        ASSERT_FALSE(session.Messages().empty());
+        EXPECT_EQ(session.Messages()[0].rfind(said, 0), 0u) << session.Messages()[0];
+        session.Clear();
+        session.SaveAndClose(doc, dir / "out.pdf");
+        EXPECT_EQ(CheckProblems(dir / "out.pdf"), "");
+        EXPECT_EQ(ReadPages(dir / "out.pdf")[0].contents.size(), 1u);
+    }
+}
+
 TEST_F(StampOnPdf, PageNumberOfPageCountSitsOnBaseline756OnEveryPage) {
     const auto out = StampFile(MakeLetterPdf(4), {TextStamp("Page <PageNumber> of <PageCount>")});
     for (int page = 1; page <= 4; ++page) {
@@ -393,13 +420,109 @@ std::string FontOf(const std::filesystem::path& pdf, const PdfPage& page,
 
 TEST_F(StampOnPdf, ExistingHelveticaIsReusedUnderItsOwnName) {
     PageSpec page;
-    page.fonts = {{"R7", "Helvetica"}};
+    page.fonts = {{"R7", "Helvetica /Encoding /WinAnsiEncoding"}};
     const auto out = StampFile(MakePdf({page}), {TextStamp("Page <PageNumber>")});
     EXPECT_EQ(ForegroundStamp(out, 0),
               "0 g \r\nBT\r\n/R7 12 Tf 1 0 0 1 72 756 Tm 0 0 TD (Page 1) Tj 0 -14 TD\r\nET\r\n");
     const auto pages = ReadPages(out);
     EXPECT_EQ(pages[0].unparsed.find("/F1"), std::string::npos) << pages[0].unparsed;
-    EXPECT_NE(FontOf(out, pages[0], "R7").find("/Encoding /WinAnsiEncoding"), std::string::npos);
+}
+
+// A page font the stamp could draw with only by changing it, or that would draw the stamp's
+// bytes as other characters, is left exactly as it was; the stamp brings its own.
+TEST_F(StampOnPdf, PageFontsThatAreNotPlainWinAnsiType1AreNeverReusedNorChanged) {
+    struct Case {
+        const char* name;
+        const char* font;
+    } cases[] = {
+        {"no encoding (StandardEncoding)", "Helvetica"},
+        {"MacRoman", "Helvetica /Encoding /MacRomanEncoding"},
+        {"TrueType", "Helvetica /Encoding /WinAnsiEncoding /Subtype /TrueType"},
+        {"embedded", "Helvetica /Encoding /WinAnsiEncoding /FontDescriptor << /FontName "
+                     "/Helvetica /FontFile3 << /Length 0 >> >>"},
+        {"differences", "Helvetica /Encoding << /BaseEncoding /WinAnsiEncoding >>"},
+    };
+    for (const auto& c : cases) {
+        PageSpec page;
+        page.fonts = {{"R7", c.font}};
+        WriteFile(dir / "in.pdf", MakePdf({page}));
+        const std::string before = FontOf(dir / "in.pdf", ReadPages(dir / "in.pdf")[0], "R7");
+        const auto out = StampFile(MakePdf({page}), {TextStamp("Caf\xE9 <PageNumber>")});
+        const auto pages = ReadPages(out);
+        EXPECT_NE(ForegroundStamp(out, 0).find("/F1 12 Tf "), std::string::npos) << c.name;
+        EXPECT_EQ(FontOf(out, pages[0], "R7"), before) << c.name;
+        const auto words = WordsOnPage(out, 1);
+        ASSERT_EQ(words.size(), 2u) << c.name;
+        EXPECT_EQ(words[0].text, "Caf\xC3\xA9") << c.name;
+    }
+}
+
+TEST_F(StampOnPdf, SymbolAndZapfDingbatsKeepTheirBuiltInEncodingAndShowTheirGlyphs) {
+    for (const char* face : {"Symbol", "ZapfDingbats"}) {
+        auto t = TextStamp("abc");
+        t.FontFace = face;
+        t.FontSize = 36;
+        t.PosY = 100;
+        const auto out = StampFile(MakeLetterPdf(1), {t});
+        const auto pages = ReadPages(out);
+        const std::string font = FontOf(out, pages[0], "F1");
+        EXPECT_NE(font.find(std::string("/BaseFont /") + face), std::string::npos) << font;
+        EXPECT_EQ(font.find("/Encoding"), std::string::npos) << font;
+        const Gray page = Render(out, 1);
+        int ink = 0;
+        for (int y = 60; y < 110; ++y) {
+            for (int x = 72; x < 200; ++x) {
+                ink += page.at(x, y) < 128 ? 1 : 0;
+            }
+        }
+        EXPECT_GT(ink, 100) << face << ": the glyphs are drawn";
+    }
+    // A page's Symbol in its built-in encoding is reused as it is.
+    PageSpec page;
+    page.fonts = {{"S1", "Symbol"}};
+    auto t = TextStamp("abc");
+    t.FontFace = "Symbol";
+    const auto out = StampFile(MakePdf({page}), {t});
+    EXPECT_NE(ForegroundStamp(out, 0).find("/S1 12 Tf "), std::string::npos);
+}
+
+// Pages that name one indirect "Contents" array: each stamped page gets an array of its own,
+// so a stamp shows on its own page only, and taking it off gives every page back its content.
+TEST_F(StampOnPdf, PagesSharingOneContentsArrayEachGetTheirOwnStampAndLoseItAgain) {
+    PageSpec shared;
+    shared.form = ContentsForm::SharedArray;
+    shared.streams = {"0 0 m 10 10 l S", "1 0 0 1 0 0 cm"};
+    WriteFile(dir / "in.pdf", MakePdf({shared, shared, shared}));
+    auto first = TextStamp("Page <PageNumber>");
+    first.Pages.PagesAll = false;
+    first.Pages.PagesRange = "1";
+    StampInto(dir / "in.pdf", {first}, dir / "one.pdf");
+    const auto one = ReadPages(dir / "one.pdf");
+    ASSERT_EQ(one.size(), 3u);
+    EXPECT_EQ(one[0].contents.size(), 5u);
+    for (int page : {1, 2}) {
+        EXPECT_EQ(ContentData(dir / "one.pdf", one[page]), shared.streams) << "page " << page + 1;
+        EXPECT_TRUE(WordsOnPage(dir / "one.pdf", page + 1).empty());
+    }
+
+    const auto all = TextStamp("Page <PageNumber>");
+    StampInto(dir / "in.pdf", {all}, dir / "all.pdf");
+    for (int page = 1; page <= 3; ++page) {
+        const auto words = WordsOnPage(dir / "all.pdf", page);
+        ASSERT_EQ(words.size(), 2u) << "page " << page;
+        EXPECT_EQ(words[1].text, std::to_string(page));
+    }
+    UnstampAndCompare(dir / "all.pdf", {all}, dir / "back.pdf", dir / "in.pdf");
+}
+
+TEST_F(StampOnPdf, AnIndirectContentsArrayOfOnePageStaysIndirect) {
+    PageSpec own;
+    own.form = ContentsForm::SharedArray; // named by this page alone
+    const auto out = StampFile(MakePdf({own, PageSpec{}}), {TextStamp("X")});
+    const auto pages = ReadPages(out);
+    EXPECT_TRUE(std::regex_search(pages[0].unparsed, std::regex(R"re(/Contents \d+ 0 R)re")))
+        << pages[0].unparsed;
+    EXPECT_EQ(pages[0].contents.size(), 4u);
 }
 
 TEST_F(StampOnPdf, BaseNameMatchIsCaseSensitive) {

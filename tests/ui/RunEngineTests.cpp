@@ -494,6 +494,33 @@ TEST_F(RunEngineTest, UndoRefusesAReplacedFileAndKeepsWhatItCouldNotRestore) {
     EXPECT_EQ(engine_.Apply().UndoHistory[1].Entries.size(), 1u);
 }
 
+// An undo that cannot find a stamp the record says it put on does not call the file restored:
+// the file is left byte for byte and keeps its place in the history.
+TEST_F(RunEngineTest, AnUndoThatDoesNotFindItsStampsFailsAndKeepsTheRecord) {
+    const std::string a = Pdf("a.pdf");
+    model::Tesserion foot = *engine_.Tesserions().Find("Foot");
+    foot.Pages.PagesAll = false;
+    foot.Pages.PagesRange = "1";
+    engine_.Tesserions().InsertOrReplace(foot);
+    engine_.Apply().DocumentEntries = {a};
+    engine_.RunApply();
+    ASSERT_EQ(engine_.Apply().UndoHistory.size(), 1u);
+    // The record now claims pages 2 and 3, which carry no stamp.
+    engine_.Apply().UndoHistory[0].Tesserions[0].Pages.PagesAll = true;
+    const std::string stamped = ReadFile(a);
+    engine_.RunUndo();
+    EXPECT_EQ(ReadFile(a), stamped);
+    EXPECT_EQ(engine_.LastRun().Processed, 0);
+    EXPECT_EQ(engine_.LastRun().Failed, 1);
+    ASSERT_EQ(ui_.questions.size(), 1u);
+    EXPECT_NE(ui_.questions[0].find("The stamp \"Foot\" was not found on 2 pages; the file was "
+                                    "left as it is and stays in the undo history."),
+              std::string::npos)
+        << ui_.questions[0];
+    ASSERT_EQ(engine_.Apply().UndoHistory.size(), 1u);
+    EXPECT_EQ(engine_.Apply().UndoHistory[0].Entries.size(), 1u);
+}
+
 TEST_F(RunEngineTest, UndoReopensFilesWithThePasswordTheRunSet) {
     const std::string a = Pdf("a.pdf");
     engine_.Security().ChangeSecurity = true;
