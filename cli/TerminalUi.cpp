@@ -103,9 +103,10 @@ void TerminalUi::Progress(const ui::ProgressEvent& event) {
         outcome->Name = event.Name;
     }
     outcome->Failed = event.What == Kind::Failed;
+    outcome->NotTouched = event.What == Kind::NotTouched;
     outcome->Reason = event.Reason;
-    if (quiet_ && event.What == Kind::Processed) {
-        return; // failures are told also when quiet
+    if (quiet_ && event.What == Kind::Processed && event.Reason.empty()) {
+        return; // failures and what was not done are told also when quiet
     }
     std::string line = "[" + std::to_string(event.Index + 1) + "/" +
                        std::to_string(std::max(event.Total, event.Index + 1)) + "] " + event.Name +
@@ -115,6 +116,11 @@ void TerminalUi::Progress(const ui::ProgressEvent& event) {
         if (event.Pages > 0) {
             line += ", " + std::to_string(event.Pages) + (event.Pages == 1 ? " page" : " pages");
         }
+        if (!event.Reason.empty()) {
+            line += "; " + event.Reason;
+        }
+    } else if (event.What == Kind::NotTouched) {
+        line += "not touched: " + event.Reason;
     } else {
         std::string reason = event.Reason;
         if (reason.rfind(event.Name + ": ", 0) == 0) {

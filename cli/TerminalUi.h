@@ -33,7 +33,8 @@ void ResetAbortRequest();
 struct DocumentOutcome {
     std::string Name;    // the path (UTF-8)
     bool Failed = false;
-    std::string Reason;  // why it failed
+    bool NotTouched = false; // nothing was to be done to it
+    std::string Reason;      // why it failed or was not touched; a note when processed
 };
 
 class TerminalUi : public ui::RunUi, public host::MessageSink {

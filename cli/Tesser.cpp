@@ -330,7 +330,8 @@ int ExitStatus(const ui::RunCounts& counts) {
     if (counts.Aborted && AbortRequested()) {
         return kExitInterrupted;
     }
-    return counts.Failed > 0 || counts.Aborted || counts.Cancelled || counts.NotStarted
+    return counts.Failed > 0 || counts.Aborted || counts.Cancelled || counts.NotStarted ||
+                   !counts.SelectedNothing.empty()
                ? kExitSomeFailed
                : kExitOk;
 }
@@ -358,12 +359,27 @@ std::string JsonString(const std::string& text) {
 }
 
 // The last line of a run: its counts; with --json, the run as one object on standard output.
+std::string JsonList(const std::vector<std::string>& texts) {
+    std::string list;
+    for (const std::string& text : texts) {
+        list += (list.empty() ? "" : ", ") + JsonString(text);
+    }
+    return list;
+}
+
 void Summarise(const CliOptions& o, const TerminalUi& terminal, const ui::RunCounts& counts,
                const char* mode, std::optional<std::int64_t> journalId) {
     const int skipped = terminal.Skipped();
     if (!o.quiet) {
+        for (const std::string& name : counts.SelectedNothing) {
+            std::cerr << "tesser: \"" << name << "\" selected no page of any document" << std::endl;
+        }
         std::cerr << "tesser: " << counts.Processed << " processed, " << counts.Failed
-                  << " failed, " << skipped << " skipped";
+                  << " failed, ";
+        if (counts.NotTouched > 0) {
+            std::cerr << counts.NotTouched << " not touched, ";
+        }
+        std::cerr << skipped << " skipped";
         if (counts.Aborted) {
             std::cerr << " (stopped by the user)";
         }
@@ -381,8 +397,8 @@ void Summarise(const CliOptions& o, const TerminalUi& terminal, const ui::RunCou
         json += first ? "\n  " : ",\n  ";
         first = false;
         json += "{\"path\": " + JsonString(d.Name) + ", \"outcome\": " +
-                JsonString(d.Failed ? "failed" : "processed");
-        if (d.Failed) {
+                JsonString(d.Failed ? "failed" : d.NotTouched ? "not touched" : "processed");
+        if (d.Failed || d.NotTouched || !d.Reason.empty()) {
             json += ", \"reason\": " + JsonString(d.Reason);
         }
         json += "}";
@@ -390,6 +406,8 @@ void Summarise(const CliOptions& o, const TerminalUi& terminal, const ui::RunCou
     json += first ? "]" : "\n]";
     json += ", \"processed\": " + std::to_string(counts.Processed) +
             ", \"failed\": " + std::to_string(counts.Failed) +
+            ", \"not_touched\": " + std::to_string(counts.NotTouched) +
+            ", \"selected_nothing\": [" + JsonList(counts.SelectedNothing) + "]" +
             ", \"skipped\": " + std::to_string(skipped) +
             ", \"aborted\": " + (counts.Aborted ? "true" : "false") +
             ", \"cancelled\": " + (counts.Cancelled ? "true" : "false") +

@@ -116,9 +116,11 @@ constexpr const char* kQuestion = "question"; // question, yes word, no word
 constexpr const char* kFailed = "failed";     // the file's failure as it happens: reason
 // The file is finished: index, processed, failed, "1" cancelled, "1" the run goes on, pages
 // stamped (-1: no Processed event), the journal of the file's record (empty for none), why the
-// record could not be made (empty when it could).
+// record could not be made (empty when it could), not touched, the note of its Processed or
+// NotTouched event, "1" the file was opened; then the names of the Tesserions that selected no
+// page of it.
 constexpr const char* kDone = "done";
-constexpr std::size_t kDoneFields = 9;
+constexpr std::size_t kDoneFields = 12;
 
 std::string Flag(bool value) { return value ? "1" : "0"; }
 
@@ -177,9 +179,13 @@ private:
     // the pages of a Processed event go with the done message.
     int pages = -1;
     bool failed = false;
+    std::string note;
     terminal.SetProgressHook([&](const ui::ProgressEvent& event) {
         if (event.What == ui::ProgressEvent::Kind::Processed) {
             pages = event.Pages;
+            note = event.Reason;
+        } else if (event.What == ui::ProgressEvent::Kind::NotTouched) {
+            note = event.Reason;
         } else if (event.What == ui::ProgressEvent::Kind::Failed && !failed) {
             failed = true;
             pages = -1;
@@ -211,6 +217,7 @@ private:
             shared.InHand(self).store(taken + 1);
             pages = -1;
             failed = false;
+            note.clear();
             apply.DocumentEntries = {files[taken]};
             apply.UndoHistory.clear();
             engine.RunApply();
@@ -227,11 +234,20 @@ private:
                     journalError = e.what();
                 }
             }
-            const bool sent = Send(results, {kDone, std::to_string(taken),
-                                             std::to_string(counts.Processed),
-                                             std::to_string(counts.Failed), Flag(counts.Cancelled),
-                                             Flag(engine.ContinueFlag()), std::to_string(pages),
-                                             journal, journalError});
+            Message done = {kDone,
+                            std::to_string(taken),
+                            std::to_string(counts.Processed),
+                            std::to_string(counts.Failed),
+                            Flag(counts.Cancelled),
+                            Flag(engine.ContinueFlag()),
+                            std::to_string(pages),
+                            journal,
+                            journalError,
+                            std::to_string(counts.NotTouched),
+                            note,
+                            Flag(counts.OpenedAny)};
+            done.insert(done.end(), counts.SelectedNothing.begin(), counts.SelectedNothing.end());
+            const bool sent = Send(results, done);
             shared.InHand(self).store(0);
             if (!sent) {
                 break;
@@ -465,7 +481,7 @@ private:
             }
             return;
         }
-        if (message.size() != kDoneFields || message[0] != kDone) {
+        if (message.size() < kDoneFields || message[0] != kDone) {
             Ended(w);
             return;
         }
@@ -481,8 +497,24 @@ private:
             Stop(); // a No or a Cancel: the run stops
         }
         const int pages = ToInt(message[6]);
-        if (Record(worker, index, message[7], message[8]) && pages >= 0) {
-            Show(worker, ui::ProgressEvent::Kind::Processed, files_[index], {}, pages);
+        const int notTouched = ToInt(message[9]);
+        counts_.NotTouched += notTouched;
+        if (notTouched > 0) {
+            Show(worker, ui::ProgressEvent::Kind::NotTouched, files_[index], message[10]);
+        } else if (Record(worker, index, message[7], message[8]) && pages >= 0) {
+            Show(worker, ui::ProgressEvent::Kind::Processed, files_[index], message[10], pages);
+        }
+        if (message[11] == "1") {
+            // A Tesserion selected nothing in the run when it selected nothing in every file.
+            const std::vector<std::string> none(message.begin() + kDoneFields, message.end());
+            if (!counts_.OpenedAny) {
+                counts_.OpenedAny = true;
+                counts_.SelectedNothing = none;
+            } else {
+                std::erase_if(counts_.SelectedNothing, [&](const std::string& name) {
+                    return std::find(none.begin(), none.end(), name) == none.end();
+                });
+            }
         }
         worker.lastDone = static_cast<long>(index);
         worker.shownIndex = -1;
@@ -533,6 +565,7 @@ private:
         event.Total = static_cast<int>(files_.size());
         event.Processed = counts_.Processed;
         event.Failed = counts_.Failed;
+        event.NotTouched = counts_.NotTouched;
         terminal_.Progress(event);
     }
 

@@ -63,6 +63,7 @@ void DialogRunUi::Progress(const ui::ProgressEvent& event) {
         break;
     case Kind::Processed:
     case Kind::Failed:
+    case Kind::NotTouched:
         filesProcessed_ = event.Index + 1;
         break;
     case Kind::Aborted:

@@ -87,6 +87,9 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
         out.Unreadable = true;
         return false;
     }
+    for (int32_t page = 1; page <= count; ++page) {
+        out.Selected += tesserion.Pages.IncludesPage(page) ? 1 : 0;
+    }
     PassObjects shared;
     int32_t i = 0;
     for (; ok && i < count; ++i) {

@@ -37,7 +37,8 @@ struct StampOutcome {
     bool Unreadable = false;
     bool Cancelled = false; // the user answered Cancel to the crop-box question
     bool Stopped = false;   // a host step ended the pass early (page count, acquiring, releasing)
-    std::int32_t Stamped = 0; // pages that received the stamp
+    std::int32_t Selected = 0; // pages of the document the selection includes
+    std::int32_t Stamped = 0;  // pages that received the stamp
     // Pages (1-based) the selection includes that received no stamp: skipped after an error, or
     // not reached after the pass stopped. Unknown (empty) when the page count failed.
     std::vector<std::int32_t> Skipped;

@@ -209,6 +209,8 @@ void RunEngine::RunApply() {
                             : !security_.OwnerPassword.empty() ? security_.OwnerPassword
                                                                : security_.OpenPassword;
     const std::time_t runTime = std::time(nullptr);
+    selectedSomewhere_.assign(record.Tesserions.size(), false);
+    openedAny_ = false;
 
     StartEvents(apply_.MultipleDocuments ? ListedDocumentCount() : 1);
     if (apply_.MultipleDocuments) {
@@ -220,7 +222,9 @@ void RunEngine::RunApply() {
         try {
             HDoc doc = hc::GetViewDocument(activeView_);
             applied = ApplyToDocument(doc, runTime, record, true, kCurrentDocumentName);
-            if (applied && !leftAsItWas_) {
+            if (applied && untouched_) {
+                CountUntouched(kCurrentDocumentName);
+            } else if (applied && !leftAsItWas_) {
                 FinishDocument(kCurrentDocumentName);
             }
         } catch (const std::exception& e) {
@@ -228,6 +232,14 @@ void RunEngine::RunApply() {
         }
         if (!applied) {
             apply_.UndoHistory.clear();
+        }
+    }
+    counts_.OpenedAny = openedAny_;
+    if (openedAny_) {
+        for (std::size_t i = 0; i < selectedSomewhere_.size(); ++i) {
+            if (!selectedSomewhere_[i]) {
+                counts_.SelectedNothing.push_back(model::Windows1252ToUtf8(record.Tesserions[i].Name));
+            }
         }
     }
     // A run that changed no document leaves nothing to undo.
@@ -292,6 +304,8 @@ void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTi
             entry.Fingerprint = TakeFingerprint(target, unreadable);
             entry.Before = before;
             FinishDocument(name);
+        } else if (ok && untouched_) {
+            CountUntouched(name);
         }
         doc.Close();
     } catch (const std::exception& e) {
@@ -301,7 +315,7 @@ void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTi
 
 void RunEngine::FinishDocument(const std::string& name) {
     if (partialText_.empty()) {
-        CountProcessed(name);
+        CountProcessed(name, noteText_);
     } else {
         ReportError(name, partialText_);
     }
@@ -310,6 +324,9 @@ void RunEngine::FinishDocument(const std::string& name) {
 bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& record, bool isCurrent,
                                 const std::string& name) {
     leftAsItWas_ = false;
+    untouched_ = false;
+    untouchedText_.clear();
+    noteText_.clear();
     partialText_.clear();
     UndoEntry added;
     added.IsCurrent = isCurrent;
@@ -328,6 +345,32 @@ bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& recor
             if (!cancelled_) {
                 ReportError(name, refusalText_);
             }
+            return true;
+        }
+        openedAny_ = true;
+        bool selectedAny = false;
+        std::string unselected;
+        for (std::size_t i = 0; i < outcomes.size() && i < record.Tesserions.size(); ++i) {
+            if (outcomes[i].Selected > 0) {
+                selectedAny = true;
+                if (i < selectedSomewhere_.size()) {
+                    selectedSomewhere_[i] = true;
+                }
+            } else {
+                unselected += (unselected.empty() ? "\"" : ", \"") +
+                              model::Windows1252ToUtf8(record.Tesserions[i].Name) + "\"";
+            }
+        }
+        if (!unselected.empty()) {
+            noteText_ = unselected + " selected no page of this document";
+        }
+        if (!record.Tesserions.empty() && !selectedAny && !ChangesBesidesStamps()) {
+            // Nothing to do: the document is left as it was, unsaved and unrecorded.
+            record.Entries.pop_back();
+            leftAsItWas_ = true;
+            untouched_ = true;
+            untouchedText_ = noteText_;
+            noteText_.clear();
             return true;
         }
         UndoEntry& entry = record.Entries.back();
@@ -519,13 +562,26 @@ void RunEngine::Emit(ProgressEvent::Kind what, const std::string& name, const st
     event.Pages = what == ProgressEvent::Kind::Processed ? stampedPages_ : 0;
     event.Processed = counts_.Processed;
     event.Failed = counts_.Failed;
+    event.NotTouched = counts_.NotTouched;
     ui_.Progress(event);
 }
 
-void RunEngine::CountProcessed(const std::string& name) {
+void RunEngine::CountProcessed(const std::string& name, const std::string& note) {
     ++counts_.Processed;
-    Emit(ProgressEvent::Kind::Processed, name);
+    Emit(ProgressEvent::Kind::Processed, name, note);
     stampedPages_ = 0;
+}
+
+void RunEngine::CountUntouched(const std::string& name) {
+    ++counts_.NotTouched;
+    Emit(ProgressEvent::Kind::NotTouched, name, untouchedText_);
+    stampedPages_ = 0;
+}
+
+bool RunEngine::ChangesBesidesStamps() const {
+    return info_.SetTitle || info_.SetSubject || info_.SetAuthor || info_.SetKeywords ||
+           info_.SetIndex || info_.SetBaseURL || !LeavesViewAlone(open_) ||
+           security_.ChangeSecurity;
 }
 
 void RunEngine::StartEvents(int total) {

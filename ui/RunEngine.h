@@ -76,6 +76,11 @@ struct RunCounts {
     bool Aborted = false;    // the go-on flag ended a list run early
     bool Cancelled = false;  // the crop-box warning was answered Cancel
     bool NotStarted = false; // "Confirm passwords" did not end with OK
+    int NotTouched = 0;      // documents nothing was to be done to (not saved, not recorded)
+    // An apply run's Tesserions that selected no page of any document the run opened, by name
+    // (UTF-8); empty when the run opened none.
+    std::vector<std::string> SelectedNothing;
+    bool OpenedAny = false; // an apply run opened (and could stamp) a document
 };
 
 class RunEngine {
@@ -171,7 +176,11 @@ private:
     // The progress events (RunUi::Progress): Emit sends one with the counts so far; a run
     // starts them with the number of documents it expects.
     void Emit(ProgressEvent::Kind what, const std::string& name, const std::string& reason = {});
-    void CountProcessed(const std::string& name);
+    void CountProcessed(const std::string& name, const std::string& note = {});
+    // Counts the document in hand as one nothing was to be done to, with untouchedText_.
+    void CountUntouched(const std::string& name);
+    // The run asks for changes besides stamps (information, initial view, security).
+    bool ChangesBesidesStamps() const;
     void StartEvents(int total);
     // The files the documents list stands for (folders' files counted, subfolders with Recurse).
     int ListedDocumentCount() const;
@@ -198,6 +207,13 @@ private:
     bool continue_ = true;
     bool cancelled_ = false;   // Cancel was answered at a crop-box warning of this run
     bool leftAsItWas_ = false; // ApplyToDocument left the document in hand unchanged
+    // ApplyToDocument found nothing to do to the document in hand; untouchedText_ says why.
+    bool untouched_ = false;
+    std::string untouchedText_;
+    std::string noteText_; // the Tesserions that selected no page of the document in hand
+    // For each of the run's Tesserions: it selected a page of a document the run opened.
+    std::vector<bool> selectedSomewhere_;
+    bool openedAny_ = false;
     std::string partialText_;  // the pages the document in hand was not stamped on
     std::string refusalText_;  // why StampAll left the document in hand as it was
     bool progressOpen_ = false;

@@ -22,15 +22,21 @@ struct ProgressEvent {
         Processed, // it was stamped and saved, restored, or printed, whole
         Failed,    // it failed (Reason says why); it was left as it was unless Reason says not
         Aborted,   // the person stopped the run; no further document is taken up
+        // Nothing was to be done to it (Reason says why: no Tesserion selected a page of it and
+        // nothing else was asked): it was not saved and is not in the undo history.
+        NotTouched,
     };
     Kind What = Kind::Started;
     std::string Name;   // the file's path (UTF-8), "[Current]", or a folder that could not be read
     int Index = -1;     // 0-based number of the document among those taken up so far
     int Total = 0;      // documents the run expects to take up, folders' files included
-    std::string Reason; // Failed: the error box's text after the name
+    // Failed: the error box's text after the name. NotTouched: why. Processed: a note, such as
+    // the Tesserions that selected no page of it, or empty.
+    std::string Reason;
     int Pages = 0;      // Processed: pages that received a stamp (the most of any Tesserion)
     int Processed = 0;  // the run's counts after this event
     int Failed = 0;
+    int NotTouched = 0;
 };
 
 class RunUi {

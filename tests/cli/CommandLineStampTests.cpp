@@ -138,6 +138,47 @@ TEST_F(TesserCommandLine, StampOptionsAreCheckedWithTheTesserionMessagesBeforeAn
     EXPECT_FALSE(fs::exists(ProfilePath()));
 }
 
+// A stamp that selects no page of a document leaves it untouched and says so; a run in which
+// it selected no page of any document fails, also across worker processes.
+TEST_F(TesserCommandLine, AStampThatSelectsNoPageSaysSoAndTouchesNothing) {
+    const fs::path a = Pdf("a.pdf");
+    PdfSpec two;
+    two.pages = 2;
+    const fs::path b = Pdf("b.pdf", two);
+    const std::string beforeA = ReadFile(a);
+    const std::string beforeB = ReadFile(b);
+    for (const std::string& options : {std::string("--pages 3-1"), std::string("--pages 11-20"),
+                                       std::string("--pages 2 --odd-even odd"),
+                                       std::string("-j 2 --pages 7-")}) {
+        SCOPED_TRACE(options);
+        const CommandResult run = Tesser("--y 1 --text X " + options + " " + Q(a) + " " + Q(b));
+        EXPECT_EQ(run.exitCode, 1) << run.errors;
+        EXPECT_NE(run.errors.find(Q(a).substr(1, a.string().size()) +
+                                  ": not touched: \"(command line)\" selected no page of this "
+                                  "document"),
+                  std::string::npos)
+            << run.errors;
+        EXPECT_NE(run.errors.find("tesser: \"(command line)\" selected no page of any document"),
+                  std::string::npos);
+        EXPECT_NE(run.errors.find("0 processed, 0 failed, 2 not touched"), std::string::npos);
+        EXPECT_EQ(ReadFile(a), beforeA);
+        EXPECT_EQ(ReadFile(b), beforeB);
+        EXPECT_FALSE(fs::exists(JournalPath()));
+    }
+    // Page 3 is in a alone: b is told untouched, the run succeeds and records a only.
+    const CommandResult some = Tesser("--json --y 1 --text X --pages 3- " + Q(a) + " " + Q(b));
+    EXPECT_EQ(some.exitCode, 0) << some.errors;
+    EXPECT_NE(some.output.find("\"outcome\": \"not touched\""), std::string::npos) << some.output;
+    EXPECT_NE(some.output.find("\"processed\": 1, \"failed\": 0, \"not_touched\": 1, "
+                               "\"selected_nothing\": []"),
+              std::string::npos)
+        << some.output;
+    EXPECT_EQ(ReadFile(b), beforeB);
+    EXPECT_NE(ReadFile(a), beforeA);
+    const CommandResult history = Tesser("--history");
+    EXPECT_NE(history.output.find("1 document"), std::string::npos) << history.output;
+}
+
 // A backslash in --text: "\\" draws one, "\<" draws a "<" that starts no field, "\n" breaks the
 // line; --show gives options that draw the same again.
 TEST_F(TesserCommandLine, BackslashesInTheTextDrawWhatTheManPageSays) {

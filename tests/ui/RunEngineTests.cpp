@@ -494,6 +494,38 @@ TEST_F(RunEngineTest, UndoRefusesAReplacedFileAndKeepsWhatItCouldNotRestore) {
     EXPECT_EQ(engine_.Apply().UndoHistory[1].Entries.size(), 1u);
 }
 
+// A Tesserion that selects no page of a document is named in the document's outcome and in the
+// run's counts, while the others stamp it as usual.
+TEST_F(RunEngineTest, ATesserionThatSelectsNoPageIsNamedBesidesThoseThatStamp) {
+    model::Tesserion nowhere = *engine_.Tesserions().Find("Foot");
+    nowhere.Name = "Nowhere";
+    nowhere.Pages.PagesAll = false;
+    nowhere.Pages.PagesRange = "9-";
+    engine_.Tesserions().Insert(nowhere);
+    const std::string a = Pdf("a.pdf");
+    engine_.Apply().NamesToApply = {"Foot", "Nowhere"};
+    engine_.Apply().DocumentEntries = {a};
+    engine_.RunApply();
+    EXPECT_EQ(engine_.LastRun().Processed, 1);
+    EXPECT_EQ(engine_.LastRun().NotTouched, 0);
+    EXPECT_EQ(engine_.LastRun().SelectedNothing, std::vector<std::string>{"Nowhere"});
+    ASSERT_FALSE(ui_.events.empty());
+    EXPECT_EQ(ui_.events.back().What, ProgressEvent::Kind::Processed);
+    EXPECT_EQ(ui_.events.back().Reason, "\"Nowhere\" selected no page of this document");
+    EXPECT_NE(PdfText(a).find("Page 2 of 3"), std::string::npos);
+    ASSERT_EQ(engine_.Apply().UndoHistory.size(), 1u);
+
+    // Alone it leaves the document untouched and unrecorded.
+    engine_.Apply().NamesToApply = {"Nowhere"};
+    const std::string stamped = ReadFile(a);
+    engine_.RunApply();
+    EXPECT_EQ(engine_.LastRun().Processed, 0);
+    EXPECT_EQ(engine_.LastRun().NotTouched, 1);
+    EXPECT_EQ(ui_.events.back().What, ProgressEvent::Kind::NotTouched);
+    EXPECT_EQ(ReadFile(a), stamped);
+    EXPECT_EQ(engine_.Apply().UndoHistory.size(), 1u);
+}
+
 // An undo that cannot find a stamp the record says it put on does not call the file restored:
 // the file is left byte for byte and keeps its place in the history.
 TEST_F(RunEngineTest, AnUndoThatDoesNotFindItsStampsFailsAndKeepsTheRecord) {
