@@ -1,9 +1,14 @@
 #include "fileio/AtomicFileWriter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
 #include <unistd.h>
 #include <vector>
 
@@ -51,6 +56,78 @@ std::string ResolveLinks(const std::string& path) {
     }
 }
 
+// The bytes of a name kept in the name of its temporary file: enough to tell whose it is, and
+// short enough that the temporary name fits where the name itself fits (255 bytes).
+constexpr std::size_t kKeptNameBytes = 100;
+
+// The start of the temporary names for base: "." + base (cut to kKeptNameBytes at a character
+// boundary) + ".tesser-save-"; the process number and a counter follow.
+std::string TemporaryPrefix(const std::string& base) {
+    std::size_t keep = std::min(base.size(), kKeptNameBytes);
+    while (keep > 0 && keep < base.size() &&
+           (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) {
+        --keep; // not inside a UTF-8 sequence
+    }
+    return "." + base.substr(0, keep) + ".tesser-save-";
+}
+
+// The process that made a temporary name prefix + "PID-N", or 0 when the name is not one.
+pid_t TemporaryOwner(const std::string& name, const std::string& prefix) {
+    if (name.compare(0, prefix.size(), prefix) != 0) {
+        return 0;
+    }
+    const std::string rest = name.substr(prefix.size());
+    const auto dash = rest.find('-');
+    if (dash == std::string::npos || dash == 0 || dash + 1 == rest.size() ||
+        rest.find_first_not_of("0123456789-") != std::string::npos ||
+        rest.find('-', dash + 1) != std::string::npos || dash > 9) {
+        return 0;
+    }
+    return static_cast<pid_t>(std::stol(rest.substr(0, dash)));
+}
+
+// Removes the temporary files of base in folder whose process is gone (killed mid-save); a
+// process that still runs may be saving. Once per folder and name in this process.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& base) {
+    static std::mutex lock;
+    static std::set<std::string> done;
+    const std::string prefix = TemporaryPrefix(base);
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (!done.insert(folder + "/" + prefix).second) {
+            return;
+        }
+    }
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing == nullptr) {
+        return;
+    }
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(listing)) {
+        const pid_t owner = TemporaryOwner(entry->d_name, prefix);
+        if (owner > 0 && owner != ::getpid() && ::kill(owner, 0) != 0 && errno == ESRCH) {
+            stale.emplace_back(entry->d_name);
+        }
+    }
+    ::closedir(listing);
+    for (const std::string& name : stale) {
+        const std::string path = folder + "/" + name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            (void)::unlink(path.c_str());
+        }
+    }
+}
+
+// Whether this process may change the file: a write permission of the class it falls in, or
+// for a privileged process, any write permission at all (a file made read-only stays so).
+bool MayWrite(const std::string& path, const struct stat& info) {
+    if (::geteuid() == 0) {
+        return (info.st_mode & 0222) != 0;
+    }
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
 } // namespace
 
 FileError::FileError(Stage stage, const std::string& step, const std::string& file, int error)
@@ -67,6 +144,20 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, unsigned newFileMode
         if (!S_ISREG(old.st_mode)) {
             throw FileError(FileError::Stage::Writing, target_ + " is not a regular file");
         }
+        if (!MayWrite(target_, old)) {
+            throw FileError(FileError::Stage::Opening,
+                            target_ + " may not be changed: it is read-only for this user");
+        }
+        if (old.st_nlink > 1) {
+            throw FileError(FileError::Stage::Opening,
+                            target_ + " has other hard links, which replacing it would split "
+                                      "off; it was left as it is (write a copy instead)");
+        }
+        if (old.st_uid != ::geteuid() && ::geteuid() != 0) {
+            throw FileError(FileError::Stage::Opening,
+                            target_ + " belongs to another user, and replacing it would make it "
+                                      "this user's; it was left as it is (write a copy instead)");
+        }
         exists = true;
     } else if (errno != ENOENT) {
         throw FileError(FileError::Stage::Opening, "stat", target_, errno);
@@ -74,8 +165,9 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, unsigned newFileMode
 
     // O_EXCL with a name of our own rather than mkstemp: open applies the umask to a new
     // file's mode, which mkstemp's fixed 0600 would not.
+    RemoveStaleTemporaries(folder_, BaseOf(target_));
     static std::atomic<unsigned> counter{0};
-    const std::string prefix = folder_ + "/." + BaseOf(target_) + ".tesser-save-" +
+    const std::string prefix = folder_ + "/" + TemporaryPrefix(BaseOf(target_)) +
                                std::to_string(::getpid()) + "-";
     int error = 0;
     for (int attempt = 0; attempt < 100 && !fd_; ++attempt) {
@@ -100,10 +192,17 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, unsigned newFileMode
             Failed("chmod", error);
         }
         if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
-            // Only a privileged process may give the file to another user; otherwise the new
-            // file is ours, as any editor's would be, and keeps the group where we are in it.
+            // The owner is ours (or we may give it away) by now; the group is kept where we are
+            // in it, otherwise the file is not replaced.
             if (::fchown(fd_.get(), old.st_uid, old.st_gid) != 0) {
-                (void)::fchown(fd_.get(), static_cast<uid_t>(-1), old.st_gid);
+                const int error = errno;
+                (void)fd_.Close();
+                ::unlink(temporary_.c_str());
+                throw FileError(FileError::Stage::Opening,
+                                target_ + " belongs to a group this user is not in, and "
+                                          "replacing it would change its group (" +
+                                    std::string(std::strerror(error)) +
+                                    "); it was left as it is (write a copy instead)");
             }
         }
     }

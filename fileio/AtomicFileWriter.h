@@ -9,7 +9,13 @@
 //     replaced and the link stays a link; a dangling link makes its target;
 //   - the temporary file is renamed over the target and the folder fsynced;
 //   - on any failure the temporary file is removed and the target is untouched.
-// A target that exists and is not a regular file (a folder, a device) is refused.
+// A target that exists and is not a regular file (a folder, a device) is refused; so is one this
+// process may not write (read-only for its user; for a privileged process, without any write
+// permission), one with other hard links (replacing it would split them off), and one whose
+// owner and group the new file could not keep. Temporary names are at most 135 bytes whatever
+// the target's name; temporary files of the same name left by a process that is gone (killed
+// mid-save) are removed when a save of that name is next prepared.
+
 //
 //     AtomicFileWriter writer(path);          // throws FileError
 //     writer.Write(bytes.data(), bytes.size());

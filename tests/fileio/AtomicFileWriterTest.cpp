@@ -170,6 +170,90 @@ TEST(AtomicFileWriter, RefusalsBeforeWritingLeaveNothingBehind) {
     EXPECT_EQ(ReadFile(dir / "plain"), "not a folder");
 }
 
+// A file the user may not write, one with other hard links, and one that would change hands
+// are not replaced: each is refused before anything is written, and says why.
+TEST(AtomicFileWriter, FilesThatReplacingWouldChangeOtherwiseAreRefused) {
+    TempDir dir;
+    WriteFile(dir / "read-only", "kept");
+    ASSERT_EQ(::chmod((dir / "read-only").c_str(), 0444), 0);
+    WriteFile(dir / "linked", "kept");
+    fs::create_hard_link(dir / "linked", dir / "other-name");
+    for (const auto& [name, said] :
+         {std::pair{"read-only", "may not be changed: it is read-only for this user"},
+          std::pair{"linked", "has other hard links"}}) {
+        SCOPED_TRACE(name);
+        try {
+            WriteFileAtomically((dir / name).string(), "new");
+            ADD_FAILURE() << "written";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.stage(), FileError::Stage::Opening);
+            EXPECT_NE(std::string(e.what()).find(said), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(ReadFile(dir / name), "kept");
+    }
+    EXPECT_EQ(StatOf(dir / "linked").st_nlink, 2u);
+    EXPECT_EQ(FilesIn(dir.path()),
+              (std::vector<std::string>{"linked", "other-name", "read-only"}));
+
+    // Another user's file that this user may write (here: as nobody, when the test may become
+    // nobody) keeps its owner only when it is not replaced.
+    if (::geteuid() != 0) {
+        return;
+    }
+    TempDir shared;
+    ASSERT_EQ(::chmod(shared.path().c_str(), 0777), 0);
+    WriteFile(shared / "theirs", "kept");
+    ASSERT_EQ(::chmod((shared / "theirs").c_str(), 0666), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int code = 1;
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+            try {
+                WriteFileAtomically((shared / "theirs").string(), "new");
+                code = 2;
+            } catch (const FileError& e) {
+                code = std::string(e.what()).find("belongs to another user") != std::string::npos
+                           ? 0
+                           : 3;
+            }
+        }
+        ::_exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ReadFile(shared / "theirs"), "kept");
+    EXPECT_EQ(StatOf(shared / "theirs").st_uid, 0u);
+}
+
+// A name as long as a file system allows is saved in place: the temporary name is bounded. The
+// temporaries a killed process left for the same name are removed; those of a live process and
+// of other names stay.
+TEST(AtomicFileWriter, LongNamesSaveAndTemporariesOfGoneProcessesAreRemoved) {
+    TempDir dir;
+    const std::string name = std::string(250, 'n') + ".pdf";
+    WriteFile(dir / name, "old");
+    const pid_t gone = ::fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const std::string prefix = "." + std::string(100, 'n') + ".tesser-save-";
+    const std::string stale = prefix + std::to_string(gone) + "-0";
+    const std::string live = prefix + std::to_string(::getppid()) + "-7";
+    const std::string otherName = ".other.pdf.tesser-save-" + std::to_string(gone) + "-0";
+    for (const std::string& temporary : {stale, live, otherName}) {
+        WriteFile(dir / temporary, "partial");
+    }
+
+    WriteFileAtomically((dir / name).string(), "new");
+
+    EXPECT_EQ(ReadFile(dir / name), "new");
+    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{live, otherName, name}));
+}
+
 // ---- The descriptor owner ----
 
 TEST(UniqueFd, ClosesAtTheEndOfItsScopeAndReportsAFailedClose) {
