@@ -1,5 +1,7 @@
 #include "cli/TerminalUi.h"
 
+#include "cli/TerminalText.h"
+
 #include "fileio/UniqueFd.h"
 #include "model/TextEncoding.h"
 
@@ -88,7 +90,7 @@ void TerminalUi::Progress(const ui::ProgressEvent& event) {
         return;
     }
     if (event.What == Kind::Aborted) {
-        std::cerr << "tesser: " << event.Name << std::endl;
+        std::cerr << "tesser: " << Shown(event.Name) << std::endl;
         return;
     }
     // A failure reported for a document already counted (a save that failed after the
@@ -109,18 +111,18 @@ void TerminalUi::Progress(const ui::ProgressEvent& event) {
         return; // failures and what was not done are told also when quiet
     }
     std::string line = "[" + std::to_string(event.Index + 1) + "/" +
-                       std::to_string(std::max(event.Total, event.Index + 1)) + "] " + event.Name +
-                       ": ";
+                       std::to_string(std::max(event.Total, event.Index + 1)) + "] " +
+                       Shown(event.Name) + ": ";
     if (event.What == Kind::Processed) {
         line += doneWord_;
         if (event.Pages > 0) {
             line += ", " + std::to_string(event.Pages) + (event.Pages == 1 ? " page" : " pages");
         }
         if (!event.Reason.empty()) {
-            line += "; " + event.Reason;
+            line += "; " + Shown(event.Reason);
         }
     } else if (event.What == Kind::NotTouched) {
-        line += "not touched: " + event.Reason;
+        line += "not touched: " + Shown(event.Reason);
     } else {
         std::string reason = event.Reason;
         if (reason.rfind(event.Name + ": ", 0) == 0) {
@@ -133,7 +135,7 @@ void TerminalUi::Progress(const ui::ProgressEvent& event) {
              at = reason.find('\n', at)) {
             reason.replace(at, 1, "; ");
         }
-        line += "failed: " + reason;
+        line += "failed: " + Shown(reason);
     }
     ClearPageProgress();
     std::cerr << line << std::endl;
@@ -152,7 +154,7 @@ void TerminalUi::PageProgress(const std::string& name, int page, int count) {
         return;
     }
     lastPageProgress_ = now;
-    std::cerr << "\r" << name << ": page " << page << " of " << count << "\x1b[K" << std::flush;
+    std::cerr << "\r" << Shown(name) << ": page " << page << " of " << count << "\x1b[K" << std::flush;
     pageProgressShown_ = true;
 }
 
@@ -221,19 +223,19 @@ bool TerminalUi::Ask(const std::string& question, const std::string& yesWord,
 bool TerminalUi::AskYesNo(const std::string& text, const std::string& title) {
     // The document's line already said what failed; the error box's own text only on request.
     if (verbose_) {
-        std::cerr << title << ": " << text << std::endl;
+        std::cerr << title << ": " << Shown(text, true) << std::endl;
     }
     return Ask("Go on with the run?", "yes", "no");
 }
 
 int32_t TerminalUi::ShowAlert(int32_t /*iconKind*/, const std::string& message,
                               const std::vector<std::string>& /*buttons*/) {
-    std::cerr << model::Windows1252ToUtf8(message) << std::endl;
+    std::cerr << Shown(model::Windows1252ToUtf8(message), true) << std::endl;
     return 1;
 }
 
 int32_t TerminalUi::ConfirmAlert(const std::string& message) {
-    std::cerr << model::Windows1252ToUtf8(message) << std::endl;
+    std::cerr << Shown(model::Windows1252ToUtf8(message), true) << std::endl;
     const bool goOn = Ask("Continue or cancel?", "continue", "cancel");
     if (!goOn) {
         std::cerr << "Cancelled: the run stops; the document in hand is left as it was."
@@ -243,7 +245,7 @@ int32_t TerminalUi::ConfirmAlert(const std::string& message) {
 }
 
 void TerminalUi::ShowNote(const std::string& message) {
-    std::cerr << model::Windows1252ToUtf8(message) << std::endl;
+    std::cerr << Shown(model::Windows1252ToUtf8(message), true) << std::endl;
 }
 
 std::string ReadPasswordFromTerminal(const std::string& prompt) {

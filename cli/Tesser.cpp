@@ -4,6 +4,7 @@
 #include "cli/Options.h"
 #include "cli/ProfileAccess.h"
 #include "cli/StampOptions.h"
+#include "cli/TerminalText.h"
 #include "cli/TerminalUi.h"
 #include "cli/Workers.h"
 #include "docsettings/DocumentInfo.h"
@@ -590,7 +591,7 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine) {
     int failed = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string& file = files[i];
-        std::cout << "[" << i + 1 << "/" << files.size() << "] " << file;
+        std::cout << "[" << i + 1 << "/" << files.size() << "] " << Shown(file);
         int pages = 0;
         try {
             // Through the host, as the run would open it: the same repairs, the same password.
@@ -601,7 +602,7 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine) {
                 plugin::OpenDocument(path.get(), fileSystem, &OpenWithPassword, &password, false));
             pages = plugin::GetPageCount(doc.get());
         } catch (const std::exception& e) {
-            std::cout << ": would fail: " << e.what() << "\n";
+            std::cout << ": would fail: " << Shown(e.what()) << "\n";
             ++failed;
             continue;
         }
@@ -634,11 +635,11 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine) {
         if (!settings.empty()) {
             std::cout << "  set " << settings << "\n";
         }
-        std::cout << "  save to " << (o.outputFile ? fs::absolute(*o.outputFile).string()
-                                      : o.outputDir
-                                          ? (fs::absolute(*o.outputDir) /
-                                             fs::path(file).filename()).string()
-                                          : file)
+        std::cout << "  save to "
+                  << Shown(o.outputFile ? fs::absolute(*o.outputFile).string()
+                           : o.outputDir
+                               ? (fs::absolute(*o.outputDir) / fs::path(file).filename()).string()
+                               : file)
                   << "\n";
     }
     std::cout << "Dry run: nothing was written and nothing recorded.\n";
@@ -705,7 +706,7 @@ int RunHistory() {
         std::cout << r.Id << "  " << LocalTime(r.Time) << "  " << n << " document"
                   << (n == 1 ? "" : "s") << "  " << DescribeRun(r) << "\n";
         for (const ui::UndoEntry& e : r.Record.Entries) {
-            std::cout << "      " << e.Name << "\n";
+            std::cout << "      " << Shown(e.Name) << "\n";
         }
     }
     return kExitOk;
@@ -768,6 +769,9 @@ std::vector<std::string> ReadFileList(const CliOptions& o) {
     std::vector<std::string> names;
     std::string name;
     while (std::getline(*in, name, o.nullSeparated ? '\0' : '\n')) {
+        if (!o.nullSeparated && !name.empty() && name.back() == '\r') {
+            name.pop_back(); // a list written with CR LF line ends
+        }
         if (!name.empty()) {
             names.push_back(name);
         }

@@ -179,6 +179,23 @@ TEST_F(TesserCommandLine, AStampThatSelectsNoPageSaysSoAndTouchesNothing) {
     EXPECT_NE(history.output.find("1 document"), std::string::npos) << history.output;
 }
 
+// A file name is shown with its control characters escaped wherever a line names it: it can
+// neither recolour the terminal nor forge a line.
+TEST_F(TesserCommandLine, ControlCharactersInFileNamesAreShownEscaped) {
+    const fs::path named = dir_ / "x\x1b[31mred\nforged: stamped.pdf";
+    fs::copy_file(Pdf("a.pdf"), named);
+    const std::string shown = (dir_ / "x\\e[31mred\\nforged: stamped.pdf").string();
+    const CommandResult run = Tesser("--y 1 --text Z " + Q(named));
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const CommandResult dry = Tesser("--dry-run --y 1 --text Z " + Q(named));
+    const CommandResult history = Tesser("--history");
+    for (const std::string& output : {run.errors, dry.output, history.output}) {
+        EXPECT_EQ(output.find('\x1b'), std::string::npos) << output;
+        EXPECT_EQ(output.find("red\n"), std::string::npos) << output;
+        EXPECT_NE(output.find(shown), std::string::npos) << output;
+    }
+}
+
 // A backslash in --text: "\\" draws one, "\<" draws a "<" that starts no field, "\n" breaks the
 // line; --show gives options that draw the same again.
 TEST_F(TesserCommandLine, BackslashesInTheTextDrawWhatTheManPageSays) {

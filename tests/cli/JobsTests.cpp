@@ -228,6 +228,13 @@ TEST_F(TesserJobs, FilesFromReadsLinesNulTerminatedNamesAndStandardInput) {
         << run.errors;
     EXPECT_EQ(Occurrences(PdfText(files[1]), "Page 1 of 1"), 1) << "not stamped a second time";
 
+    // A list written with CR LF line ends names the files, not files ending in CR.
+    const fs::path fresh = Folder("crlf", 1, 3).front();
+    WriteFile(dir_ / "crlf.txt", fresh.string() + "\r\n");
+    run = Tesser("-q -t Foot --files-from " + Q(dir_ / "crlf.txt"));
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(Occurrences(PdfText(fresh), "Page 1 of 3"), 1);
+
     // An empty list is a run over nothing.
     run = Tesser("-t Foot --files-from -", "printf '' | ");
     EXPECT_EQ(run.exitCode, 0) << run.errors;
