@@ -205,8 +205,10 @@ HErrorCode OpenDocument(HPath path, HFileSys, HAuthProc authProc, void* clientDa
         if (!accepted) {
             std::string name = d->path;
             CloseDocumentRec(d);
-            Fail(name + ": the document cannot be opened: the password given does not grant the "
-                        "permissions needed");
+            // It opened; what was refused is the change the caller asked for.
+            Fail(name + ": the document was left as it is: what was asked needs permissions "
+                        "that the password given (if any) does not grant; its owner password "
+                        "grants them");
         }
         *out = ToHandle(d);
     });

@@ -390,7 +390,9 @@ bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& recor
             docsettings::ApplyView(open_, doc);
         }
         entry.Security = security_;
-        docsettings::CaptureSecurity(entry.Security, doc);
+        if (security_.ChangeSecurity) {
+            docsettings::CaptureSecurity(entry.Security, doc);
+        }
         if (entry.Security.RemoveSecurity && security_.ChangeSecurity &&
             !security_.OwnerPassword.empty()) {
             // Undo takes off the security this run adds; the new owner password is what will

@@ -925,6 +925,34 @@ TEST_F(TesserCli, PasswordsCanComeFromStandardInput) {
         << encryption;
 }
 
+// Only true messages: a stamp-only run on an encrypted file opened with its user password is
+// undone without a word about the owner password, and keeps the file's encryption; a file that
+// opens without a password but forbids changes says that its owner password is what is needed.
+TEST_F(TesserCli, EncryptedFilesGetOnlyMessagesThatAreTrue) {
+    const fs::path plain = Pdf("plain.pdf");
+    const fs::path a = dir_ / "a.pdf";
+    ASSERT_EQ(test::Run("qpdf --encrypt user owner 256 -- " + Q(plain) + " " + Q(a)).exitCode, 0);
+    ASSERT_EQ(Tesser("-q -t Foot --current-password user " + Q(a)).exitCode, 0);
+    const CommandResult undo = Tesser("--undo");
+    EXPECT_EQ(undo.exitCode, 0) << undo.errors;
+    EXPECT_EQ(undo.errors.find("password"), std::string::npos) << undo.errors;
+    EXPECT_NE(undo.errors.find("restored"), std::string::npos) << undo.errors;
+    EXPECT_TRUE(QpdfCheckPasses(a, "user"));
+    EXPECT_EQ(PdfText(a, "user").find("of 3"), std::string::npos);
+
+    const fs::path b = dir_ / "b.pdf";
+    ASSERT_EQ(test::Run("qpdf --encrypt '' owner 256 --modify=none -- " + Q(plain) + " " + Q(b))
+                  .exitCode,
+              0);
+    const std::string before = ReadFile(b);
+    const CommandResult refused = Tesser("-t Foot " + Q(b));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.errors.find("its owner password grants them"), std::string::npos)
+        << refused.errors;
+    EXPECT_EQ(refused.errors.find("cannot be opened"), std::string::npos) << refused.errors;
+    EXPECT_EQ(ReadFile(b), before);
+}
+
 TEST_F(TesserCli, AnOpenPasswordAloneIsTheOwnerPasswordTooFromOptionsAndStandardInput) {
     const fs::path a = Pdf("a.pdf");
     const fs::path b = Pdf("b.pdf");
