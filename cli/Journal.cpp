@@ -4,6 +4,7 @@
 #include "model/AtomicFile.h"
 #include "model/TextEncoding.h"
 #include "model/Validation.h"
+#include "ui/FileFingerprint.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +18,7 @@
 #include <ctime>
 #include <fstream>
 #include <limits>
+#include <map>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -930,6 +932,150 @@ std::vector<std::int64_t> Journal::Save(std::vector<JournalRecord> records) cons
         throw JournalError("cannot write " + path_.string() + ": " + result.Reason);
     }
     return droppedIds;
+}
+
+fs::path Journal::PendingPath() const {
+    fs::path pending = path_;
+    pending += ".pending";
+    return pending;
+}
+
+namespace {
+
+constexpr const char* kPendingFrame = "pending ";
+
+} // namespace
+
+void Journal::AppendPending(const JournalRecord& one, bool durable) const {
+    JournalRecord kept = one;
+    KeepSecurityOf(kept);
+    const std::string body = FormatJournal({kept});
+    const std::string frame = kPendingFrame + std::to_string(body.size()) + "\n" + body;
+    const fs::path pending = PendingPath();
+    const fileio::UniqueFd fd(
+        ::open(pending.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+    if (!fd) {
+        throw JournalError("cannot write " + pending.string() + ": " + ErrnoText() +
+                           "; the document was not saved");
+    }
+    const ssize_t written = ::write(fd.get(), frame.data(), frame.size());
+    if (written != static_cast<ssize_t>(frame.size())) {
+        const std::string reason = written < 0 ? ErrnoText() : "the disk is full";
+        // A torn frame at the end is read as no frame: nothing follows it unsaved.
+        throw JournalError("cannot write " + pending.string() + ": " + reason +
+                           "; the document was not saved");
+    }
+    if (durable) {
+        if (::fsync(fd.get()) != 0) {
+            throw JournalError("cannot write " + pending.string() + ": " + ErrnoText() +
+                               "; the document was not saved");
+        }
+        const fileio::UniqueFd folder(
+            ::open(path_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (folder) {
+            (void)::fsync(folder.get());
+        }
+    }
+}
+
+void Journal::RemovePending() const {
+    std::error_code ignored;
+    fs::remove(PendingPath(), ignored);
+}
+
+std::string Journal::RecoverPending(std::vector<JournalRecord>& records) const {
+    const fs::path pending = PendingPath();
+    std::ifstream in(pending, std::ios::binary);
+    if (!in) {
+        return {};
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    const std::string text = content.str();
+
+    // The runs of the log by number, each file's latest entry last.
+    std::map<std::int64_t, JournalRecord> runs;
+    std::size_t at = 0;
+    const std::string frame = kPendingFrame;
+    while (text.compare(at, frame.size(), frame) == 0) {
+        const std::size_t end = text.find('\n', at);
+        std::size_t length = 0;
+        const char* first = text.data() + at + frame.size();
+        const char* last = text.data() + (end == std::string::npos ? text.size() : end);
+        const auto parsed = std::from_chars(first, last, length);
+        if (end == std::string::npos || parsed.ec != std::errc() || parsed.ptr != last ||
+            length > text.size() - end - 1) {
+            break; // torn: the append that was cut short saved nothing
+        }
+        std::vector<JournalRecord> one;
+        try {
+            one = ParseJournal(text.substr(end + 1, length));
+            for (JournalRecord& record : one) {
+                RestoreKeptSecurity(record);
+            }
+        } catch (const JournalError&) {
+            break;
+        }
+        at = end + 1 + length;
+        for (JournalRecord& record : one) {
+            auto [run, added] = runs.try_emplace(record.Id, record);
+            if (!added) {
+                for (ui::UndoEntry& entry : record.Record.Entries) {
+                    auto& entries = run->second.Record.Entries;
+                    const auto same = std::find_if(entries.begin(), entries.end(),
+                                                   [&](const ui::UndoEntry& e) {
+                                                       return e.Name == entry.Name;
+                                                   });
+                    if (same != entries.end()) {
+                        *same = std::move(entry);
+                    } else {
+                        entries.push_back(std::move(entry));
+                    }
+                }
+            }
+        }
+    }
+
+    std::string notice;
+    for (auto& [id, run] : runs) {
+        const bool recorded = std::any_of(records.begin(), records.end(),
+                                          [&](const JournalRecord& r) { return r.Id == id; });
+        if (recorded) {
+            continue;
+        }
+        std::vector<ui::UndoEntry> changed;
+        for (ui::UndoEntry& entry : run.Record.Entries) {
+            std::string unreadable;
+            const ui::FileFingerprint now = ui::TakeFingerprint(entry.Name, unreadable);
+            if (!unreadable.empty() || now.Empty()) {
+                continue; // not there: nothing was saved under the name
+            }
+            if (entry.Fingerprint.Empty()) {
+                if (!entry.Before.Empty() && now == entry.Before) {
+                    continue; // killed before its save replaced the file
+                }
+                entry.Fingerprint = now;
+            }
+            changed.push_back(std::move(entry));
+        }
+        if (changed.empty()) {
+            continue;
+        }
+        const std::size_t count = changed.size();
+        run.Record.Entries = std::move(changed);
+        records.push_back(std::move(run));
+        notice += (notice.empty() ? "" : "\n") + std::string("run ") + std::to_string(id) +
+                  " was interrupted after it changed " + std::to_string(count) +
+                  (count == 1 ? " file" : " files") + "; it is recorded, and --undo=" +
+                  std::to_string(id) + " takes it back";
+    }
+    std::sort(records.begin(), records.end(),
+              [](const JournalRecord& a, const JournalRecord& b) { return a.Id < b.Id; });
+    if (!notice.empty()) {
+        Save(records);
+    }
+    RemovePending();
+    return notice;
 }
 
 } // namespace tesser::cli

@@ -112,7 +112,26 @@ public:
     // absent when there was none: never empty or cut short. Throws JournalError.
     std::vector<std::int64_t> Save(std::vector<JournalRecord> records) const;
 
+    // The write-ahead log of a run in progress, "journal.pending" beside the journal, so that a
+    // run killed at any moment leaves every file it changed undoable. Before a file is saved
+    // over, the run appends the file's entry (one is the record's settings with that one entry
+    // and the fingerprint of the file as the run found it), durably (fsync) when durable is
+    // true; after the save, the entry again with the fingerprint of what was written. Each
+    // append is one write, so that the run's worker processes may append side by side. Throws
+    // JournalError: a run that cannot record a file ahead does not save it.
+    void AppendPending(const JournalRecord& one, bool durable) const;
+    // A run that ended removes its log after its record is in the journal.
+    void RemovePending() const;
+    // The log of a run that did not end (killed, or its journal could not be saved): its
+    // entries are added to records as that run's record, unless records already holds the run,
+    // and the journal is saved and the log removed. Of an entry recorded ahead only, the file
+    // is kept as changed when its bytes are no longer those the run found (the save happened),
+    // and left out when they still are. Answers a notice for the person (empty without a log).
+    std::string RecoverPending(std::vector<JournalRecord>& records) const;
+
 private:
+    std::filesystem::path PendingPath() const;
+
     std::filesystem::path path_;
     fileio::UniqueFd lock_; // the journal's lock file, held (flock) while the journal is open
 };

@@ -455,6 +455,10 @@ void SetCurrentPassword(const Passwords& passwords, ui::RunEngine& engine) {
 std::vector<JournalRecord> LoadJournal(const Journal& journal) {
     std::string notice;
     std::vector<JournalRecord> records = journal.LoadOrSetAside(notice);
+    const std::string recovered = journal.RecoverPending(records);
+    if (!recovered.empty()) {
+        notice += (notice.empty() ? "" : "\n") + recovered;
+    }
     std::istringstream lines(notice);
     for (std::string line; std::getline(lines, line);) {
         std::cerr << "tesser: undo journal: " << line << std::endl;
@@ -945,6 +949,32 @@ int RunUndo(Session& s) {
         SetCurrentPassword(GatherPasswords(o), s.engine);
         apply.UndoHistory.back().ReopenPassword = s.engine.Security().CurrentPassword;
     }
+    // Each restored file leaves the journal at once: an undo killed half-way keeps only what it
+    // did not restore.
+    std::vector<std::string> restoredNames;
+    s.engine.SetUndoObserver([&](const ui::UndoEntry& restored) {
+        restoredNames.push_back(restored.Name);
+        std::vector<JournalRecord> progress = records;
+        for (std::size_t i = 0; i < chosen; ++i) {
+            progress[i].Record = apply.UndoHistory[i];
+        }
+        std::vector<ui::UndoEntry>& entries = progress[chosen].Record.Entries;
+        for (const std::string& name : restoredNames) {
+            const auto it = std::find_if(entries.begin(), entries.end(),
+                                         [&](const ui::UndoEntry& e) { return e.Name == name; });
+            if (it != entries.end()) {
+                entries.erase(it);
+            }
+        }
+        if (entries.empty()) {
+            progress.erase(progress.begin() + static_cast<std::ptrdiff_t>(chosen));
+        }
+        try {
+            journal.Save(std::move(progress));
+        } catch (const JournalError&) {
+            // The journal is saved again when the undo ends, and says so if it still cannot be.
+        }
+    });
     InstallAbortHandlers();
     s.engine.RunUndo();
     const ui::RunCounts& counts = s.engine.LastRun();
@@ -983,6 +1013,24 @@ int RunApply(Session& s) {
     Journal journal(DefaultJournalFolder());
     std::vector<JournalRecord> records = LoadJournal(journal);
     journal.CheckWritable(ExpectedJournalSize(journal, s.engine));
+    std::int64_t runId = 1;
+    for (const JournalRecord& r : records) {
+        runId = std::max(runId, r.Id + 1);
+    }
+    const auto runTime = static_cast<std::int64_t>(std::time(nullptr));
+    // Each file's entry is on disk before the file is replaced (also from worker processes).
+    s.engine.SetSaveObserver([&journal, runId, runTime](const ui::UndoRecord& record,
+                                                        const ui::UndoEntry& entry, bool saved) {
+        JournalRecord one;
+        one.Record.Tesserions = record.Tesserions;
+        one.Record.ReopenPassword = record.ReopenPassword;
+        one.Record.ChangedSecurity = record.ChangedSecurity;
+        one.Record.Incremental = record.Incremental;
+        one.Record.Entries.push_back(entry);
+        one.Id = runId;
+        one.Time = runTime;
+        journal.AppendPending(one, !saved);
+    });
     InstallAbortHandlers();
     const int workers = WorkerCount(o.jobs, apply.DocumentEntries.size());
     ui::RunCounts counts;
@@ -997,10 +1045,7 @@ int RunApply(Session& s) {
         JournalRecord record;
         record.Record = std::move(apply.UndoHistory.back());
         apply.UndoHistory.pop_back();
-        record.Id = 1;
-        for (const JournalRecord& r : records) {
-            record.Id = std::max(record.Id, r.Id + 1);
-        }
+        record.Id = runId;
         record.Time = static_cast<std::int64_t>(std::time(nullptr));
         journalId = record.Id;
         records.push_back(std::move(record));
@@ -1016,9 +1061,12 @@ int RunApply(Session& s) {
             }
         } catch (const JournalError& e) {
             throw JournalError(std::string(e.what()) +
-                               "; the documents were changed, but this run cannot be undone");
+                               "; the documents were changed: the next tesser that can write the "
+                               "journal records this run from " + journal.Path().string() +
+                               ".pending");
         }
     }
+    journal.RemovePending();
     Summarise(o, s.terminal, counts, "apply", journalId);
     return ExitStatus(counts);
 }

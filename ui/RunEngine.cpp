@@ -287,6 +287,12 @@ void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTi
         const bool ok = ApplyToDocument(doc.get(), runTime, record, false, name);
         if (ok && !leftAsItWas_) {
             try {
+                UndoEntry& entry = record.Entries.back();
+                entry.Name = target;
+                entry.Before = before;
+                if (saveObserver_) {
+                    saveObserver_(record, entry, false);
+                }
                 if (target == name) {
                     hc::SaveDocument(doc.get(), SaveFlags(), path, fileSystem);
                 } else {
@@ -299,10 +305,15 @@ void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTi
                 throw;
             }
             UndoEntry& entry = record.Entries.back();
-            entry.Name = target;
             // Without a fingerprint an undo cannot tell a replaced file; it still works.
             entry.Fingerprint = TakeFingerprint(target, unreadable);
-            entry.Before = before;
+            if (saveObserver_) {
+                try {
+                    saveObserver_(record, entry, true);
+                } catch (const std::exception&) {
+                    // The entry was recorded ahead; the fingerprint is found again from the file.
+                }
+            }
             FinishDocument(name);
         } else if (ok && untouched_) {
             CountUntouched(name);
@@ -445,27 +456,43 @@ void RunEngine::RunUndo() {
                 // The record knows what reopens its files, whatever the settings say now.
                 authPassword_ = record.ReopenPassword;
                 requiredBits_ = record.ChangedSecurity ? kRequiredBitsSecurity : kRequiredBitsEdit;
+                std::string unreadable;
+                FileFingerprint now;
+                if (!entry.Fingerprint.Empty() || !entry.Before.Empty()) {
+                    now = TakeFingerprint(entry.Name, unreadable);
+                }
                 if (!entry.Fingerprint.Empty()) {
-                    std::string unreadable;
-                    const FileFingerprint now = TakeFingerprint(entry.Name, unreadable);
                     if (!unreadable.empty()) {
                         throw std::runtime_error(entry.Name + ": " + unreadable);
                     }
-                    if (now != entry.Fingerprint) {
+                    if (now != entry.Fingerprint && now != entry.Before) {
                         throw std::runtime_error(kNotRestoredText);
                     }
                 }
-                HFileSys fileSystem = hc::GetDefaultFileSystem();
-                hc::PathHandle path(fileSystem, hc::PathFromPlatformPath(fileSystem, entry.Name));
-                OpenUndoSave(path.get(), fileSystem, record, entry);
+                if (!entry.Before.Empty() && entry.Fingerprint != entry.Before &&
+                    now == entry.Before) {
+                    // Its bytes are those from before the run: undone already (by an undo that
+                    // was stopped after it, say, or a copy put back).
+                    CountProcessed(entry.Name);
+                } else {
+                    HFileSys fileSystem = hc::GetDefaultFileSystem();
+                    hc::PathHandle path(fileSystem,
+                                        hc::PathFromPlatformPath(fileSystem, entry.Name));
+                    OpenUndoSave(path.get(), fileSystem, record, entry);
+                }
             } catch (const std::exception& e) {
                 ReportError(entry.Name, e.what());
             }
         }
         if (counts_.Processed == restoredBefore) {
             notRestored.push_back(entry);
-        } else if (!entry.IsCurrent && !entry.Before.Empty()) {
-            MoveOlderFingerprints(entry);
+        } else if (!entry.IsCurrent) {
+            if (!entry.Before.Empty()) {
+                MoveOlderFingerprints(entry);
+            }
+            if (undoObserver_) {
+                undoObserver_(entry);
+            }
         }
     }
     CloseProgress();

@@ -107,6 +107,19 @@ public:
         savePath_ = std::move(mapper);
     }
 
+    // For a front end that keeps the history on disk, so that a run killed at any moment loses
+    // no way back. In a run over files, the save observer is called just before a document is
+    // saved (saved false: the entry as it will be recorded, with Before but no Fingerprint yet)
+    // and just after (saved true: with the Fingerprint of what was written). An exception from
+    // the call before the save fails the document, which is then not saved; one from the call
+    // after is ignored. The undo observer is called after each file an undo restored, with the
+    // history already updated for it (the file still in the newest record).
+    using SaveObserver =
+        std::function<void(const UndoRecord& record, const UndoEntry& entry, bool saved)>;
+    using UndoObserver = std::function<void(const UndoEntry& restored)>;
+    void SetSaveObserver(SaveObserver observer) { saveObserver_ = std::move(observer); }
+    void SetUndoObserver(UndoObserver observer) { undoObserver_ = std::move(observer); }
+
     // The three commands. RunApply appends one UndoRecord to Apply().UndoHistory; RunUndo takes
     // the newest one off; PrintDocuments changes no file and no history.
     void RunApply();
@@ -202,6 +215,8 @@ private:
     HView activeView_ = nullptr;
     bool stopWithinFolders_ = false;
     std::function<std::string(const std::string&)> savePath_;
+    SaveObserver saveObserver_;
+    UndoObserver undoObserver_;
 
     // Run state.
     bool continue_ = true;

@@ -767,6 +767,96 @@ TEST_F(TesserCli, InterruptLeavesEveryFileWhollyProcessedOrUntouched) {
     }
 }
 
+// SIGKILL at many moments of a run (one process or two workers) and of its undo: afterwards one
+// undo gives every file back. What the run changed is in the journal, found from its write-ahead
+// log; what an undo restored has left it; a file the kill caught before its save is untouched.
+TEST_F(TesserCli, KillsAtAnyMomentLeaveEveryChangedFileUndoable) {
+    constexpr int kFiles = 16;
+    std::vector<std::string> original;
+    for (int i = 0; i < kFiles; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "docs/f%02d.pdf", i);
+        Pdf(name, Pages(60));
+        original.push_back(ReadFile(dir_ / name));
+    }
+    const auto name = [](int i) {
+        char text[32];
+        std::snprintf(text, sizeof text, "docs/f%02d.pdf", i);
+        return std::string(text);
+    };
+    // Starts tesser with arguments, kills it with SIGKILL once its progress shows lines lines
+    // and a further pause, and answers what it printed.
+    const auto killed = [&](const std::string& arguments, int lines, const char* pause) {
+        const std::string script =
+            "XDG_STATE_HOME=" + Q(dir_ / "state") + " " + Quote(TESSER_BINARY) + " -p " +
+            Q(dir_ / "Quorel.ini") + " " + arguments + " 2> " + Q(dir_ / "err.txt") +
+            " < /dev/null & pid=$!; for i in $(seq 1 600); do n=$(grep -c '^\\[' " +
+            Q(dir_ / "err.txt") + " 2>/dev/null || true); [ \"${n:-0}\" -ge " +
+            std::to_string(lines) + " ] && break; sleep 0.01; done; sleep " + pause +
+            "; kill -KILL $pid; wait $pid";
+        test::Run(script);
+        return ReadFile(dir_ / "err.txt");
+    };
+    const auto stampsLeft = [&] {
+        int left = 0;
+        for (int i = 0; i < kFiles; ++i) {
+            left += PdfText(dir_ / name(i)).find("of 60") != std::string::npos ? 1 : 0;
+        }
+        return left;
+    };
+    const auto reset = [&] {
+        for (int i = 0; i < kFiles; ++i) {
+            WriteFile(dir_ / name(i), original[i]);
+        }
+        fs::remove_all(dir_ / "state");
+    };
+
+    struct Moment {
+        const char* workers;
+        int lines;
+        const char* pause;
+    };
+    const Moment moments[] = {{"-j 1", 0, "0"},    {"-j 1", 1, "0.01"}, {"-j 1", 3, "0.03"},
+                              {"-j 1", 6, "0"},    {"-j 2", 0, "0.02"}, {"-j 2", 2, "0"},
+                              {"-j 2", 5, "0.01"}, {"-j 2", 9, "0.02"}};
+    int changedSomewhere = 0;
+    for (const Moment& m : moments) {
+        SCOPED_TRACE(std::string(m.workers) + " after " + std::to_string(m.lines) + " lines");
+        reset();
+        killed(std::string(m.workers) + " --yes -t Foot " + Q(dir_ / "docs"), m.lines, m.pause);
+        int changed = 0;
+        for (int i = 0; i < kFiles; ++i) {
+            changed += ReadFile(dir_ / name(i)) != original[i] ? 1 : 0;
+        }
+        changedSomewhere += changed > 0 && changed < kFiles ? 1 : 0;
+        const CommandResult undo = Tesser("--yes --undo");
+        if (changed == 0) {
+            EXPECT_EQ(undo.errors.find("restored"), std::string::npos) << undo.errors;
+        } else {
+            EXPECT_EQ(undo.exitCode, 0) << undo.errors;
+            EXPECT_NE(undo.errors.find(std::to_string(changed) + " processed, 0 failed"),
+                      std::string::npos)
+                << undo.errors;
+        }
+        EXPECT_EQ(stampsLeft(), 0);
+        EXPECT_NE(Tesser("--history").output.find("No recorded runs"), std::string::npos);
+    }
+    EXPECT_GE(changedSomewhere, 1) << "no kill landed inside a run";
+
+    // Kills during an undo: the next undo restores the rest and fails on nothing.
+    for (const int lines : {1, 4, 9}) {
+        SCOPED_TRACE("undo killed after " + std::to_string(lines) + " lines");
+        reset();
+        ASSERT_EQ(Tesser("-q -t Foot " + Q(dir_ / "docs")).exitCode, 0);
+        killed("--undo", lines, "0");
+        const CommandResult again = Tesser("--yes --undo");
+        EXPECT_EQ(again.errors.find("changed or replaced since"), std::string::npos)
+            << again.errors;
+        EXPECT_EQ(stampsLeft(), 0) << again.errors;
+        EXPECT_NE(Tesser("--history").output.find("No recorded runs"), std::string::npos);
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Printing
 
