@@ -132,6 +132,10 @@ std::string Flag(bool value) { return value ? "1" : "0"; }
 // worker that ended unexpectedly left.
 using Word = std::atomic<std::uint32_t>;
 constexpr std::uint32_t kStopBit = 1U << 31;
+// Set while a worker's question is open: as in a run of one process, no further file is taken
+// up until it is answered (and none after a No).
+constexpr std::uint32_t kPauseBit = 1U << 30;
+constexpr std::uint32_t kIndexMask = kPauseBit - 1;
 static_assert(Word::is_always_lock_free);
 
 class SharedWords {
@@ -210,8 +214,15 @@ private:
             if (::getppid() != parent) {
                 break;
             }
-            const std::uint32_t taken = shared.Next().fetch_add(1);
-            if ((taken & kStopBit) != 0 || taken >= files.size()) {
+            std::uint32_t word = shared.Next().fetch_add(1);
+            while ((word & kPauseBit) != 0 && (word & kStopBit) == 0 &&
+                   ::getppid() == parent) {
+                ::usleep(5000);
+                word = (word & kIndexMask) |
+                       (shared.Next().load() & (kPauseBit | kStopBit));
+            }
+            const std::uint32_t taken = word & kIndexMask;
+            if ((word & kStopBit) != 0 || ::getppid() != parent || taken >= files.size()) {
                 break;
             }
             shared.InHand(self).store(taken + 1);
@@ -416,7 +427,7 @@ private:
     // Whether the list has files no worker has taken up yet (none once the run stops).
     bool FilesLeft() {
         const std::uint32_t next = shared_.Next().load();
-        return (next & kStopBit) == 0 && next < files_.size();
+        return (next & kStopBit) == 0 && (next & kIndexMask) < files_.size();
     }
 
     // No file is taken up after this.
@@ -464,10 +475,13 @@ private:
                           << std::endl;
             } else {
                 ShowFinishedMeanwhile(w);
+                shared_.Next().fetch_or(kPauseBit);
                 yes = terminal_.Ask(message[1], message[2], message[3]);
             }
             if (!yes) {
                 Stop(); // before the answer: the asking worker takes up nothing more
+            } else {
+                shared_.Next().fetch_and(~kPauseBit);
             }
             if (worker.commands < 0 || !Send(worker.commands, {kAnswer, Flag(yes)})) {
                 Close(worker.commands);

@@ -189,6 +189,26 @@ TEST_F(TesserJobs, OnATerminalTesserItselfAsksTheWorkersQuestion) {
     const std::size_t asked = no.output.find("Go on with the run? [yes/no] ");
     ASSERT_NE(asked, std::string::npos) << no.output;
     EXPECT_LE(Occurrences(no.output.substr(asked), ": stamped"), 1) << no.output;
+
+    // While the question waits for its answer the other worker takes up no further file, as a
+    // run of one process would not; after the No none is started.
+    fs::remove_all(dir_ / "state");
+    std::vector<fs::path> many = Folder("many", 30, 1);
+    WriteFile(many[1], "%PDF-1.4\nbroken\n");
+    const std::string command = "XDG_STATE_HOME=" + Q(dir_ / "state") + " " +
+                                Quote(TESSER_BINARY) + " -p " + Q(dir_ / "Quorel.ini") +
+                                " -j 2 -t Foot " + Q(dir_ / "many");
+    const CommandResult slow =
+        test::Run("(sleep 1.5; printf 'no\\n') | script -qec " + Quote(command) + " /dev/null");
+    const std::size_t question = slow.output.find("Go on with the run? [yes/no] ");
+    ASSERT_NE(question, std::string::npos) << slow.output;
+    const int before = Occurrences(slow.output.substr(0, question), ": stamped");
+    int changed = 0;
+    for (const fs::path& file : many) {
+        changed += PdfText(file).find("Page 1 of 1") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_LE(changed, before + 1) << slow.output;
+    EXPECT_EQ(changed, Occurrences(slow.output, ": stamped")) << slow.output;
 }
 
 TEST_F(TesserJobs, FilesFromReadsLinesNulTerminatedNamesAndStandardInput) {
