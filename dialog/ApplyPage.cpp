@@ -129,12 +129,11 @@ CTesserApplyPage::CTesserApplyPage(CTesserDialog* dialog)
                     QStringLiteral("To be applied"));
     notApplied_ = List(tesserions, 1045, QStringLiteral("notToBeApplied"), notAppliedLabel,
                        QStringLiteral("Not to be applied"));
+    // Named by what they do: a screen reader would read the arrows as symbols.
     moveIn_ = Button(tesserions, QStringLiteral("<-"), 1046, QStringLiteral("moveToApplied"),
-                     QStringLiteral("<-"));
-    moveIn_->setAccessibleDescription(QStringLiteral("Move into To be applied"));
+                     QStringLiteral("Move into To be applied"));
     moveOut_ = Button(tesserions, QStringLiteral("->"), 1047, QStringLiteral("moveToNotApplied"),
-                      QStringLiteral("->"));
-    moveOut_->setAccessibleDescription(QStringLiteral("Move into Not to be applied"));
+                      QStringLiteral("Move into Not to be applied"));
 
     auto* radios = new QVBoxLayout;
     for (QRadioButton* r : {none_, currentTesserion_, selectedTesserions_}) {
@@ -198,9 +197,17 @@ CTesserApplyPage::CTesserApplyPage(CTesserDialog* dialog)
     documentRow->addWidget(documents_, 1);
     documentRow->addLayout(documentButtons);
 
+    runStatus_ = new QLabel(this);
+    runStatus_->setObjectName(QStringLiteral("runStatus"));
+    runStatus_->setWordWrap(true);
+    runStatus_->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    runStatus_->setAccessibleName(QStringLiteral("Last run"));
+    runStatus_->setVisible(false);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tesserions, 1);
     layout->addWidget(documents, 1);
+    layout->addWidget(runStatus_);
 
     // Keyboard order follows the page from top left to bottom right.
     QWidget* order[] = {none_,      currentTesserion_, selectedTesserions_, toApply_,
@@ -488,18 +495,49 @@ void CTesserApplyPage::dropEvent(QDropEvent* event) {
 void CTesserApplyPage::RunApply() {
     StoreControls();
     Dialog()->RunLocked([this] { Dialog()->Engine().RunApply(); });
+    ShowRunOutcome(QStringLiteral("Apply"), QStringLiteral("processed"));
     UpdateControlStates();
 }
 
 void CTesserApplyPage::RunUndo() {
     Dialog()->RunLocked([this] { Dialog()->Engine().RunUndo(); });
+    ShowRunOutcome(QStringLiteral("Undo"), QStringLiteral("restored"));
     UpdateControlStates();
 }
 
 void CTesserApplyPage::PrintDocuments() {
     StoreControls();
     Dialog()->RunLocked([this] { Dialog()->Engine().PrintDocuments(); });
+    ShowRunOutcome(QStringLiteral("Print"), QStringLiteral("printed"));
     UpdateControlStates();
+}
+
+void CTesserApplyPage::ShowRunOutcome(const QString& what, const QString& doneWord) {
+    const ui::RunCounts& counts = Dialog()->Engine().LastRun();
+    QString text;
+    if (counts.NotStarted) {
+        text = what + QStringLiteral(": not started, the passwords were not confirmed.");
+    } else {
+        text = what + QStringLiteral(": %1 %2, %3 failed").arg(counts.Processed).arg(doneWord)
+                                                           .arg(counts.Failed);
+        if (counts.NotTouched > 0) {
+            text += QStringLiteral(", %1 not touched").arg(counts.NotTouched);
+        }
+        if (counts.Aborted) {
+            text += QStringLiteral("; aborted after %1")
+                        .arg(counts.Processed + counts.Failed + counts.NotTouched);
+        }
+        if (counts.Cancelled) {
+            text += QStringLiteral("; cancelled at the crop-box warning");
+        }
+        for (const std::string& name : counts.SelectedNothing) {
+            text += QStringLiteral("; \"%1\" selected no page").arg(QString::fromStdString(name));
+        }
+        text += QLatin1Char('.');
+    }
+    runStatus_->setText(text);
+    runStatus_->setAccessibleDescription(text);
+    runStatus_->setVisible(true);
 }
 
 } // namespace tesser::dialog

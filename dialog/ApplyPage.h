@@ -78,6 +78,10 @@ private:
     QPushButton* browse_;
     QPushButton* addFolder_;
     QPushButton* remove_;
+    // The last run's outcome, until the next run: what the progress window's counts said last.
+    QLabel* runStatus_;
+    // Shows the engine's counts of the run that just ended; what names it ("Apply").
+    void ShowRunOutcome(const QString& what, const QString& doneWord);
 };
 
 } // namespace tesser::dialog

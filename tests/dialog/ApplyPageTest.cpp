@@ -288,8 +288,8 @@ private slots:
         QTest::newRow("To be applied") << "toBeApplied" << 1036 << "To be applied" << 0;
         QTest::newRow("Not to be applied") << "notToBeApplied" << 1045 << "Not to be applied"
                                            << 0;
-        QTest::newRow("<-") << "moveToApplied" << 1046 << "<-" << 0;
-        QTest::newRow("->") << "moveToNotApplied" << 1047 << "->" << 0;
+        QTest::newRow("<-") << "moveToApplied" << 1046 << "Move into To be applied" << 0;
+        QTest::newRow("->") << "moveToNotApplied" << 1047 << "Move into Not to be applied" << 0;
         QTest::newRow("Current document") << "currentDocument" << 1067 << "Current document"
                                           << int(Qt::Key_D);
         QTest::newRow("Multiple documents") << "multipleDocuments" << 1068
@@ -881,12 +881,18 @@ private slots:
             QCOMPARE(watch.seen.constLast(),
                      QStringLiteral("Current file: Process aborted by user.|Files processed: %1")
                          .arg(stamped));
+            // The window is gone; the page keeps what the run did.
+            auto* status = Find<QLabel>(d, "runStatus");
+            QVERIFY(status->isVisible());
+            QCOMPARE(status->text(), QStringLiteral("Apply: %1 processed, 0 failed; aborted after %1.")
+                                         .arg(stamped));
             QCOMPARE(CommandButtons(d), (Buttons{true, true, true}));
             // Undo is not stopped by the earlier abort.
             Click(Find<QPushButton>(d, "undoButton"));
             for (const QString& f : files) {
                 QVERIFY(!Text(f).contains(QStringLiteral("ALPHASTAMP")));
             }
+            QCOMPARE(status->text(), QStringLiteral("Undo: %1 restored, 0 failed.").arg(stamped));
         }));
     }
 
