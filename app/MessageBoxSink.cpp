@@ -15,10 +15,19 @@ QWidget* MessageBoxSink::Owner() const {
     return mainWindow_;
 }
 
+QString MessageBoxSink::Title() const {
+    // A box over a plug-in's dialog speaks for that dialog, as the dialog's own boxes do.
+    const QWidget* owner = Owner();
+    if (owner != nullptr && owner != mainWindow_ && !owner->window()->windowTitle().isEmpty()) {
+        return owner->window()->windowTitle();
+    }
+    return QApplication::applicationDisplayName();
+}
+
 int32_t MessageBoxSink::ShowAlert(int32_t iconKind, const std::string& message,
                                   const std::vector<std::string>& buttons) {
     QMessageBox box(iconKind == kHAlertInfo ? QMessageBox::Information : QMessageBox::Critical,
-                    QApplication::applicationDisplayName(), FromWindows1252(message),
+                    Title(), FromWindows1252(message),
                     QMessageBox::NoButton, Owner());
     box.setObjectName(QStringLiteral("hostAlert"));
     std::vector<QAbstractButton*> added;
@@ -38,14 +47,14 @@ int32_t MessageBoxSink::ShowAlert(int32_t iconKind, const std::string& message,
 }
 
 int32_t MessageBoxSink::ConfirmAlert(const std::string& message) {
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
+    QMessageBox box(QMessageBox::Warning, Title(),
                     FromWindows1252(message), QMessageBox::Ok | QMessageBox::Cancel, Owner());
     box.setObjectName(QStringLiteral("hostConfirm"));
     return box.exec() == QMessageBox::Ok ? 1 : 0;
 }
 
 void MessageBoxSink::ShowNote(const std::string& message) {
-    QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(),
+    QMessageBox box(QMessageBox::Information, Title(),
                     FromWindows1252(message), QMessageBox::Ok, Owner());
     box.setObjectName(QStringLiteral("hostNote"));
     box.exec();

@@ -2,6 +2,8 @@
 // ConfirmAlert with OK and Cancel, ShowNote with OK. Texts arrive as Windows-1252 bytes.
 #pragma once
 
+#include <QString>
+
 #include "host/Host.h"
 
 class QWidget;
@@ -20,6 +22,8 @@ public:
 
 private:
     QWidget* Owner() const;
+    // The owner's title when a modal window is in front, else the application's name.
+    QString Title() const;
     QWidget* mainWindow_;
 };
 

@@ -943,14 +943,16 @@ fs::path Journal::PendingPath() const {
 namespace {
 
 constexpr const char* kPendingFrame = "pending ";
+constexpr const char* kUndoingFrame = "undoing ";
 
 } // namespace
 
-void Journal::AppendPending(const JournalRecord& one, bool durable) const {
+void Journal::AppendPending(const JournalRecord& one, bool durable, bool undo) const {
     JournalRecord kept = one;
     KeepSecurityOf(kept);
     const std::string body = FormatJournal({kept});
-    const std::string frame = kPendingFrame + std::to_string(body.size()) + "\n" + body;
+    const std::string frame =
+        (undo ? kUndoingFrame : kPendingFrame) + std::to_string(body.size()) + "\n" + body;
     const fs::path pending = PendingPath();
     const fileio::UniqueFd fd(
         ::open(pending.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
@@ -993,14 +995,20 @@ std::string Journal::RecoverPending(std::vector<JournalRecord>& records) const {
     content << in.rdbuf();
     const std::string text = content.str();
 
-    // The runs of the log by number, each file's latest entry last.
+    // The runs of the log by number, each file's latest entry last; the files an undo was saving.
     std::map<std::int64_t, JournalRecord> runs;
+    std::vector<JournalRecord> undoing;
     std::size_t at = 0;
-    const std::string frame = kPendingFrame;
-    while (text.compare(at, frame.size(), frame) == 0) {
+    const std::string pendingFrame = kPendingFrame;
+    const std::string undoingFrame = kUndoingFrame;
+    for (;;) {
+        const bool isUndo = text.compare(at, undoingFrame.size(), undoingFrame) == 0;
+        if (!isUndo && text.compare(at, pendingFrame.size(), pendingFrame) != 0) {
+            break;
+        }
         const std::size_t end = text.find('\n', at);
         std::size_t length = 0;
-        const char* first = text.data() + at + frame.size();
+        const char* first = text.data() + at + (isUndo ? undoingFrame : pendingFrame).size();
         const char* last = text.data() + (end == std::string::npos ? text.size() : end);
         const auto parsed = std::from_chars(first, last, length);
         if (end == std::string::npos || parsed.ec != std::errc() || parsed.ptr != last ||
@@ -1017,6 +1025,12 @@ std::string Journal::RecoverPending(std::vector<JournalRecord>& records) const {
             break;
         }
         at = end + 1 + length;
+        if (isUndo) {
+            for (JournalRecord& record : one) {
+                undoing.push_back(std::move(record));
+            }
+            continue;
+        }
         for (JournalRecord& record : one) {
             auto [run, added] = runs.try_emplace(record.Id, record);
             if (!added) {
@@ -1071,6 +1085,46 @@ std::string Journal::RecoverPending(std::vector<JournalRecord>& records) const {
     }
     std::sort(records.begin(), records.end(),
               [](const JournalRecord& a, const JournalRecord& b) { return a.Id < b.Id; });
+
+    for (const JournalRecord& intent : undoing) {
+        const auto run = std::find_if(records.begin(), records.end(),
+                                      [&](const JournalRecord& r) { return r.Id == intent.Id; });
+        if (run == records.end() || intent.Record.Entries.empty()) {
+            continue;
+        }
+        const ui::UndoEntry& saving = intent.Record.Entries.front();
+        auto& entries = run->Record.Entries;
+        const auto entry = std::find_if(entries.begin(), entries.end(), [&](const ui::UndoEntry& e) {
+            return e.Name == saving.Name;
+        });
+        if (entry == entries.end()) {
+            continue; // the undo recorded it as restored before it was stopped
+        }
+        std::string unreadable;
+        const ui::FileFingerprint now = ui::TakeFingerprint(saving.Name, unreadable);
+        if (!unreadable.empty() || now.Empty() || now == entry->Fingerprint) {
+            continue; // stopped before its save replaced the file: still as the run left it
+        }
+        const ui::UndoEntry restored = *entry;
+        entries.erase(entry);
+        for (JournalRecord& older : records) {
+            if (older.Id >= intent.Id) {
+                continue;
+            }
+            for (ui::UndoEntry& e : older.Record.Entries) {
+                if (!e.IsCurrent && e.Name == restored.Name && !restored.Before.Empty() &&
+                    e.Fingerprint == restored.Before) {
+                    e.Fingerprint = now;
+                }
+            }
+        }
+        notice += (notice.empty() ? "" : "\n") + std::string("an undo of run ") +
+                  std::to_string(intent.Id) + " was interrupted while it saved " + saving.Name +
+                  "; that file counts as restored";
+        if (entries.empty()) {
+            records.erase(run);
+        }
+    }
     if (!notice.empty()) {
         Save(records);
     }

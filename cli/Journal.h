@@ -119,14 +119,18 @@ public:
     // true; after the save, the entry again with the fingerprint of what was written. Each
     // append is one write, so that the run's worker processes may append side by side. Throws
     // JournalError: a run that cannot record a file ahead does not save it.
-    void AppendPending(const JournalRecord& one, bool durable) const;
+    // An undo appends (undo true) the entry of each file just before it saves it, durably.
+    void AppendPending(const JournalRecord& one, bool durable, bool undo = false) const;
     // A run that ended removes its log after its record is in the journal.
     void RemovePending() const;
     // The log of a run that did not end (killed, or its journal could not be saved): its
     // entries are added to records as that run's record, unless records already holds the run,
     // and the journal is saved and the log removed. Of an entry recorded ahead only, the file
     // is kept as changed when its bytes are no longer those the run found (the save happened),
-    // and left out when they still are. Answers a notice for the person (empty without a log).
+    // and left out when they still are. Of a file an undo was saving (undo true), the file counts
+    // as restored when its bytes are no longer those the run wrote: it leaves its record, and the
+    // older records that knew the file as the run found it know it as the undo left it. Answers
+    // a notice for the person (empty without a log).
     std::string RecoverPending(std::vector<JournalRecord>& records) const;
 
 private:

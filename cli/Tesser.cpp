@@ -952,7 +952,21 @@ int RunUndo(Session& s) {
     // Each restored file leaves the journal at once: an undo killed half-way keeps only what it
     // did not restore.
     std::vector<std::string> restoredNames;
-    s.engine.SetUndoObserver([&](const ui::UndoEntry& restored) {
+    s.engine.SetUndoObserver([&](const ui::UndoEntry& restored, bool saved) {
+        if (!saved) {
+            // Written ahead, as an apply's entries are: a kill during the save leaves the file
+            // known as restored.
+            JournalRecord one;
+            one.Id = records[chosen].Id;
+            one.Time = records[chosen].Time;
+            one.Record.Tesserions = records[chosen].Record.Tesserions;
+            one.Record.ReopenPassword = records[chosen].Record.ReopenPassword;
+            one.Record.ChangedSecurity = records[chosen].Record.ChangedSecurity;
+            one.Record.Incremental = records[chosen].Record.Incremental;
+            one.Record.Entries.push_back(restored);
+            journal.AppendPending(one, true, true);
+            return;
+        }
         restoredNames.push_back(restored.Name);
         std::vector<JournalRecord> progress = records;
         for (std::size_t i = 0; i < chosen; ++i) {
@@ -991,6 +1005,7 @@ int RunUndo(Session& s) {
         records[chosen].Record = apply.UndoHistory[chosen];
     }
     journal.Save(std::move(records));
+    journal.RemovePending();
     Summarise(o, s.terminal, counts, "undo", undoneId);
     return ExitStatus(counts);
 }

@@ -124,7 +124,7 @@ CTesserApplyPage::CTesserApplyPage(CTesserDialog* dialog)
         tesserionGroup->addButton(r);
     }
     auto* toApplyLabel = new QLabel(QStringLiteral("&To be applied"), tesserions);
-    auto* notAppliedLabel = new QLabel(QStringLiteral("N&ot to be applied"), tesserions);
+    auto* notAppliedLabel = new QLabel(QStringLiteral("Not to be &applied"), tesserions);
     toApply_ = List(tesserions, 1036, QStringLiteral("toBeApplied"), toApplyLabel,
                     QStringLiteral("To be applied"));
     notApplied_ = List(tesserions, 1045, QStringLiteral("notToBeApplied"), notAppliedLabel,
@@ -165,7 +165,7 @@ CTesserApplyPage::CTesserApplyPage(CTesserDialog* dialog)
     auto* documentGroup = new QButtonGroup(this);
     documentGroup->addButton(currentDocument_);
     documentGroup->addButton(multipleDocuments_);
-    optimise_ = new QCheckBox(QStringLiteral("O&ptimise"), documents);
+    optimise_ = new QCheckBox(QStringLiteral("Opt&imise"), documents);
     NameControl(optimise_, 1055, QStringLiteral("optimise"), QStringLiteral("Optimise"));
     // Never shown: folder entries do not descend into subfolders from the dialog.
     recurse_ = new QCheckBox(QStringLiteral("Recurse to subfolders"), documents);

@@ -35,9 +35,9 @@ CConfirmPasswordsDialog::CConfirmPasswordsDialog(const std::string& openPassword
     auto* group = new QGroupBox(QStringLiteral("Specify password to"), this);
     group->setAccessibleName(group->title());
     auto* form = new QFormLayout(group);
-    open_ = AddPasswordField(group, form, QStringLiteral("&Open the document"), 1053,
+    open_ = AddPasswordField(group, form, QStringLiteral("Open &the document"), 1053,
                           QStringLiteral("confirmOpenPassword"));
-    owner_ = AddPasswordField(group, form, QStringLiteral("Change security &options"), 1054,
+    owner_ = AddPasswordField(group, form, QStringLiteral("Change security opt&ions"), 1054,
                            QStringLiteral("confirmOwnerPassword"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

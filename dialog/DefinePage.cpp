@@ -121,8 +121,11 @@ CTesserDefinePage::CTesserDefinePage(CTesserDialog* dialog)
 
     auto* justification =
         Group(this, QStringLiteral("Justification"), QStringLiteral("justificationGroup"));
-    left_ = Radio(justification, QStringLiteral("&Left"), 1033, QStringLiteral("justifyLeft"));
-    centre_ = Radio(justification, QStringLiteral("C&entre"), 1034,
+    // Left, Centre, All pages and Odd and even pages have no mnemonic of their own: the page
+    // uses all but four letters, which the dialog's buttons take. Each is reached with Tab,
+    // where its group's checked button takes the focus, and the arrow keys.
+    left_ = Radio(justification, QStringLiteral("Left"), 1033, QStringLiteral("justifyLeft"));
+    centre_ = Radio(justification, QStringLiteral("Centre"), 1034,
                     QStringLiteral("justifyCentre"));
     right_ = Radio(justification, QStringLiteral("Rig&ht"), 1035, QStringLiteral("justifyRight"));
     auto* justificationLayout = new QHBoxLayout(justification);
@@ -167,7 +170,7 @@ CTesserDefinePage::CTesserDefinePage(CTesserDialog* dialog)
     colourLayout->addWidget(chooser_);
 
     auto* pageRange = Group(this, QStringLiteral("Page range"), QStringLiteral("pageRangeGroup"));
-    allPages_ = Radio(pageRange, QStringLiteral("All &pages"), 1013, QStringLiteral("allPages"));
+    allPages_ = Radio(pageRange, QStringLiteral("All pages"), 1013, QStringLiteral("allPages"));
     specifiedPages_ = Radio(pageRange, QStringLiteral("Spec&ified pages only"), 1014,
                             QStringLiteral("specifiedPages"));
     range_ = new QLineEdit(pageRange);
@@ -179,7 +182,7 @@ CTesserDefinePage::CTesserDefinePage(CTesserDialog* dialog)
     rangeLayout->addWidget(range_, 1, 1);
 
     auto* spread = Group(this, QStringLiteral("Page spread"), QStringLiteral("pageSpreadGroup"));
-    oddAndEven_ = Radio(spread, QStringLiteral("&Odd and even pages"), 1028,
+    oddAndEven_ = Radio(spread, QStringLiteral("Odd and even pages"), 1028,
                         QStringLiteral("oddAndEvenPages"));
     oddOnly_ = Radio(spread, QStringLiteral("Odd pa&ges only"), 1011,
                      QStringLiteral("oddPagesOnly"));

@@ -8,12 +8,15 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tesser::dialog {
 
-ProgressWindow::ProgressWindow(QWidget* owner) : QWidget(owner, Qt::Tool) {
+ProgressWindow::ProgressWindow(QWidget* owner) : QDialog(owner, Qt::Tool) {
     setObjectName(QString::fromLatin1(kProgressWindowName));
     setProperty("controlId", 145);
     setWindowTitle(QString::fromUtf8(ui::kProgressCaption));
@@ -26,18 +29,25 @@ ProgressWindow::ProgressWindow(QWidget* owner) : QWidget(owner, Qt::Tool) {
     NameControl(count_, 1109, QStringLiteral("progressCount"));
     file_->setTextFormat(Qt::PlainText);
     file_->setMinimumWidth(320);
+    bar_ = new QProgressBar(this);
+    bar_->setObjectName(QStringLiteral("progressBar"));
+    bar_->setAccessibleName(QStringLiteral("Files processed"));
+    bar_->setRange(0, 0);
     abort_ = new QPushButton(QString::fromUtf8(ui::kAbortButton), this);
     NameControl(abort_, 2, QStringLiteral("abortButton"), abort_->text());
     connect(abort_, &QPushButton::clicked, this, [this] { goOn_ = false; });
     layout->addWidget(file_);
     layout->addWidget(count_);
+    layout->addWidget(bar_);
     layout->addWidget(abort_, 0, Qt::AlignRight);
     abort_->setFocus();
 }
 
-void ProgressWindow::Show(const QString& currentFile, int filesProcessed) {
+void ProgressWindow::Show(const QString& currentFile, int filesProcessed, int total) {
     file_->setText(QStringLiteral("Current file: ") + currentFile);
     count_->setText(QStringLiteral("Files processed: %1").arg(filesProcessed));
+    bar_->setRange(0, std::max(total, filesProcessed));
+    bar_->setValue(filesProcessed);
 }
 
 void ProgressWindow::closeEvent(QCloseEvent* event) {
@@ -51,7 +61,7 @@ void ProgressWindow::keyPressEvent(QKeyEvent* event) {
         goOn_ = false;
         return;
     }
-    QWidget::keyPressEvent(event);
+    QDialog::keyPressEvent(event);
 }
 
 void DialogRunUi::Progress(const ui::ProgressEvent& event) {
@@ -71,6 +81,7 @@ void DialogRunUi::Progress(const ui::ProgressEvent& event) {
         filesProcessed_ = event.Index + 1;
         break;
     }
+    total_ = event.Total;
     ShowLastEvent();
     Breathe();
 }
@@ -86,7 +97,7 @@ void DialogRunUi::PageProgress(const std::string&, int, int) {
 
 void DialogRunUi::ShowLastEvent() {
     if (progress_) {
-        progress_->Show(currentFile_, filesProcessed_);
+        progress_->Show(currentFile_, filesProcessed_, total_);
     }
 }
 
@@ -121,6 +132,7 @@ void DialogRunUi::CloseProgress() {
     delete progress_.data();
     currentFile_.clear();
     filesProcessed_ = 0;
+    total_ = 0;
 }
 
 bool DialogRunUi::AskYesNo(const std::string& text, const std::string& title) {

@@ -10,11 +10,13 @@
 
 #include "ui/RunUi.h"
 
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
 class QLabel;
+class QProgressBar;
 class QPushButton;
 
 namespace tesser::dialog {
@@ -24,13 +26,15 @@ inline constexpr const char* kProgressWindowName = "progressWindow";
 inline constexpr const char* kRunErrorBoxName = "runErrorBox";
 
 // The modeless window a run over files shows: "Current file: " and the file's name, "Files
-// processed: " and the number of documents finished, and "Abort". "Abort" (also Escape, or the
-// window's close box) clears the go-on flag and nothing else; the run closes the window.
-class ProgressWindow : public QWidget {
+// processed: " and the number of documents finished, a progress bar of that number against
+// the documents the run expects, and "Abort". "Abort" (also Escape, or the window's close box)
+// clears the go-on flag and nothing else; the run closes the window. A dialog, so that a screen
+// reader presents it as one.
+class ProgressWindow : public QDialog {
     Q_OBJECT
 public:
     explicit ProgressWindow(QWidget* owner);
-    void Show(const QString& currentFile, int filesProcessed);
+    void Show(const QString& currentFile, int filesProcessed, int total);
     bool GoOn() const { return goOn_; }
 
 protected:
@@ -40,6 +44,7 @@ protected:
 private:
     QLabel* file_;
     QLabel* count_;
+    QProgressBar* bar_;
     QPushButton* abort_;
     bool goOn_ = true;
 };
@@ -71,6 +76,7 @@ private:
     QPointer<ProgressWindow> progress_;
     QString currentFile_;
     int filesProcessed_ = 0;
+    int total_ = 0;
     QElapsedTimer sinceBreath_;
 };
 

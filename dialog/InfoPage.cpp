@@ -63,7 +63,8 @@ CTesserInfoPage::CTesserInfoPage(CTesserDialog* dialog)
             browse_->setAutoDefault(false);
             grid->addWidget(browse_, row, 2);
         }
-        connect(boxes_[i], &QCheckBox::clicked, this, &CTesserInfoPage::TabState);
+        // The state, not the click: a screen reader's Toggle action and setChecked count too.
+        connect(boxes_[i], &QCheckBox::toggled, this, &CTesserInfoPage::TabState);
     }
     grid->setColumnStretch(1, 1);
     connect(browse_, &QPushButton::clicked, this, &CTesserInfoPage::Browse);

@@ -31,7 +31,7 @@ const OptionItem kOptions[] = {
     {"&Resize window to initial page", 1085, "fitWindow", &S::FitWindow},
     {"&Centre window on screen", 1086, "centerWindow", &S::CenterWindow},
     {"Open in &full screen mode", 1087, "fullScreen", &S::FullScreen},
-    {"Hide m&enubar", 1088, "hideMenuBar", &S::HideMenuBar},
+    {"&Hide menubar", 1088, "hideMenuBar", &S::HideMenuBar},
     {"Hide &toolbar", 1072, "hideToolBar", &S::HideToolBar},
     {"Hide &windowbar", 1073, "hideWindowUI", &S::HideWindowUI},
 };
@@ -39,12 +39,13 @@ const OptionItem kOptions[] = {
 template <size_t N>
 QComboBox* RowList(QWidget* parent, QFormLayout* form, const QString& caption, int id,
                    const QString& name, const std::array<std::string_view, N>& rows) {
+    // The label first: a screen reader reads the children in the order they were made.
+    auto* label = new QLabel(caption, parent);
     auto* list = new QComboBox(parent);
     NameControl(list, id, name, QString(caption).remove(QLatin1Char('&')));
     for (std::string_view row : rows) {
         list->addItem(QString::fromUtf8(row.data(), static_cast<qsizetype>(row.size())));
     }
-    auto* label = new QLabel(caption, parent);
     label->setBuddy(list);
     form->addRow(label, list);
     return list;
@@ -80,15 +81,15 @@ CTesserOpenPage::CTesserOpenPage(CTesserDialog* dialog)
                     docsettings::kViewRows);
     zoom_ = RowList(initialView, form, QStringLiteral("&Magnification"), 1070,
                     QStringLiteral("magnificationList"), zoomRows);
-    layout_ = RowList(initialView, form, QStringLiteral("Page &layout"), 1071,
+    layout_ = RowList(initialView, form, QStringLiteral("P&age layout"), 1071,
                       QStringLiteral("pageLayoutList"), docsettings::kLayoutRows);
+    auto* pageLabel = new QLabel(QStringLiteral("Page &number"), initialView);
     page_ = new QLineEdit(initialView);
     NameControl(page_, 1084, QStringLiteral("pageNumber"), QStringLiteral("Page number"));
     page_->setAlignment(Qt::AlignRight);
     // Digits only, as the field is typed; the length is checked when the page is left.
     page_->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), page_));
-    auto* pageLabel = new QLabel(QStringLiteral("Page &number"), initialView);
     pageLabel->setBuddy(page_);
     form->addRow(pageLabel, page_);
 
@@ -108,11 +109,12 @@ CTesserOpenPage::CTesserOpenPage(CTesserDialog* dialog)
                     QString(caption).remove(QLatin1Char('&')));
         options_[i]->setTristate(true);
         (i < 3 ? windowLayout : userInterfaceLayout)->addWidget(options_[i]);
-        connect(options_[i], &QCheckBox::clicked, this, &CTesserOpenPage::TabState);
+        // The state, not the click: a screen reader's Toggle action and setCheckState count too.
+        connect(options_[i], &QCheckBox::stateChanged, this, &CTesserOpenPage::TabState);
     }
 
     for (QComboBox* list : {view_, zoom_, layout_}) {
-        connect(list, &QComboBox::activated, this, &CTesserOpenPage::TabState);
+        connect(list, &QComboBox::currentIndexChanged, this, &CTesserOpenPage::TabState);
     }
     connect(page_, &QLineEdit::textChanged, this, &CTesserOpenPage::TabState);
 

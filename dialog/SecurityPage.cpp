@@ -40,7 +40,7 @@ CTesserSecurityPage::CTesserSecurityPage(CTesserDialog* dialog)
     currentGroup->setObjectName(QStringLiteral("currentSecurityGroup"));
     currentGroup->setAccessibleName(currentGroup->title());
     auto* currentForm = new QFormLayout(currentGroup);
-    current_ = AddPasswordField(currentGroup, currentForm, QStringLiteral("&Password"), 1059,
+    current_ = AddPasswordField(currentGroup, currentForm, QStringLiteral("P&assword"), 1059,
                              QStringLiteral("currentPassword"), nullptr);
 
     change_ = new QCheckBox(QStringLiteral("C&hange security settings"), this);
@@ -51,7 +51,7 @@ CTesserSecurityPage::CTesserSecurityPage(CTesserDialog* dialog)
     newGroup->setObjectName(QStringLiteral("newPasswordsGroup"));
     newGroup->setAccessibleName(newGroup->title());
     auto* newForm = new QFormLayout(newGroup);
-    open_ = AddPasswordField(newGroup, newForm, QStringLiteral("&Open the document"), 1053,
+    open_ = AddPasswordField(newGroup, newForm, QStringLiteral("Open &the document"), 1053,
                           QStringLiteral("openPassword"), &openLabel_);
     owner_ = AddPasswordField(newGroup, newForm, QStringLiteral("Change security opt&ions"), 1054,
                            QStringLiteral("ownerPassword"), &ownerLabel_);
@@ -72,7 +72,8 @@ CTesserSecurityPage::CTesserSecurityPage(CTesserDialog* dialog)
         denyLayout->addWidget(denied_[i]);
     }
 
-    connect(change_, &QCheckBox::clicked, this, &CTesserSecurityPage::TabState);
+    // The state, not the click: a screen reader's Toggle action and setChecked count too.
+    connect(change_, &QCheckBox::toggled, this, &CTesserSecurityPage::TabState);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(currentGroup);

@@ -70,12 +70,12 @@ CTesserDialog::CTesserDialog(HView view, QWidget* parent)
         SetTabImage(tab, kImageCross);
     }
 
-    printButton_ = AddButton(QStringLiteral("Print..."), kPrintButtonId,
+    printButton_ = AddButton(QStringLiteral("&Print..."), kPrintButtonId,
                              QStringLiteral("printButton"));
-    applyButton_ = AddButton(QStringLiteral("Apply"), kApplyButtonId,
+    applyButton_ = AddButton(QStringLiteral("App&ly"), kApplyButtonId,
                              QStringLiteral("applyButton"));
-    undoButton_ = AddButton(QStringLiteral("Undo"), kUndoButtonId, QStringLiteral("undoButton"));
-    closeButton_ = AddButton(QStringLiteral("Close"), kCloseButtonId,
+    undoButton_ = AddButton(QStringLiteral("Und&o"), kUndoButtonId, QStringLiteral("undoButton"));
+    closeButton_ = AddButton(QStringLiteral("Clos&e"), kCloseButtonId,
                              QStringLiteral("closeButton"));
     EnableCommandButtons(false, false, false);
 
@@ -135,7 +135,7 @@ CTesserDialog::~CTesserDialog() {
 
 QPushButton* CTesserDialog::AddButton(const QString& text, int id, const QString& objectName) {
     auto* button = new QPushButton(text, this);
-    NameControl(button, id, objectName, text);
+    NameControl(button, id, objectName, QString(text).remove(QLatin1Char('&')));
     button->setAutoDefault(false);
     return button;
 }

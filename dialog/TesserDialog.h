@@ -16,6 +16,7 @@
 #pragma once
 
 #include "dialog/DialogRunUi.h"
+#include "dialog/LabelledComboBox.h"
 #include "model/Profile.h"
 #include "model/TesserionStore.h"
 #include "ui/RunEngine.h"
@@ -99,6 +100,8 @@ private:
     model::Profile profile_;
     bool profileChanged_ = false;
     model::CustomColors customColors_{};
+    // First, so that the pages' drop-down lists are named by their labels from the start.
+    LabelledComboBoxes labelledCombos_;
     DialogRunUi runUi_;
     ui::RunEngine engine_;
     HView view_ = nullptr;

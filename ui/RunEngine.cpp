@@ -491,7 +491,7 @@ void RunEngine::RunUndo() {
                 MoveOlderFingerprints(entry);
             }
             if (undoObserver_) {
-                undoObserver_(entry);
+                undoObserver_(entry, true);
             }
         }
     }
@@ -522,6 +522,9 @@ void RunEngine::OpenUndoSave(HPath path, HFileSys fileSystem, const UndoRecord& 
     try {
         hc::DocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
         if (UndoDocument(doc.get(), record, entry)) {
+            if (undoObserver_) {
+                undoObserver_(entry, false);
+            }
             hc::SaveDocument(doc.get(), record.Incremental ? kSaveFlagsIncremental : SaveFlags(),
                              path, fileSystem);
             doc.Close();

@@ -112,11 +112,13 @@ public:
     // saved (saved false: the entry as it will be recorded, with Before but no Fingerprint yet)
     // and just after (saved true: with the Fingerprint of what was written). An exception from
     // the call before the save fails the document, which is then not saved; one from the call
-    // after is ignored. The undo observer is called after each file an undo restored, with the
-    // history already updated for it (the file still in the newest record).
+    // after is ignored. The undo observer is called just before an undo saves a file (restored
+    // false; an exception fails the file, which is then not saved) and after each file it
+    // restored (restored true), with the history already updated for it (the file still in the
+    // newest record).
     using SaveObserver =
         std::function<void(const UndoRecord& record, const UndoEntry& entry, bool saved)>;
-    using UndoObserver = std::function<void(const UndoEntry& restored)>;
+    using UndoObserver = std::function<void(const UndoEntry& entry, bool restored)>;
     void SetSaveObserver(SaveObserver observer) { saveObserver_ = std::move(observer); }
     void SetUndoObserver(UndoObserver observer) { undoObserver_ = std::move(observer); }
 

@@ -844,11 +844,13 @@ TEST_F(TesserCli, KillsAtAnyMomentLeaveEveryChangedFileUndoable) {
     EXPECT_GE(changedSomewhere, 1) << "no kill landed inside a run";
 
     // Kills during an undo: the next undo restores the rest and fails on nothing.
-    for (const int lines : {1, 4, 9}) {
+    const std::pair<int, const char*> undoMoments[] = {{1, "0.005"}, {2, "0"}, {4, "0.01"},
+                                                       {9, "0.003"}};
+    for (const auto& [lines, pause] : undoMoments) {
         SCOPED_TRACE("undo killed after " + std::to_string(lines) + " lines");
         reset();
         ASSERT_EQ(Tesser("-q -t Foot " + Q(dir_ / "docs")).exitCode, 0);
-        killed("--undo", lines, "0");
+        killed("--undo", lines, pause);
         const CommandResult again = Tesser("--yes --undo");
         EXPECT_EQ(again.errors.find("changed or replaced since"), std::string::npos)
             << again.errors;

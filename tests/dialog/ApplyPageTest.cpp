@@ -6,6 +6,7 @@
 
 #include "app/PageView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -166,6 +167,8 @@ struct ProgressWatch {
     QStringList seen;
     bool registeredWithHost = false;
     bool dialogDisabled = false;
+    bool presentedAsDialog = false; // a screen reader's role for the window and its count
+    bool barShown = false;
     QPointer<QTimer> timer;
     QElapsedTimer clock; // for the report of how long a run took to stop, never asserted
     qint64 clickedAt = -1;
@@ -193,6 +196,12 @@ struct ProgressWatch {
             dialogDisabled = !Find<QPushButton>(d, "applyButton")->isEnabled() &&
                              !Find<QPushButton>(d, "closeButton")->isEnabled() &&
                              !Find<QListWidget>(d, "documentsList")->isEnabled();
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(window);
+            presentedAsDialog = a != nullptr && a->role() == QAccessible::Dialog;
+            auto* bar = window->findChild<QWidget*>(QStringLiteral("progressBar"));
+            QAccessibleInterface* b = bar != nullptr ? QAccessible::queryAccessibleInterface(bar)
+                                                     : nullptr;
+            barShown = b != nullptr && b->role() == QAccessible::ProgressBar;
             const QString shown = Find<QLabel>(window, "progressFile")->text() +
                                   QLatin1Char('|') +
                                   Find<QLabel>(window, "progressCount")->text();
@@ -777,6 +786,8 @@ private slots:
             }
             QVERIFY(watch.registeredWithHost);
             QVERIFY(watch.dialogDisabled);
+            QVERIFY(watch.presentedAsDialog);
+            QVERIFY(watch.barShown);
             QVERIFY(qApp->findChild<QWidget*>(QStringLiteral("progressWindow")) == nullptr);
             QVERIFY(desktop.host.ModelessWindows().empty());
             QCOMPARE(CommandButtons(d), (Buttons{true, true, true}));

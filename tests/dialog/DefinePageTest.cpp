@@ -321,8 +321,11 @@ private slots:
                 TypeText(d->findChild<QLineEdit*>(field), typed);
             }
             int shown = -1;
-            QCOMPARE(MessageDuring(kHostAlert, [&] { shown = ClickTab(d, 1); }), message);
+            QString title;
+            QCOMPARE(MessageDuring(kHostAlert, [&] { shown = ClickTab(d, 1); }, &title), message);
             QCOMPARE(shown, message.isEmpty() ? 1 : 0);
+            // A box over the dialog is titled as the dialog's own boxes are.
+            QCOMPARE(title, message.isEmpty() ? QString() : QStringLiteral("Tesser Pro"));
         }));
     }
 

@@ -79,11 +79,15 @@ void ChooseInFileDialog(QWidget* fileDialog, const QString& names) {
     static_cast<QDialog*>(fileDialog)->accept();
 }
 
-QString MessageDuring(const QString& objectName, const std::function<void()>& action) {
+QString MessageDuring(const QString& objectName, const std::function<void()>& action,
+                      QString* title) {
     QString text;
-    QPointer<QTimer> wait = WhenModalShown("QMessageBox", objectName, [&text](QWidget* w) {
+    QPointer<QTimer> wait = WhenModalShown("QMessageBox", objectName, [&text, title](QWidget* w) {
         auto* box = static_cast<QMessageBox*>(w);
         text = box->text();
+        if (title != nullptr) {
+            *title = box->windowTitle();
+        }
         box->buttons().constFirst()->click();
     });
     action();

@@ -48,7 +48,9 @@ void ChooseInFileDialog(QWidget* fileDialog, const QString& names);
 
 // Runs action and answers the first message box of that object name it shows with its first
 // button; returns the box's text, or a null QString when no box was shown.
-QString MessageDuring(const QString& objectName, const std::function<void()>& action);
+// title, when given, receives the box's title.
+QString MessageDuring(const QString& objectName, const std::function<void()>& action,
+                      QString* title = nullptr);
 
 // Object names of the message boxes: the host's alert and the pages' own boxes.
 inline const QString kHostAlert = QStringLiteral("hostAlert");

@@ -3,6 +3,7 @@
 // real document, saved, and read back with pdfinfo and qpdf.
 #include "DialogTestSupport.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,6 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGroupBox>
+#include <QMap>
+#include <QTabWidget>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -127,6 +131,126 @@ private slots:
     void initTestCase() {
         QuietOffscreenWarnings();
         QVERIFY(UseTemporaryHome(home_));
+    }
+
+    // ---- Every page, for a keyboard user ----
+
+    // The mnemonics that reach something on a page (its buttons, labels with a buddy, group
+    // titles), the tabs' and the dialog's buttons included, are distinct on every page.
+    void everyPageHasDistinctMnemonics() {
+        Desktop desktop;
+        QVERIFY(desktop.RunDialog([&](QDialog* d) {
+            auto* tabs = d->findChild<QTabWidget*>();
+            QVERIFY(tabs != nullptr);
+            for (int tab = 0; tab < tabs->count(); ++tab) {
+                ClickTab(d, tab);
+                QMap<QChar, QStringList> owners;
+                const auto add = [&](const QString& text) {
+                    const qsizetype at = text.indexOf(QLatin1Char('&'));
+                    if (at >= 0 && at + 1 < text.size() && text[at + 1] != QLatin1Char('&')) {
+                        owners[text[at + 1].toLower()].append(text);
+                    }
+                };
+                for (auto* button : d->findChildren<QAbstractButton*>()) {
+                    if (button->isVisibleTo(d) && button->window() == d) {
+                        add(button->text());
+                    }
+                }
+                for (auto* label : d->findChildren<QLabel*>()) {
+                    if (label->isVisibleTo(d) && label->buddy() != nullptr) {
+                        add(label->text());
+                    }
+                }
+                for (auto* group : d->findChildren<QGroupBox*>()) {
+                    if (group->isVisibleTo(d)) {
+                        add(group->title());
+                    }
+                }
+                for (int t = 0; t < tabs->count(); ++t) {
+                    add(tabs->tabText(t));
+                }
+                for (auto it = owners.cbegin(); it != owners.cend(); ++it) {
+                    QVERIFY2(it.value().size() == 1,
+                             qPrintable(tabs->tabText(tab) + QStringLiteral(": Alt+") + it.key() +
+                                        QStringLiteral(" is ") + it.value().join(", ")));
+                }
+                for (const char* name : {"printButton", "applyButton", "undoButton",
+                                         "closeButton"}) {
+                    QVERIFY2(Find<QPushButton>(d, name)->text().contains(QLatin1Char('&')),
+                             name);
+                }
+            }
+        }));
+    }
+
+    // A check box changed by a screen reader's Toggle action (or by setChecked) is followed as a
+    // click is: its fields and the tab's mark.
+    void checkBoxesFollowTheirStateHoweverItChanges() {
+        Desktop desktop;
+        QVERIFY(desktop.RunDialog([&](QDialog* d) {
+            const auto toggle = [](QWidget* box) {
+                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(box);
+                QVERIFY(a != nullptr && a->actionInterface() != nullptr);
+                a->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+            };
+            ClickTab(d, kSecurityTab);
+            auto* open = Find<QLineEdit>(d, "openPassword");
+            QVERIFY(!open->isEnabled());
+            toggle(Find<QCheckBox>(d, "changeSecurity"));
+            QVERIFY(Find<QCheckBox>(d, "changeSecurity")->isChecked());
+            QVERIFY(open->isEnabled());
+            QCOMPARE(TabImage(d, kSecurityTab), kTick);
+
+            ClickTab(d, kInfoTab);
+            auto* title = Find<QLineEdit>(d, "titleText");
+            QVERIFY(!title->isEnabled());
+            toggle(Find<QCheckBox>(d, "titleBox"));
+            QVERIFY(title->isEnabled());
+            QCOMPARE(TabImage(d, kInfoTab), kTick);
+            Find<QCheckBox>(d, "titleBox")->setChecked(false);
+            QVERIFY(!title->isEnabled());
+            QCOMPARE(TabImage(d, kInfoTab), kCross);
+
+            ClickTab(d, kOpenTab);
+            QCOMPARE(TabImage(d, kOpenTab), kCross);
+            Find<QCheckBox>(d, "fullScreen")->setCheckState(Qt::Checked);
+            QCOMPARE(TabImage(d, kOpenTab), kTick);
+            Find<QCheckBox>(d, "fullScreen")->setCheckState(Qt::PartiallyChecked);
+            Find<QComboBox>(d, "viewList")->setCurrentIndex(1);
+            QCOMPARE(TabImage(d, kOpenTab), kTick);
+        }));
+    }
+
+    // Drop-down lists are named by their labels, their value is what they show, and each comes
+    // after its label in the reading order.
+    void dropDownListsAreNamedByTheirLabels() {
+        Desktop desktop;
+        QVERIFY(desktop.RunDialog([&](QDialog* d) {
+            const std::pair<const char*, const char*> lists[] = {
+                {"fontFace", "Face"},       {"colorList", "Colour"},
+                {"nameBox", "Name"},        {"unitsList", "Units"},
+                {"viewList", "View"},       {"magnificationList", "Magnification"},
+                {"pageLayoutList", "Page layout"}};
+            for (const auto& [object, name] : lists) {
+                auto* list = Find<QComboBox>(d, object);
+                QVERIFY2(list != nullptr, object);
+                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(list);
+                QVERIFY(a != nullptr);
+                QCOMPARE(a->role(), QAccessible::ComboBox);
+                QCOMPARE(a->text(QAccessible::Name), QString::fromLatin1(name));
+                QCOMPARE(a->text(QAccessible::Value), list->currentText());
+            }
+            for (const char* object : {"viewList", "magnificationList", "pageLayoutList"}) {
+                auto* list = Find<QComboBox>(d, object);
+                QLabel* label = nullptr;
+                for (auto* l : list->parentWidget()->findChildren<QLabel*>()) {
+                    label = l->buddy() == list ? l : label;
+                }
+                QVERIFY2(label != nullptr, object);
+                const QObjectList& children = list->parentWidget()->children();
+                QVERIFY2(children.indexOf(label) < children.indexOf(list), object);
+            }
+        }));
     }
 
     // ---- Info ----

@@ -297,7 +297,8 @@ def define_tesserion(s, dialog):
     save = need(page, "push button", "Save")
     press(save)
     wait_for("Save to be done", lambda: not enabled(save), 10)
-    names = need(page, "combo box", STAMP_NAME)
+    # Drop-down lists are named by their labels; the value is the name shown.
+    names = need(page, "combo box", "Name")
     if not find(names, "list item", STAMP_NAME, showing=False):
         raise Failure("the saved Tesserion is not in the Name list")
     s.screenshot("tesserion-saved")
@@ -326,7 +327,7 @@ def select_tesserion(page):
     if STAMP_NAME not in names:
         raise Failure(f'"{STAMP_NAME}" is not among the Tesserions to choose: {names}')
     click(items[names.index(STAMP_NAME)])
-    press(need(page, "push button", "<-"))
+    press(need(page, "push button", "Move into To be applied"))
     wait_for(f'"{STAMP_NAME}" in "To be applied"',
              lambda: find(applied, "list item", STAMP_NAME, showing=False), 10)
 
