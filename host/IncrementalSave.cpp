@@ -43,6 +43,12 @@ struct Revisions::File {
         auto n = static_cast<size_t>(og.getObj());
         return n < listedGen.size() && listedGen[n] == og.getGen();
     }
+    // Another generation of og's number is the live one: og is a stale reference to an object
+    // that was deleted (its number since reused), which QPDF may still read from an old section.
+    bool Superseded(QPDFObjGen og) const {
+        auto n = static_cast<size_t>(og.getObj());
+        return n < listedGen.size() && listedGen[n] != -1 && listedGen[n] != og.getGen();
+    }
     void List(QPDFObjGen og) {
         auto n = static_cast<size_t>(og.getObj());
         if (n >= listedGen.size()) {
@@ -466,6 +472,7 @@ void IncrementalSave::Write(Pipeline& out) {
     next_ = std::make_unique<Revisions::File>(file);
 
     // What to append: the listed objects that changed, and every new object that is not null.
+    // One entry per object number: a stale generation of a listed number is not new.
     std::vector<QPDFObjGen> objects;
     int maxId = 0;
     for (QPDFObjGen og : revisions_.changed_) {
@@ -476,12 +483,19 @@ void IncrementalSave::Write(Pipeline& out) {
     for (QPDFObjectHandle& o : pdf.getAllObjects()) {
         QPDFObjGen og = o.getObjGen();
         maxId = std::max(maxId, og.getObj());
-        if (!file.Listed(og) && !o.isNull()) {
+        if (!file.Listed(og) && !file.Superseded(og) && !o.isNull()) {
             objects.push_back(og);
         }
     }
     std::sort(objects.begin(), objects.end());
     objects.erase(std::unique(objects.begin(), objects.end()), objects.end());
+    for (size_t i = 1; i < objects.size(); ++i) {
+        if (objects[i].getObj() == objects[i - 1].getObj()) {
+            Fail("object " + std::to_string(objects[i].getObj()) +
+                 " would be appended in two generations; a reader would not know which one "
+                 "holds");
+        }
+    }
 
     // The file's bytes.
     std::vector<char> buffer(kChunk);

@@ -17,4 +17,12 @@ struct FileFingerprint {
 // Reads the file whole. Answers an empty fingerprint and sets error when it cannot be read.
 FileFingerprint TakeFingerprint(const std::string& path, std::string& error);
 
+// The fingerprint of the file's first length bytes (fewer when the file is shorter).
+FileFingerprint TakePrefixFingerprint(const std::string& path, std::uint64_t length,
+                                      std::string& error);
+
+// Replaces the file by its first length bytes, atomically (fileio::AtomicFileWriter: mode and
+// owner kept, a failure leaves the file as it was). Throws fileio::FileError.
+void CutFileBack(const std::string& path, std::uint64_t length);
+
 } // namespace tesser::ui

@@ -87,6 +87,17 @@ constexpr const char* kNotRestoredText =
 constexpr const char* kStampsNotRemovedText =
     "the file was left as it is and stays in the undo history.";
 
+// An incremental run's file that is byte for byte what the run wrote, its first bytes those the
+// run found: its undo cuts it back to them.
+bool CutsBack(const UndoRecord& record, const UndoEntry& entry, const FileFingerprint& now) {
+    if (!record.Incremental || entry.Before.Empty() || entry.Fingerprint.Empty() ||
+        now != entry.Fingerprint || entry.Fingerprint.Size <= entry.Before.Size) {
+        return false;
+    }
+    std::string unreadable;
+    return TakePrefixFingerprint(entry.Name, entry.Before.Size, unreadable) == entry.Before;
+}
+
 } // namespace
 
 RunEngine::RunEngine(RunUi& ui) : ui_(ui) {}
@@ -473,6 +484,14 @@ void RunEngine::RunUndo() {
                     now == entry.Before) {
                     // Its bytes are those from before the run: undone already (by an undo that
                     // was stopped after it, say, or a copy put back).
+                    CountProcessed(entry.Name);
+                } else if (CutsBack(record, entry, now)) {
+                    // What the run appended comes off: the file's own bytes are back, and with
+                    // them a signature over the whole of it.
+                    if (undoObserver_) {
+                        undoObserver_(entry, false);
+                    }
+                    CutFileBack(entry.Name, entry.Before.Size);
                     CountProcessed(entry.Name);
                 } else {
                     HFileSys fileSystem = hc::GetDefaultFileSystem();

@@ -11,6 +11,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -298,6 +299,85 @@ TEST_F(IncrementalSave, EachSaveAppendsToTheLastAndAnUnchangedDocumentKeepsItsFi
         ++sections;
     }
     EXPECT_EQ(sections, 3u);
+}
+
+// A file whose object 4 was deleted in its second revision and whose number was reused, at
+// generation 1, in its third; the trailer still names the deleted 4 0 R. Made here with the
+// offsets counted.
+std::string ReusedNumberPdf() {
+    std::string pdf = "%PDF-1.4\n";
+    std::map<int, size_t> at;
+    const auto object = [&](int number, int generation, const std::string& body) {
+        at[number * 10 + generation] = pdf.size();
+        pdf += std::to_string(number) + " " + std::to_string(generation) + " obj\n" + body +
+               "\nendobj\n";
+    };
+    const auto stream = [](const std::string& data) {
+        return "<< /Length " + std::to_string(data.size()) + " >>\nstream\n" + data +
+               "\nendstream";
+    };
+    const auto entry = [](size_t offset, int generation, char kind) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010zu %05d %c \n", offset, generation, kind);
+        return std::string(line);
+    };
+    const std::string page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources "
+                             "<< /Font << /F1 5 0 R >> >> /Contents 4 ";
+    object(1, 0, "<< /Type /Catalog /Pages 2 0 R >>");
+    object(2, 0, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    object(3, 0, page + "0 R >>");
+    object(4, 0, stream("BT /F1 24 Tf 72 720 Td (Potato) Tj ET"));
+    object(5, 0, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    const size_t first = pdf.size();
+    pdf += "xref\n0 6\n" + entry(0, 65535, 'f');
+    for (int n = 1; n <= 5; ++n) {
+        pdf += entry(at[n * 10], 0, 'n');
+    }
+    pdf += "trailer\n<< /Size 6 /Root 1 0 R >>\nstartxref\n" + std::to_string(first) +
+           "\n%%EOF\n";
+    const size_t second = pdf.size();
+    pdf += "xref\n0 1\n" + entry(4, 65535, 'f') + "4 1\n" + entry(0, 1, 'f') +
+           "trailer\n<< /Size 6 /Root 1 0 R /Prev " + std::to_string(first) + " >>\nstartxref\n" +
+           std::to_string(second) + "\n%%EOF\n";
+    object(4, 1, stream("BT /F1 24 Tf 72 680 Td (Salad) Tj ET"));
+    object(3, 0, page + "1 R >>");
+    const size_t third = pdf.size();
+    pdf += "xref\n3 2\n" + entry(pdf.rfind("3 0 obj"), 0, 'n') + entry(at[41], 1, 'n') +
+           "trailer\n<< /Size 6 /Root 1 0 R /Prev " + std::to_string(second) +
+           " /Gone 4 0 R >>\nstartxref\n" + std::to_string(third) + "\n%%EOF\n";
+    return pdf;
+}
+
+TEST_F(IncrementalSave, AReusedObjectNumberGetsOneEntryForItsLiveGeneration) {
+    auto file = dir / "reused.pdf";
+    tesser::test::WriteFile(file, ReusedNumberPdf());
+    ASSERT_TRUE(QpdfCheckPasses(file));
+    const std::string before = ReadFile(file);
+    HDoc doc = OpenOk(file);
+    Stamp(doc, 0, "Stamped");
+    ASSERT_TRUE(Ok(Save(doc, file, kIncremental)));
+    model->CloseDocument(doc);
+
+    const std::string appended = ReadFile(file).substr(before.size());
+    EXPECT_EQ(appended.find("4 0 obj"), std::string::npos) << appended;
+    EXPECT_TRUE(QpdfCheckPasses(file));
+    // The appended section lists each object number once.
+    std::istringstream xref(appended.substr(appended.rfind("\nxref\n") + 6));
+    std::set<long> numbers;
+    long start = 0;
+    long count = 0;
+    while (xref >> start >> count) {
+        for (long i = 0; i < count; ++i) {
+            std::string offset, generation, kind;
+            xref >> offset >> generation >> kind;
+            EXPECT_TRUE(numbers.insert(start + i).second) << "object " << start + i << " twice";
+        }
+    }
+    EXPECT_FALSE(numbers.empty()) << appended;
+    const std::string text = Text(file);
+    EXPECT_NE(text.find("Salad"), std::string::npos) << text;
+    EXPECT_NE(text.find("Stamped"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Potato"), std::string::npos) << text;
 }
 
 struct Encryption {
