@@ -1051,7 +1051,9 @@ std::string Journal::RecoverPending(std::vector<JournalRecord>& records) const {
     }
 
     std::string notice;
-    for (auto& [id, run] : runs) {
+    for (auto& idAndRun : runs) {
+        const auto& id = idAndRun.first;
+        auto& run = idAndRun.second;
         const bool recorded = std::any_of(records.begin(), records.end(),
                                           [&](const JournalRecord& r) { return r.Id == id; });
         if (recorded) {
