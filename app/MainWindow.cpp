@@ -359,36 +359,62 @@ void MainWindow::ChooseAndOpen() {
 }
 
 bool MainWindow::SaveDocument() {
-    const Entry* front = Front();
-    return front != nullptr && SaveDocumentAs(front->path);
-}
-
-bool MainWindow::SaveDocumentAs(const QString& path) {
     Entry* front = EntryAt(tabs_->currentIndex());
     if (front == nullptr) {
         return false;
     }
-    QString absolute = QFileInfo(path).absoluteFilePath();
+    if (!IsModified(front->doc)) {
+        return true; // the file already holds what is shown: rewriting it would only change it
+    }
+    return WriteDocument(*front, front->path, true);
+}
+
+bool MainWindow::SaveDocumentAs(const QString& path) {
+    Entry* front = EntryAt(tabs_->currentIndex());
+    return front != nullptr && WriteDocument(*front, QFileInfo(path).absoluteFilePath(), false);
+}
+
+bool MainWindow::WriteDocument(Entry& entry, const QString& path, bool offerSaveAs) {
+    // A full rewrite breaks the signatures of signed fields; appending the change keeps them.
+    const int32_t flags = host_.HasSignedSignatures(entry.doc) ? kHSaveIncremental : kSaveFlags;
     try {
         HFileSys fs = plugin::GetDefaultFileSystem();
-        plugin::PathHandle hostPath(fs, plugin::PathFromPlatformPath(fs, absolute.toStdString()));
-        plugin::SaveDocument(front->doc, kSaveFlags, hostPath.get(), fs);
+        plugin::PathHandle hostPath(fs, plugin::PathFromPlatformPath(fs, path.toStdString()));
+        plugin::SaveDocument(entry.doc, flags, hostPath.get(), fs);
     } catch (const HostError& e) {
-        ShowHostError(QStringLiteral("Cannot save %1.").arg(absolute), e);
-        return false;
+        const QString text = QStringLiteral("Cannot save %1.").arg(path);
+        if (!offerSaveAs) {
+            ShowHostError(text, e);
+            return false;
+        }
+        QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
+                        text + "\n" + QString::fromStdString(e.what()) +
+                            QStringLiteral("\n\nSave the document under another name?"),
+                        QMessageBox::Cancel, this);
+        box.setObjectName(QStringLiteral("saveFailedBox"));
+        QPushButton* saveAs = box.addButton(QStringLiteral("Save &As..."), QMessageBox::AcceptRole);
+        saveAs->setObjectName(QStringLiteral("saveAsButton"));
+        box.setDefaultButton(saveAs);
+        box.exec();
+        return box.clickedButton() == saveAs && ChooseAndSaveAs();
     }
-    front->path = absolute;
-    tabs_->setTabToolTip(tabs_->currentIndex(), absolute);
+    entry.path = path;
+    const int tab = tabs_->indexOf(entry.view);
+    tabs_->setTabToolTip(tab, path);
     UpdateTitle();
     return true;
 }
 
-void MainWindow::ChooseAndSaveAs() {
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), ActivePath(),
-                                                QStringLiteral("PDF files (*.pdf *.PDF)"));
-    if (!path.isEmpty()) {
-        SaveDocumentAs(path);
+bool MainWindow::ChooseAndSaveAs() {
+    QFileDialog chooser(this, QStringLiteral("Save As"), ActivePath(),
+                        QStringLiteral("PDF files (*.pdf *.PDF)"));
+    chooser.setObjectName(QStringLiteral("saveAsDialog"));
+    chooser.setAcceptMode(QFileDialog::AcceptSave);
+    chooser.setFileMode(QFileDialog::AnyFile);
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) {
+        return false;
     }
+    return SaveDocumentAs(chooser.selectedFiles().constFirst());
 }
 
 void MainWindow::Print() {

@@ -34,7 +34,10 @@ public:
 
     // Opens a PDF file as a new front document; a failure is shown in a message box.
     bool OpenFile(const QString& path);
-    // Save, Save As and Close of the front document; false when nothing was done.
+    // Save, Save As and Close of the front document; false when nothing was done. Save of an
+    // unchanged document writes nothing; a document with signed signatures is saved
+    // incrementally, so that they stay valid. When Save cannot replace the file (it may not be
+    // changed, or writing failed) it says why and offers Save As.
     bool SaveDocument();
     bool SaveDocumentAs(const QString& path);
     // Asks Save / Discard / Cancel when the document has unsaved changes.
@@ -71,7 +74,8 @@ private:
 
     void BuildMenus();
     void ChooseAndOpen();
-    void ChooseAndSaveAs();
+    bool ChooseAndSaveAs();
+    bool WriteDocument(Entry& entry, const QString& path, bool offerSaveAs);
     void Print();
     void FrontChanged();
     void UpdateTitle();

@@ -1,4 +1,5 @@
 // The bytes a renderer is handed to show a document as it is in memory.
+#include "host/DocumentSaver.h"
 #include "host/HostState.h"
 
 #include <qpdf/Buffer.hh>
@@ -7,6 +8,18 @@
 #include <stdexcept>
 
 namespace tesser::host {
+
+bool Host::HasSignedSignatures(HDoc doc) const {
+    auto* d = reinterpret_cast<Document*>(doc);
+    if (d == nullptr || !state_->documents.Contains(d)) {
+        return false;
+    }
+    try {
+        return host::HasSignedSignatures(d->pdf());
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 
 std::string Host::DisplayBytes(HDoc doc, const std::function<void(int)>& progress) const {
     auto* d = reinterpret_cast<Document*>(doc);

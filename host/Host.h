@@ -118,6 +118,11 @@ public:
     // the percentage written, so that a window can repaint while a long document is written.
     std::string DisplayBytes(HDoc doc, const std::function<void(int)>& progress = {}) const;
 
+    // Whether the open document has signed signature fields: a full save would break their
+    // signatures, an incremental save (kHSaveIncremental) keeps them. False for a handle that
+    // is not an open document.
+    bool HasSignedSignatures(HDoc doc) const;
+
     // The modeless windows registered by the plug-in, in order of registration.
     std::vector<void*> ModelessWindows() const;
 

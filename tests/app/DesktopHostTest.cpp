@@ -31,6 +31,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFWriter.hh>
+
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -102,6 +105,22 @@ struct Desktop {
         return m != nullptr ? m->findChild<QAction*>(item, Qt::FindDirectChildrenOnly) : nullptr;
     }
 };
+
+// A copy of the sample whose signature field holds a value (no real signature: what counts is
+// that a full rewrite would break one).
+void MakeSigned(const QString& path) {
+    QPDF pdf;
+    pdf.processFile(QFile::encodeName(kSample).constData());
+    auto sig = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /Sig /Filter /Adobe.PPKLite /ByteRange [0 10 20 30] /Contents <00> >>"));
+    auto field = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /FT /Sig /T (Sig1) >>"));
+    field.replaceKey("/V", sig);
+    auto form = QPDFObjectHandle::newDictionary();
+    form.replaceKey("/Fields", QPDFObjectHandle::newArray({field}));
+    pdf.getRoot().replaceKey("/AcroForm", form);
+    QPDFWriter writer(pdf, QFile::encodeName(path).constData());
+    writer.write();
+}
 
 struct FileStamp {
     QByteArray bytes;
@@ -330,6 +349,96 @@ private slots:
         QCOMPARE(desktop.window.DocumentCount(), 0);
         QCOMPARE(desktop.host.GetActiveDocument(), nullptr);
         QCOMPARE(StampOf(copy).bytes, original.bytes);
+    }
+
+    void saveOfAnUnchangedDocumentWritesNothing() {
+        QTemporaryDir dir;
+        const QString copy = dir.filePath(QStringLiteral("plain.pdf"));
+        QVERIFY(QFile::copy(kSample, copy));
+        struct utimbuf old {1000000000, 1000000000};
+        QCOMPARE(::utime(QFile::encodeName(copy).constData(), &old), 0);
+        const FileStamp original = StampOf(copy);
+        Desktop desktop;
+        QVERIFY(desktop.window.OpenFile(copy));
+        QVERIFY(desktop.window.SaveDocument());
+        const FileStamp after = StampOf(copy);
+        QCOMPARE(after.bytes, original.bytes);
+        QCOMPARE(after.mtimeNs, original.mtimeNs);
+    }
+
+    void aSignedDocumentIsSavedIncrementallySoItsSignatureStaysValid() {
+        QTemporaryDir dir;
+        const QString signedCopy = dir.filePath(QStringLiteral("signed.pdf"));
+        MakeSigned(signedCopy);
+        const QByteArray original = StampOf(signedCopy).bytes;
+        QVERIFY(!original.isEmpty());
+        Desktop desktop;
+        QVERIFY(desktop.window.OpenFile(signedCopy));
+        tesser::model::Tesserion mark;
+        mark.Text = "Received";
+        mark.PosX = 72;
+        mark.PosY = 144;
+        QVERIFY(tesser::stamp::StampDocument(mark, desktop.window.ActiveDocument(), 0));
+        QVERIFY(desktop.window.SaveDocument());
+        const QByteArray saved = StampOf(signedCopy).bytes;
+        // The signed bytes stay as they were, the change follows them.
+        QVERIFY(saved.size() > original.size());
+        QCOMPARE(saved.left(original.size()), original);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {signedCopy, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished());
+        QVERIFY(text.readAllStandardOutput().contains("Received"));
+    }
+
+    void saveOverAFileThatMayNotBeChangedSaysSoAndOffersSaveAs() {
+        QTemporaryDir dir;
+        const QString copy = dir.filePath(QStringLiteral("locked.pdf"));
+        const QString other = dir.filePath(QStringLiteral("unlocked.pdf"));
+        QVERIFY(QFile::copy(kSample, copy));
+        QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ReadGroup));
+        const FileStamp original = StampOf(copy);
+        Desktop desktop;
+        QVERIFY(desktop.window.OpenFile(copy));
+        tesser::model::Tesserion mark;
+        mark.Text = "Seen";
+        mark.PosX = 72;
+        mark.PosY = 144;
+        QVERIFY(tesser::stamp::StampDocument(mark, desktop.window.ActiveDocument(), 0));
+
+        QString said;
+        WhenModalShown("QMessageBox", QStringLiteral("saveFailedBox"), [&](QWidget* w) {
+            auto* box = static_cast<QMessageBox*>(w);
+            said = box->text();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        QVERIFY(!desktop.window.SaveDocument());
+        QVERIFY2(said.contains(QStringLiteral("may not be changed")), qPrintable(said));
+        QCOMPARE(StampOf(copy).bytes, original.bytes);
+        QVERIFY(desktop.window.windowTitle().startsWith(QStringLiteral("locked.pdf*")));
+
+        // Save As from the same box writes the document elsewhere and leaves the file alone.
+        WhenModalShown("QMessageBox", QStringLiteral("saveFailedBox"), [&](QWidget* w) {
+            w->findChild<QPushButton*>(QStringLiteral("saveAsButton"))->click();
+        });
+        // Chosen again until the file dialog closes: one shown while its folder is still being
+        // read can take the name and stay open.
+        QTimer choose;
+        QObject::connect(&choose, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal != nullptr && modal->objectName() == QStringLiteral("saveAsDialog")) {
+                dialogtest::ChooseInFileDialog(modal, other);
+            }
+        });
+        choose.start(50);
+        QVERIFY(desktop.window.SaveDocument());
+        choose.stop();
+        QCOMPARE(StampOf(copy).bytes, original.bytes);
+        QCOMPARE(desktop.window.ActivePath(), other);
+        QCOMPARE(desktop.window.windowTitle(), QStringLiteral("unlocked.pdf - Quorel Host"));
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {other, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished());
+        QVERIFY(text.readAllStandardOutput().contains("Seen"));
     }
 
     void severalDocumentsTheFrontOneIsActive() {
