@@ -573,7 +573,47 @@ HBool OpenWithPassword(HDoc doc, void* password) {
     }
 }
 
-int DryRun(const CliOptions& o, ui::RunEngine& engine) {
+// The host's messages during a dry run, kept for the file's lines. A question is not asked: it
+// is answered as --yes or --no would answer it, and otherwise taken as "continue", so that the
+// rest of the run can be shown.
+class DryRunSink final : public host::MessageSink {
+public:
+    explicit DryRunSink(Answer answer) : answer_(answer) {}
+    int32_t ShowAlert(int32_t, const std::string& message,
+                      const std::vector<std::string>&) override {
+        said.push_back(message);
+        return 1;
+    }
+    int32_t ConfirmAlert(const std::string& message) override {
+        asked.push_back(message);
+        return answer_ == Answer::No ? 0 : 1;
+    }
+    void ShowNote(const std::string& message) override { said.push_back(message); }
+
+    std::vector<std::string> said, asked; // Windows-1252, as the host has them
+
+private:
+    Answer answer_;
+};
+
+// One line of output for a message of several lines: its lines joined by spaces.
+std::string OneLine(const std::string& windows1252) {
+    std::istringstream lines(model::Windows1252ToUtf8(windows1252));
+    std::string text;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty()) {
+            continue;
+        }
+        if (!text.empty() && std::string_view(".?!:").find(text.back()) == std::string::npos) {
+            text += '.';
+        }
+        text += (text.empty() ? "" : " ") + line;
+    }
+    return Shown(text);
+}
+
+int DryRun(const CliOptions& o, ui::RunEngine& engine, host::Host& host,
+           host::MessageSink& sink) {
     std::vector<model::Tesserion> chosen;
     for (const std::string& name : engine.Apply().NamesToApply) {
         chosen.push_back(*engine.Tesserions().Find(name));
@@ -592,6 +632,15 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine) {
     if (o.HasSecuritySettings()) add("security");
     const std::time_t now = std::time(nullptr);
     const std::vector<std::string>& files = engine.Apply().DocumentEntries;
+    DryRunSink dry(o.answer);
+    host.SetMessageSink(&dry);
+    struct Restore {
+        host::Host& host;
+        host::MessageSink& sink;
+        ~Restore() { host.SetMessageSink(&sink); }
+    } restore{host, sink};
+    std::vector<bool> selectedSomewhere(chosen.size(), false);
+    bool openedAny = false;
     int failed = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string& file = files[i];
@@ -611,7 +660,8 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine) {
             continue;
         }
         std::cout << ": " << pages << " page" << (pages == 1 ? "" : "s") << "\n";
-        for (const model::Tesserion& t : chosen) {
+        for (std::size_t k = 0; k < chosen.size(); ++k) {
+            const model::Tesserion& t = chosen[k];
             std::vector<int> selected;
             for (int n = 1; n <= pages; ++n) {
                 if (t.Pages.IncludesPage(n)) {
@@ -639,15 +689,64 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine) {
         if (!settings.empty()) {
             std::cout << "  set " << settings << "\n";
         }
-        std::cout << "  save to "
-                  << Shown(o.outputFile ? fs::absolute(*o.outputFile).string()
-                           : o.outputDir
-                               ? (fs::absolute(*o.outputDir) / fs::path(file).filename()).string()
-                               : file)
-                  << "\n";
+
+        // The run's own steps on the document in memory, and the checks of its save.
+        dry.said.clear();
+        dry.asked.clear();
+        const ui::RunEngine::DryOutcome outcome = engine.CheckDocument(file, now);
+        for (const std::string& message : dry.said) {
+            std::cout << "  would say: " << OneLine(message) << "\n";
+        }
+        for (const std::string& question : dry.asked) {
+            std::cout << "  would ask: " << OneLine(question)
+                      << (o.answer == Answer::Yes  ? " (--yes: continue)"
+                          : o.answer == Answer::No ? " (--no: cancel)"
+                                                   : "")
+                      << "\n";
+        }
+        if (outcome.Cancelled) {
+            std::cout << "  would cancel: the run would stop, leaving this document as it is\n";
+            break;
+        }
+        if (outcome.Failure.empty()) {
+            openedAny = true;
+            for (std::size_t k = 0; k < chosen.size(); ++k) {
+                for (int n = 1; n <= pages && !selectedSomewhere[k]; ++n) {
+                    selectedSomewhere[k] = chosen[k].Pages.IncludesPage(n);
+                }
+            }
+        }
+        if (!outcome.Failure.empty()) {
+            std::cout << "  would fail: " << Shown(outcome.Failure) << "\n";
+            ++failed;
+            if (i + 1 < files.size() && o.answer != Answer::Yes) {
+                std::cout << "  would ask: Go on with the run?";
+                if (o.answer == Answer::No) {
+                    std::cout << " (--no: the run would stop here)\n";
+                    break;
+                }
+                std::cout << "\n";
+            }
+        } else if (outcome.NotTouched) {
+            std::cout << "  would not touch it"
+                      << (outcome.Note.empty() ? "" : ": " + Shown(outcome.Note)) << "\n";
+        } else {
+            if (!outcome.Note.empty()) {
+                std::cout << "  note: " << Shown(outcome.Note) << "\n";
+            }
+            std::cout << "  save to " << Shown(engine.SavePathFor(file)) << "\n";
+        }
+    }
+    bool selectedNothing = false;
+    for (std::size_t k = 0; openedAny && k < chosen.size(); ++k) {
+        if (!selectedSomewhere[k]) {
+            std::cout << "\"" << model::Windows1252ToUtf8(chosen[k].Name)
+                      << "\" would select no page of any document\n";
+            selectedNothing = true;
+        }
     }
     std::cout << "Dry run: nothing was written and nothing recorded.\n";
-    return failed > 0 ? kExitSomeFailed : kExitOk;
+    return failed > 0 || selectedNothing ? kExitSomeFailed : kExitOk;
 }
 
 std::string LocalTime(std::int64_t seconds) {
@@ -1023,7 +1122,7 @@ int RunApply(Session& s) {
         SetUpOutputFile(o, s.engine);
     }
     if (o.dryRun) {
-        return DryRun(o, s.engine);
+        return DryRun(o, s.engine, s.host, s.terminal);
     }
     Journal journal(DefaultJournalFolder());
     std::vector<JournalRecord> records = LoadJournal(journal);

@@ -128,7 +128,62 @@ bool MayWrite(const std::string& path, const struct stat& info) {
     return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+// The checks before anything is written: the target is a regular file this process may change
+// and replace without losing its links or its owner. Fills info and answers true when the
+// target exists.
+bool LookAtTarget(const std::string& target, struct stat& old) {
+    if (::stat(target.c_str(), &old) != 0) {
+        if (errno != ENOENT) {
+            throw FileError(FileError::Stage::Opening, "stat", target, errno);
+        }
+        return false;
+    }
+    if (!S_ISREG(old.st_mode)) {
+        throw FileError(FileError::Stage::Writing, target + " is not a regular file");
+    }
+    if (!MayWrite(target, old)) {
+        throw FileError(FileError::Stage::Opening,
+                        target + " may not be changed: it is read-only for this user");
+    }
+    if (old.st_nlink > 1) {
+        throw FileError(FileError::Stage::Opening,
+                        target + " has other hard links, which replacing it would split "
+                                 "off; it was left as it is (write a copy instead)");
+    }
+    if (old.st_uid != ::geteuid() && ::geteuid() != 0) {
+        throw FileError(FileError::Stage::Opening,
+                        target + " belongs to another user, and replacing it would make it "
+                                 "this user's; it was left as it is (write a copy instead)");
+    }
+    return true;
+}
+
 } // namespace
+
+void CheckReplaceable(const std::string& path) {
+    const std::string target = ResolveLinks(path);
+    const std::string folder = FolderOf(target);
+    struct stat old {};
+    const bool exists = LookAtTarget(target, old);
+    if (exists && old.st_gid != ::getegid() && ::geteuid() != 0) {
+        std::vector<gid_t> groups(static_cast<size_t>(std::max(0, ::getgroups(0, nullptr))));
+        const int n = ::getgroups(static_cast<int>(groups.size()), groups.data());
+        groups.resize(static_cast<size_t>(std::max(0, n)));
+        if (std::find(groups.begin(), groups.end(), old.st_gid) == groups.end()) {
+            throw FileError(FileError::Stage::Opening,
+                            target + " belongs to a group this user is not in, which replacing "
+                                     "it would not keep; it was left as it is (write a copy "
+                                     "instead)");
+        }
+    }
+    const long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (longest > 0 && BaseOf(target).size() > static_cast<size_t>(longest)) {
+        throw FileError(FileError::Stage::Opening, "create", target, ENAMETOOLONG);
+    }
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+        throw FileError(FileError::Stage::Opening, "create a temporary file in", folder, errno);
+    }
+}
 
 FileError::FileError(Stage stage, const std::string& step, const std::string& file, int error)
     : std::runtime_error(step + " " + file + ": " + std::strerror(error)), stage_(stage) {}
@@ -139,29 +194,7 @@ FileError::FileError(Stage stage, const std::string& text)
 AtomicFileWriter::AtomicFileWriter(const std::string& path, unsigned newFileMode)
     : target_(ResolveLinks(path)), folder_(FolderOf(target_)) {
     struct stat old {};
-    bool exists = false;
-    if (::stat(target_.c_str(), &old) == 0) {
-        if (!S_ISREG(old.st_mode)) {
-            throw FileError(FileError::Stage::Writing, target_ + " is not a regular file");
-        }
-        if (!MayWrite(target_, old)) {
-            throw FileError(FileError::Stage::Opening,
-                            target_ + " may not be changed: it is read-only for this user");
-        }
-        if (old.st_nlink > 1) {
-            throw FileError(FileError::Stage::Opening,
-                            target_ + " has other hard links, which replacing it would split "
-                                      "off; it was left as it is (write a copy instead)");
-        }
-        if (old.st_uid != ::geteuid() && ::geteuid() != 0) {
-            throw FileError(FileError::Stage::Opening,
-                            target_ + " belongs to another user, and replacing it would make it "
-                                      "this user's; it was left as it is (write a copy instead)");
-        }
-        exists = true;
-    } else if (errno != ENOENT) {
-        throw FileError(FileError::Stage::Opening, "stat", target_, errno);
-    }
+    const bool exists = LookAtTarget(target_, old);
 
     // O_EXCL with a name of our own rather than mkstemp: open applies the umask to a new
     // file's mode, which mkstemp's fixed 0600 would not.

@@ -84,6 +84,11 @@ private:
     bool committed_ = false;
 };
 
+// The checks a writer of path makes before it writes anything (the target may be changed and
+// replaced keeping its mode, owner, group and links; its folder takes a new file), without
+// touching anything: throws what the writer would.
+void CheckReplaceable(const std::string& path);
+
 // The whole sequence for bytes in memory.
 void WriteFileAtomically(const std::string& path, std::string_view bytes,
                          unsigned newFileMode = 0666);

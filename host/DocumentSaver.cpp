@@ -238,6 +238,8 @@ void VerifyWritten(const std::string& file, const std::string& password, size_t 
     }
 }
 
+} // namespace
+
 // Signature values cover byte ranges of the file: a full rewrite breaks them.
 bool HasSignedSignatures(QPDF& pdf) {
     QPDFObjectHandle form = pdf.getRoot().getKey("/AcroForm");
@@ -271,6 +273,8 @@ bool HasSignedSignatures(QPDF& pdf) {
     return walk(form.getKey("/Fields"), "");
 }
 
+namespace {
+
 // A save over the document's own file refuses when another program replaced or wrote it.
 void CheckNotReplaced(const Document& doc, bool ownFile, const std::string& file) {
     if (ownFile && IdentityOf(file) != doc.opened) {
@@ -282,7 +286,12 @@ void CheckNotReplaced(const Document& doc, bool ownFile, const std::string& file
 void SaveIncrementally(Document& doc, int flags, const std::string& path) {
     const bool ownFile = CanonicalPath(path) == CanonicalPath(doc.path);
     try {
-        IncrementalSave save(doc, flags);
+        IncrementalSave save(doc, flags & ~kHSaveCheckOnly);
+        if (flags & kHSaveCheckOnly) {
+            fileio::CheckReplaceable(path);
+            CheckNotReplaced(doc, ownFile, path);
+            return;
+        }
         const size_t pages = doc.Pages().size();
         const EdgeContents edges = EdgeContents::Of(doc.pdf());
         AtomicWrite(
@@ -314,9 +323,18 @@ void SaveDocumentAtomically(Document& doc, int flags, const std::string& path) {
         Fail(path + ": cannot save: the document has signed signature fields and saving would "
                     "break its signatures (an incremental save keeps them)");
     }
+    const bool ownFile = CanonicalPath(path) == CanonicalPath(doc.path);
+    if (flags & kHSaveCheckOnly) {
+        try {
+            fileio::CheckReplaceable(path);
+            CheckNotReplaced(doc, ownFile, path);
+        } catch (const std::exception& e) {
+            Fail(path + ": cannot save: " + e.what());
+        }
+        return;
+    }
     size_t pages = doc.Pages().size();
     const EdgeContents edges = EdgeContents::Of(pdf);
-    const bool ownFile = CanonicalPath(path) == CanonicalPath(doc.path);
     const PendingSecurity& pending = doc.pending;
     std::string verifyPassword = doc.security.unlockPassword;
     try {

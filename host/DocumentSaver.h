@@ -27,7 +27,12 @@ namespace tesser::host {
 
 struct Document;
 
+// With kHSaveCheckOnly it makes the checks up to writing (the document, the flags, the target
+// file and folder) and writes nothing.
 void SaveDocumentAtomically(Document& doc, int flags, const std::string& path);
+
+// Whether the document has signed signature fields, whose signatures a full rewrite would break.
+bool HasSignedSignatures(QPDF& pdf);
 
 // Writes a QPDF to path atomically as above (no encryption, no page-count check against a
 // document): used for print files.

@@ -80,8 +80,10 @@ enum {
     kHSaveFull = 1,        /* full rewrite, unreferenced objects dropped */
     kHSaveLinearized = 4,  /* optimised for the web (linearised) */
     kHSaveCollectGarbage = 32,
-    kHSaveIncremental = 64 /* the changes appended to the file the document was read from;
-                              alone, never with the three above */
+    kHSaveIncremental = 64, /* the changes appended to the file the document was read from;
+                               alone, never with the three above */
+    kHSaveCheckOnly = 128   /* with the flags of a save: makes every check that save makes
+                               before it writes, and writes nothing */
 };
 
 /* Document flag word. */

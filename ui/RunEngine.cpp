@@ -123,9 +123,12 @@ bool RunEngine::StampAll(const std::vector<model::Tesserion>& list, HDoc doc,
                          const std::string& name) {
     outcomes.clear();
     stampedPages_ = 0;
-    const stamp::PageProgress progress = [&](std::int32_t page, std::int32_t count) {
-        ui_.PageProgress(name, page, count);
-    };
+    stamp::PageProgress progress;
+    if (dryFailure_ == nullptr) {
+        progress = [&](std::int32_t page, std::int32_t count) {
+            ui_.PageProgress(name, page, count);
+        };
+    }
     for (const model::Tesserion& tesserion : list) {
         if (!continue_) {
             break;
@@ -333,6 +336,46 @@ void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTi
     } catch (const std::exception& e) {
         ReportError(name, e.what());
     }
+}
+
+RunEngine::DryOutcome RunEngine::CheckDocument(const std::string& name, std::time_t runTime) {
+    DryOutcome out;
+    struct Dry {
+        RunEngine& engine;
+        ~Dry() { engine.dryFailure_ = nullptr; }
+    } dry{*this};
+    dryFailure_ = &out.Failure;
+    continue_ = true;
+    cancelled_ = false;
+    UndoRecord record;
+    record.Tesserions = ChosenTesserions();
+    selectedSomewhere_.assign(record.Tesserions.size(), false);
+    try {
+        SetAuthorisation();
+        HFileSys fileSystem = hc::GetDefaultFileSystem();
+        hc::PathHandle path(fileSystem, hc::PathFromPlatformPath(fileSystem, name));
+        hc::DocumentHandle doc(
+            hc::OpenDocument(path.get(), fileSystem, AuthoriseOpenProc, this, false));
+        const bool ok = ApplyToDocument(doc.get(), runTime, record, false, name);
+        if (ok && !leftAsItWas_) {
+            hc::PathHandle target(fileSystem,
+                                  hc::PathFromPlatformPath(fileSystem, SavePathFor(name)));
+            hc::SaveDocument(doc.get(), SaveFlags() | kHSaveCheckOnly, target.get(), fileSystem);
+            if (!partialText_.empty()) {
+                ReportError(name, partialText_);
+            }
+            out.Note = noteText_;
+        } else if (ok && untouched_) {
+            out.NotTouched = true;
+            out.Note = untouchedText_;
+        }
+        out.Cancelled = cancelled_;
+        doc.Close();
+    } catch (const std::exception& e) {
+        ReportError(name, e.what());
+    }
+    continue_ = true;
+    return out;
 }
 
 void RunEngine::FinishDocument(const std::string& name) {
@@ -590,6 +633,12 @@ bool RunEngine::UndoDocument(HDoc doc, const UndoRecord& record, const UndoEntry
 // Shared run state
 
 bool RunEngine::ReportError(const std::string& name, const std::string& hostText) {
+    if (dryFailure_ != nullptr) {
+        if (dryFailure_->empty()) {
+            *dryFailure_ = LimitErrorText(hostText);
+        }
+        return true;
+    }
     ++counts_.Failed;
     Emit(ProgressEvent::Kind::Failed, name, LimitErrorText(hostText));
     if (!continue_) {

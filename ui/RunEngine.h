@@ -128,6 +128,21 @@ public:
     void RunUndo();
     void PrintDocuments();
 
+    // What an apply run would do to one file, found by making every step of the run on it in
+    // memory (opening with the run's authorisation, stamping, the settings) and every check of
+    // its save (kHSaveCheckOnly), without writing or recording anything and without the error
+    // box or the progress window: a dry run. The host's questions (the crop-box warning) still
+    // go to its message sink.
+    struct DryOutcome {
+        std::string Failure;    // why the run would fail the file; empty when it would not
+        std::string Note;       // what the run would say with the file (or why not touched)
+        bool NotTouched = false; // the run would find nothing to do to it
+        bool Cancelled = false;  // a question was answered Cancel: the run would stop there
+    };
+    DryOutcome CheckDocument(const std::string& file, std::time_t runTime);
+    // The file a run saves the listed file name to (SetSavePathMapper).
+    std::string SavePathFor(const std::string& name) const;
+
     bool ContinueFlag() const { return continue_; }
     const RunCounts& LastRun() const { return counts_; }
 
@@ -205,7 +220,6 @@ private:
                                         const std::vector<std::vector<std::int32_t>>& skipped);
     static std::vector<std::vector<std::int32_t>>
     SkippedOf(const std::vector<stamp::StampOutcome>& outcomes);
-    std::string SavePathFor(const std::string& name) const;
 
     RunUi& ui_;
     ApplySettings apply_;
@@ -222,6 +236,7 @@ private:
 
     // Run state.
     bool continue_ = true;
+    std::string* dryFailure_ = nullptr; // during CheckDocument: where a failure is told
     bool cancelled_ = false;   // Cancel was answered at a crop-box warning of this run
     bool leftAsItWas_ = false; // ApplyToDocument left the document in hand unchanged
     // ApplyToDocument found nothing to do to the document in hand; untouchedText_ says why.

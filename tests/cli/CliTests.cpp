@@ -715,6 +715,59 @@ TEST_F(TesserCli, CancelAtTheCropBoxWarningStopsTheRunAndLeavesTheFileAsItWas) {
     EXPECT_NE(ReadFile(a), aBefore);
 }
 
+// A dry run makes the run's own checks up to writing: each file the run would refuse is "would
+// fail" with the run's reason (and exit 1), a question is "would ask", and nothing is written.
+TEST_F(TesserCli, ADryRunSaysWhatTheRunWouldRefuseAndAsk) {
+    const fs::path locked = Pdf("locked.pdf");
+    ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
+    const fs::path plain = Pdf("plain.pdf");
+    const fs::path forbidding = dir_ / "forbidding.pdf";
+    ASSERT_EQ(test::Run("qpdf --encrypt '' own 256 --modify=none -- " + Q(plain) + " " +
+                        Q(forbidding)).exitCode, 0);
+    const fs::path fine = Pdf("fine.pdf");
+    std::vector<std::string> before;
+    for (const fs::path& f : {locked, forbidding, fine}) {
+        before.push_back(ReadFile(f));
+    }
+    const std::string files = Q(locked) + " " + Q(forbidding) + " " + Q(fine);
+
+    const CommandResult dry = Tesser("--dry-run --yes -t Foot " + files);
+    EXPECT_EQ(dry.exitCode, 1) << dry.output << dry.errors;
+    const CommandResult run = Tesser("--yes -t Foot " + files);
+    EXPECT_EQ(run.exitCode, 1);
+    // The dry run's reasons are the run's.
+    for (const char* reason : {"may not be changed: it is read-only for this user",
+                               "its owner password grants them"}) {
+        EXPECT_NE(dry.output.find(std::string("would fail: ")), std::string::npos) << dry.output;
+        EXPECT_NE(dry.output.find(reason), std::string::npos) << reason << "\n" << dry.output;
+        EXPECT_NE(run.errors.find(reason), std::string::npos) << reason << "\n" << run.errors;
+    }
+    EXPECT_NE(dry.output.find("  save to " + fine.string() + "\n"), std::string::npos)
+        << dry.output;
+    EXPECT_EQ(dry.output.find("save to " + locked.string()), std::string::npos) << dry.output;
+    EXPECT_EQ(dry.output.find("save to " + forbidding.string()), std::string::npos)
+        << dry.output;
+    EXPECT_EQ(ReadFile(locked), before[0]);
+    EXPECT_EQ(ReadFile(forbidding), before[1]);
+
+    // The crop-box warning: asked in the dry run's lines; with --no the run would stop there.
+    const fs::path other = Pdf("other.pdf");
+    const std::string otherBefore = ReadFile(other);
+    const CommandResult ask = Tesser("--dry-run -t Outside " + Q(other));
+    EXPECT_EQ(ask.exitCode, 0) << ask.output << ask.errors;
+    EXPECT_NE(ask.output.find("would ask: Some text may not be visible because it is outside "
+                              "the crop box"),
+              std::string::npos)
+        << ask.output;
+    const CommandResult no = Tesser("--dry-run --no -t Outside " + Q(other));
+    EXPECT_NE(no.output.find("would cancel: the run would stop"), std::string::npos)
+        << no.output;
+    EXPECT_EQ(no.output.find("save to"), std::string::npos) << no.output;
+    EXPECT_EQ(ReadFile(other), otherBefore);
+    EXPECT_FALSE(fs::exists(JournalPath()) && ReadFile(JournalPath()).find("other.pdf") !=
+                                                  std::string::npos);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Ctrl-C
 

@@ -186,6 +186,18 @@ TEST_F(IncrementalRun, ASignedFileIsStampedAndItsSignatureStaysValidForItsRevisi
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.errors.find("signatures"), std::string::npos) << refused.errors;
     EXPECT_EQ(ReadFile(file), signedBytes);
+    // So would the dry run say, and with --incremental it would save.
+    const CommandResult dryFull =
+        Tesser(std::string("--dry-run --no-optimise ") + kStamp + " " + Q(file));
+    EXPECT_EQ(dryFull.exitCode, 1);
+    EXPECT_NE(dryFull.output.find("would fail: "), std::string::npos) << dryFull.output;
+    EXPECT_NE(dryFull.output.find("signatures"), std::string::npos) << dryFull.output;
+    const CommandResult dryAppend =
+        Tesser(std::string("--dry-run --incremental ") + kStamp + " " + Q(file));
+    EXPECT_EQ(dryAppend.exitCode, 0) << dryAppend.output;
+    EXPECT_NE(dryAppend.output.find("save to " + file.string()), std::string::npos)
+        << dryAppend.output;
+    EXPECT_EQ(ReadFile(file), signedBytes);
 
     const CommandResult run = Tesser(std::string("-q --incremental ") + kStamp + " " + Q(file));
     ASSERT_EQ(run.exitCode, 0) << run.errors;

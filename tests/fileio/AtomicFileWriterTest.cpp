@@ -21,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using tesser::fileio::AtomicFileWriter;
+using tesser::fileio::CheckReplaceable;
 using tesser::fileio::FileError;
 using tesser::fileio::UniqueFd;
 using tesser::fileio::WriteFileAtomically;
@@ -189,8 +190,24 @@ TEST(AtomicFileWriter, FilesThatReplacingWouldChangeOtherwiseAreRefused) {
             EXPECT_EQ(e.stage(), FileError::Stage::Opening);
             EXPECT_NE(std::string(e.what()).find(said), std::string::npos) << e.what();
         }
+        // The checks alone (a dry run's) say the same.
+        try {
+            CheckReplaceable((dir / name).string());
+            ADD_FAILURE() << "found replaceable";
+        } catch (const FileError& e) {
+            EXPECT_NE(std::string(e.what()).find(said), std::string::npos) << e.what();
+        }
         EXPECT_EQ(ReadFile(dir / name), "kept");
     }
+    // A file that may be replaced, and a new one in a folder that takes it, pass the checks
+    // without anything written; a folder that does not exist does not.
+    WriteFile(dir / "plain", "kept");
+    EXPECT_NO_THROW(CheckReplaceable((dir / "plain").string()));
+    EXPECT_NO_THROW(CheckReplaceable((dir / "new").string()));
+    EXPECT_THROW(CheckReplaceable((dir / "missing/new").string()), FileError);
+    EXPECT_THROW(CheckReplaceable((dir / std::string(300, 'n')).string()), FileError);
+    EXPECT_EQ(ReadFile(dir / "plain"), "kept");
+    fs::remove(dir / "plain");
     EXPECT_EQ(StatOf(dir / "linked").st_nlink, 2u);
     EXPECT_EQ(FilesIn(dir.path()),
               (std::vector<std::string>{"linked", "other-name", "read-only"}));
