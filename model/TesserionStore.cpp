@@ -1,6 +1,7 @@
 #include "model/TesserionStore.h"
 
 #include "model/ColorText.h"
+#include "model/TesserionFields.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,29 +15,6 @@ namespace {
 
 constexpr std::string_view ListSection = "Tesserions";
 constexpr std::string_view SectionPrefix = "Tesserion_";
-constexpr std::string_view UnitsWords[] = {"Points", "Inches", "CM"};
-constexpr std::string_view JustifyHWords[] = {"Left", "Center", "Right"};
-constexpr std::string_view JustifyVWords[] = {"Top", "Center", "Bottom"};
-constexpr std::string_view LayerWords[] = {"Foreground", "Background"};
-constexpr std::string_view OddEvenWords[] = {"OddAndEven", "OddOnly", "EvenOnly"};
-
-// The word of an enumeration value; any value other than 0 and 1 is the last word.
-template <typename Enum, std::size_t N>
-std::string_view WordOf(Enum value, const std::string_view (&words)[N]) {
-    const auto index = static_cast<std::int32_t>(value);
-    return words[index == 0 || index == 1 ? index : N - 1];
-}
-
-// Sets value to the enumeration member of word when it is one of words.
-template <typename Enum, std::size_t N>
-void ReadWord(const std::string& word, const std::string_view (&words)[N], Enum& value) {
-    for (std::size_t i = 0; i < N; ++i) {
-        if (word == words[i]) {
-            value = static_cast<Enum>(i);
-            return;
-        }
-    }
-}
 
 // The numbers k in 1..count that have a key written as "%d" in the list section, ascending. The
 // keys that exist are walked, not every number up to Count: a Count of billions costs nothing.
@@ -59,6 +37,58 @@ std::vector<std::int32_t> ListedNumbers(Profile& profile, std::int32_t count) {
     return numbers;
 }
 
+// The Tesserion's fields from its section; a value that is missing or out of its range keeps the
+// field's default, an unknown word too. The colour's space and values follow its name and text.
+void ReadFields(Profile& profile, const std::string& section, Tesserion& t) {
+    using Kind = TesserionField::FieldKind;
+    for (const TesserionField& field : TesserionFields()) {
+        if (field.Key.empty()) {
+            continue;
+        }
+        switch (field.Kind) {
+        case Kind::Text:
+            field.TextOf(t) = profile.GetEscapedString(section, field.Key, field.TextOf(t));
+            break;
+        case Kind::Name:
+            field.TextOf(t) = profile.GetTrimmedString(section, field.Key, field.TextOf(t));
+            break;
+        case Kind::Choice: {
+            const std::string legacy =
+                field.LegacyKey.empty() ? std::string() : profile.GetString(section, field.LegacyKey);
+            field.ReadWord(t, profile.GetTrimmedString(section, field.Key, legacy));
+            break;
+        }
+        case Kind::Number:
+            field.NumberOf(t) = profile.GetDoubleInRange(section, field.Key, field.NumberOf(t),
+                                                         field.Minimum, field.Maximum);
+            break;
+        case Kind::Flag:
+            field.FlagOf(t) = profile.GetBool(section, field.Key, field.FlagOf(t));
+            break;
+        }
+    }
+    if (const ColorPreset* preset = FindColorPreset(t.ColorName)) {
+        t.ColorSpace = preset->ColorSpace;
+    }
+    ParseColorText(t);
+}
+
+void WriteFields(Profile& profile, const std::string& section, const Tesserion& t) {
+    using Kind = TesserionField::FieldKind;
+    for (const TesserionField& field : TesserionFields()) {
+        if (field.Key.empty()) {
+            continue;
+        }
+        switch (field.Kind) {
+        case Kind::Text: profile.SetEscapedString(section, field.Key, field.TextIn(t)); break;
+        case Kind::Name: profile.SetString(section, field.Key, field.TextIn(t)); break;
+        case Kind::Choice: profile.SetString(section, field.Key, field.WordIn(t)); break;
+        case Kind::Number: profile.SetDouble(section, field.Key, field.NumberIn(t)); break;
+        case Kind::Flag: profile.SetBool(section, field.Key, field.FlagIn(t)); break;
+        }
+    }
+}
+
 } // namespace
 
 void LoadTesserions(Profile& profile, TesserionList& list) {
@@ -71,28 +101,7 @@ void LoadTesserions(Profile& profile, TesserionList& list) {
         Tesserion t;
         t.Name = name;
         const std::string section = std::string(SectionPrefix) + name;
-        t.Text = profile.GetEscapedString(section, "Text");
-        ReadWord(profile.GetTrimmedString(section, "Units"), UnitsWords, t.Units);
-        const std::string align = profile.GetString(section, "Align");
-        ReadWord(profile.GetTrimmedString(section, "JustifyH", align), JustifyHWords, t.JustifyH);
-        ReadWord(profile.GetTrimmedString(section, "JustifyV"), JustifyVWords, t.JustifyV);
-        ReadWord(profile.GetTrimmedString(section, "Layer"), LayerWords, t.Layer);
-        t.PosX = profile.GetDoubleInRange(section, "PosX", 0, -1000000, 1000000);
-        t.PosY = profile.GetDoubleInRange(section, "PosY", 0, -1000000, 1000000);
-        t.PosAngle = profile.GetDoubleInRange(section, "PosAngle", 0, -360, 360);
-        t.FontFace = profile.GetTrimmedString(section, "FontFace", "Helvetica");
-        t.FontSize = profile.GetDoubleInRange(section, "FontSize", 12, 1, 1000);
-        t.FontLeading = profile.GetDoubleInRange(section, "FontLeading", 14, -1000, 1000);
-        t.ColorName = profile.GetTrimmedString(section, "ColorName", "Black");
-        t.ColorText = profile.GetEscapedString(section, "ColorText", "0.00");
-        if (const ColorPreset* preset = FindColorPreset(t.ColorName)) {
-            t.ColorSpace = preset->ColorSpace;
-        }
-        ParseColorText(t);
-        t.Pages.PagesAll = profile.GetBool(section, "PagesAll", true);
-        t.Pages.PagesRange = profile.GetEscapedString(section, "PagesRange");
-        ReadWord(profile.GetTrimmedString(section, "PagesOddEven"), OddEvenWords,
-                 t.Pages.PagesOddEven);
+        ReadFields(profile, section, t);
         list.Insert(t);
     }
 }
@@ -107,23 +116,7 @@ int SaveTesserions(Profile& profile, const TesserionList& list) {
         }
         ++written;
         profile.SetString(ListSection, std::to_string(written), name);
-        const std::string section = std::string(SectionPrefix) + name;
-        profile.SetEscapedString(section, "Text", t.Text);
-        profile.SetString(section, "Units", WordOf(t.Units, UnitsWords));
-        profile.SetString(section, "JustifyH", WordOf(t.JustifyH, JustifyHWords));
-        profile.SetString(section, "JustifyV", WordOf(t.JustifyV, JustifyVWords));
-        profile.SetString(section, "Layer", WordOf(t.Layer, LayerWords));
-        profile.SetDouble(section, "PosX", t.PosX);
-        profile.SetDouble(section, "PosY", t.PosY);
-        profile.SetDouble(section, "PosAngle", t.PosAngle);
-        profile.SetString(section, "FontFace", t.FontFace);
-        profile.SetDouble(section, "FontSize", t.FontSize);
-        profile.SetDouble(section, "FontLeading", t.FontLeading);
-        profile.SetString(section, "ColorName", t.ColorName);
-        profile.SetEscapedString(section, "ColorText", t.ColorText);
-        profile.SetBool(section, "PagesAll", t.Pages.PagesAll);
-        profile.SetEscapedString(section, "PagesRange", t.Pages.PagesRange);
-        profile.SetString(section, "PagesOddEven", WordOf(t.Pages.PagesOddEven, OddEvenWords));
+        WriteFields(profile, std::string(SectionPrefix) + name, t);
     }
     profile.SetInt(ListSection, "Count", written);
     return skipped;

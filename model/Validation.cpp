@@ -1,7 +1,6 @@
 #include "model/Validation.h"
 
-#include "model/ColorText.h"
-#include "model/PageRange.h"
+#include "model/TesserionFields.h"
 
 namespace tesser::model {
 
@@ -14,29 +13,13 @@ bool InRange(double value, double minimum, double maximum) {
 } // namespace
 
 std::optional<std::string> ValidateTesserion(Tesserion& tesserion) {
-    if (!InRange(tesserion.PosAngle, -360, 360)) {
-        return "position angle";
-    }
-    if (!IsBaseFontName(tesserion.FontFace)) {
-        return "font face";
-    }
-    if (!InRange(tesserion.FontSize, 1, 1000)) {
-        return "font size";
-    }
-    if (!InRange(tesserion.FontLeading, -1000, 1000)) {
-        return "font leading";
-    }
-    const ColorPreset* preset = FindColorPreset(tesserion.ColorName);
-    if (preset == nullptr) {
-        return "colour";
-    }
-    tesserion.ColorSpace = preset->ColorSpace;
-    std::array<double, 4> values{};
-    if (!ParseColorText(tesserion.ColorText, tesserion.ColorSpace, values)) {
-        return "colour";
-    }
-    if (!tesserion.Pages.PagesAll && !CheckPageRange(tesserion.Pages.PagesRange)) {
-        return "page range";
+    for (const TesserionField& field : TesserionFields()) {
+        const bool refused =
+            (field.Checked && !InRange(field.NumberOf(tesserion), field.Minimum, field.Maximum)) ||
+            (field.Check != nullptr && !field.Check(tesserion));
+        if (refused) {
+            return std::string(field.Invalid);
+        }
     }
     return std::nullopt;
 }

@@ -9,7 +9,8 @@
 
 namespace tesser::model {
 
-// Checks in this order and returns the word of the first failure, or nothing when valid:
+// Checks the fields in the order of TesserionFields (the checked ranges and each field's own
+// check) and returns the word of the first failure, or nothing when valid; today that is:
 // PosAngle in -360..360 ("position angle"), FontFace one of BaseFontNames ("font face"),
 // FontSize in 1..1000 ("font size"), FontLeading in -1000..1000 ("font leading"), ColorName one
 // of ColorPresets ("colour"; when found, tesserion.ColorSpace is set from the preset), ColorText
