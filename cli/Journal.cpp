@@ -2,6 +2,7 @@
 
 #include "host/Security.h"
 #include "model/AtomicFile.h"
+#include "model/TesserionFields.h"
 #include "model/TextEncoding.h"
 #include "model/Validation.h"
 #include "ui/FileFingerprint.h"
@@ -416,33 +417,40 @@ Field<T> Part(Get get, const Table<S>& table, int since = 1) {
 
 // The tables of the journal's records.
 
+// A Tesserion field's journal form, by its kind in the field table.
+Field<model::Tesserion> JournalForm(const model::TesserionField& field) {
+    using T = model::Tesserion;
+    using Kind = model::TesserionField::FieldKind;
+    const model::TesserionField* f = &field;
+    switch (field.Kind) {
+    case Kind::Text:
+    case Kind::Name: return Text<T>([f](auto& t) -> auto& { return f->TextOf(const_cast<T&>(t)); });
+    case Kind::Number:
+        return Real<T>(field.Noun, [f](auto& t) -> auto& { return f->NumberOf(const_cast<T&>(t)); });
+    case Kind::Flag:
+        return Flag<T>(field.Noun, [f](auto& t) -> auto& { return f->FlagOf(const_cast<T&>(t)); });
+    case Kind::Choice: {
+        const auto count = static_cast<std::int64_t>(field.Words.size());
+        const std::string_view noun = field.Noun;
+        return {[f](Writer& w, const T& t) { w.Int(f->ChoiceOf(t)); },
+                [f, noun, count](Reader& r, T& t, int) {
+                    f->SetChoice(t, static_cast<std::int32_t>(r.Whole(noun, 0, count - 1)));
+                }};
+    }
+    }
+    throw std::logic_error("a Tesserion field of no kind");
+}
+
+// The tag, the name, then the fields of the field table in their journal order.
 const Table<model::Tesserion>& TesserionFields() {
     using T = model::Tesserion;
-    static const Table<T> table = {
-        Tag<T>("tesserion"),
-        Text<T>(FIELD(Name)),
-        Text<T>(FIELD(Text)),
-        Choice<T>("the units", FIELD(Units), 3),
-        Choice<T>("the horizontal justification", FIELD(JustifyH), 3),
-        Choice<T>("the vertical justification", FIELD(JustifyV), 3),
-        Choice<T>("the layer", FIELD(Layer), 2),
-        Real<T>("the x position", FIELD(PosX)),
-        Real<T>("the y position", FIELD(PosY)),
-        Real<T>("the angle", FIELD(PosAngle)),
-        Text<T>(FIELD(FontFace)),
-        Real<T>("the font size", FIELD(FontSize)),
-        Real<T>("the leading", FIELD(FontLeading)),
-        Text<T>(FIELD(ColorName)),
-        Text<T>(FIELD(ColorText)),
-        Choice<T>("the colour space", FIELD(ColorSpace), 3),
-        Real<T>("a colour value", FIELD(ColorValues[0])),
-        Real<T>("a colour value", FIELD(ColorValues[1])),
-        Real<T>("a colour value", FIELD(ColorValues[2])),
-        Real<T>("a colour value", FIELD(ColorValues[3])),
-        Flag<T>("the all-pages flag", FIELD(Pages.PagesAll)),
-        Choice<T>("the odd/even choice", FIELD(Pages.PagesOddEven), 3),
-        Text<T>(FIELD(Pages.PagesRange)),
-    };
+    static const Table<T> table = [] {
+        Table<T> fields = {Tag<T>("tesserion"), Text<T>(FIELD(Name))};
+        for (const model::TesserionField* field : model::JournalFields()) {
+            fields.push_back(JournalForm(*field));
+        }
+        return fields;
+    }();
     return table;
 }
 
