@@ -1,5 +1,7 @@
 #include "cli/Options.h"
 
+#include "model/TesserionFields.h"
+
 #include <array>
 #include <cstdlib>
 #include <sstream>
@@ -95,10 +97,10 @@ void SetMode(CliOptions& o, Mode mode, const std::string& option) {
 }
 
 // Shorthands for the table's setters.
-#define SET(body) [](CliOptions & o, const std::string& option, const Value& v) { \
-    (void)o; (void)option; (void)v; body; }
+#define SET(body) [](const OptionSpec& spec, CliOptions & o, const std::string& option, \
+                       const Value& v) { (void)spec; (void)o; (void)option; (void)v; body; }
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionSpec> kOwnOptions = {
     // Tesserions from the profile.
     {'p', "profile", "", Arg::Required, "FILE", "Tesserions",
      "the profile holding the Tesserions\n(default: $XDG_CONFIG_HOME/Quorel.ini, i.e. "
@@ -117,51 +119,7 @@ const std::vector<OptionSpec> kOptions = {
      "remove the Tesserion NAME from the profile", SET(SetMode(o, Mode::Delete, option);
                                                       o.deleteName = *v)},
 
-    // A Tesserion defined on the command line.
-    {0, "text", "", Arg::Required, "TEXT", "A stamp defined here (applied after any -t)",
-     "the text; \\n starts a new line, \\\\ is a backslash; fields: <PageNumber>, "
-     "<PageCount>,\n<Date:FORMAT> and <Time:FORMAT> (strftime), e.g. \"Page <PageNumber> of "
-     "<PageCount>\"",
-     SET(o.stamp.text = *v)},
-    {0, "font", "", Arg::Required, "FONT", "A stamp defined here (applied after any -t)",
-     "one of the 14 standard fonts: Helvetica (default), Helvetica-Bold, Times-Roman,\n"
-     "Courier, Symbol, ZapfDingbats, ... (-Bold, -Oblique, -Italic, -BoldOblique, "
-     "-BoldItalic)",
-     SET(o.stamp.font = *v)},
-    {0, "size", "", Arg::Required, "PT", "A stamp defined here (applied after any -t)",
-     "font size in points, 1 to 1000 (default 12)", SET(o.stamp.size = *v)},
-    {0, "leading", "", Arg::Required, "PT", "A stamp defined here (applied after any -t)",
-     "distance between baselines in points, -1000 to 1000 (default 14)",
-     SET(o.stamp.leading = *v)},
-    {0, "colour", "color", Arg::Required, "COLOUR", "A stamp defined here (applied after any -t)",
-     "Black (default), \"Gray (50%)\", \"Gray (70%)\", \"Gray (85%)\", \"Gray (94%)\", Red, "
-     "Green,\nBlue, \"Custom (Gray)\", \"Custom (R,G,B)\", \"Custom (C,M,Y,K)\"; or 1, 3 or 4 "
-     "numbers from 0\nto 1 (\"0.5\", \"1,0.5,0\", \"0,0,0,1\") for a custom gray, RGB or CMYK",
-     SET(o.stamp.colour = *v)},
-    {0, "colour-text", "color-text", Arg::Required, "N,...", "A stamp defined here (applied after any -t)",
-     "the colour's components, as the profile's ColorText", SET(o.stamp.colourText = *v)},
-    {0, "units", "", Arg::Required, "UNIT", "A stamp defined here (applied after any -t)",
-     "points, inches (default) or cm: the unit of --x and --y (1 inch = 72 points)",
-     SET(o.stamp.units = *v)},
-    {0, "x", "", Arg::Required, "LENGTH", "A stamp defined here (applied after any -t)",
-     "the text's distance from the left edge of the page (default 0); --justify center or\nright centres or ends each line there",
-     SET(o.stamp.x = *v)},
-    {0, "y", "", Arg::Required, "LENGTH", "A stamp defined here (applied after any -t)",
-     "the first baseline's distance below the top edge of the page (default 0)",
-     SET(o.stamp.y = *v)},
-    {0, "angle", "", Arg::Required, "DEGREES", "A stamp defined here (applied after any -t)",
-     "rotation, -360 to 360 (default 0)", SET(o.stamp.angle = *v)},
-    {0, "justify", "", Arg::Required, "H", "A stamp defined here (applied after any -t)",
-     "left (default), center or right", SET(o.stamp.justify = *v)},
-    {0, "valign", "", Arg::Required, "V", "A stamp defined here (applied after any -t)",
-     "top (default), center or bottom", SET(o.stamp.valign = *v)},
-    {0, "layer", "", Arg::Required, "LAYER", "A stamp defined here (applied after any -t)",
-     "foreground (over the page, default) or background (under it)",
-     SET(o.stamp.layer = *v)},
-    {0, "pages", "", Arg::Required, "RANGE", "A stamp defined here (applied after any -t)",
-     "all (default) or a page range such as \"-3,5-7,10,20-\"", SET(o.stamp.pages = *v)},
-    {0, "odd-even", "", Arg::Required, "WHICH", "A stamp defined here (applied after any -t)",
-     "all (default), odd or even pages", SET(o.stamp.oddEven = *v)},
+    // A Tesserion defined on the command line: the field table's options come first.
     {0, "save-as", "", Arg::Required, "NAME", "A stamp defined here (applied after any -t)",
      "store the stamp in the profile as the Tesserion NAME (replacing one of that name);\n"
      "without a PATH nothing else is done",
@@ -314,8 +272,32 @@ const std::vector<OptionSpec> kOptions = {
 
 #undef SET
 
+constexpr std::string_view kStampGroup = "A stamp defined here (applied after any -t)";
+
+// The options of the field table, listed where the stamp's own options begin.
+const std::vector<OptionSpec>& Options() {
+    static const std::vector<OptionSpec> options = [] {
+        std::vector<OptionSpec> all;
+        for (const OptionSpec& spec : kOwnOptions) {
+            if (spec.longName == "save-as") {
+                for (const model::TesserionField* field : model::CommandFields()) {
+                    all.push_back({0, field->Option, field->Aliases, Arg::Required,
+                                   field->ValueName, kStampGroup, field->Help,
+                                   [](const OptionSpec& spec, CliOptions& o, const std::string&,
+                                      const Value& v) {
+                                       o.stamp.Values[std::string(spec.longName)] = *v;
+                                   }});
+                }
+            }
+            all.push_back(spec);
+        }
+        return all;
+    }();
+    return options;
+}
+
 const OptionSpec* FindLong(std::string_view name) {
-    for (const OptionSpec& spec : kOptions) {
+    for (const OptionSpec& spec : Options()) {
         if (spec.longName == name) {
             return &spec;
         }
@@ -331,7 +313,7 @@ const OptionSpec* FindLong(std::string_view name) {
 }
 
 const OptionSpec* FindShort(char letter) {
-    for (const OptionSpec& spec : kOptions) {
+    for (const OptionSpec& spec : Options()) {
         if (spec.shortName != 0 && spec.shortName == letter) {
             return &spec;
         }
@@ -423,7 +405,7 @@ void CheckCombination(CliOptions& o) {
 
 } // namespace
 
-const std::vector<OptionSpec>& OptionTable() { return kOptions; }
+const std::vector<OptionSpec>& OptionTable() { return Options(); }
 
 CliOptions ParseOptions(const std::vector<std::string>& arguments) {
     CliOptions o;
@@ -435,7 +417,7 @@ CliOptions ParseOptions(const std::vector<std::string>& arguments) {
         return arguments[index++];
     };
     auto apply = [&](const OptionSpec& spec, const std::string& option, const Value& value) {
-        spec.set(o, option, value);
+        spec.set(spec, o, option, value);
     };
 
     bool onlyPaths = false;
@@ -506,7 +488,7 @@ processed once. Each file is saved over itself (atomically: a failure leaves it 
 or to -o.
 )";
     std::string group = "\x01";
-    for (const OptionSpec& spec : kOptions) {
+    for (const OptionSpec& spec : Options()) {
         if (spec.group != group) {
             group = spec.group;
             text += "\n" + (group.empty() ? std::string() : group + ":\n");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -20,15 +21,12 @@ enum class Mode { Apply, List, Undo, Print, Help, Version, Show, Delete, History
 // How questions (error boxes, the crop-box warning) are answered when nobody can be asked.
 enum class Answer { Ask, Yes, No };
 
-// The fields of a Tesserion given on the command line, as typed (UTF-8); each one not given
-// keeps the value of a new Tesserion. Converted and checked by BuildTesserion (StampOptions.h).
+// The fields of a Tesserion given on the command line, as typed (UTF-8), by their long option
+// (the field table's Option); each one not given keeps the value of a new Tesserion. Converted
+// and checked by BuildTesserion (StampOptions.h).
 struct StampFields {
-    std::optional<std::string> text, font, size, leading, colour, colourText, units, x, y, angle,
-        justify, valign, layer, pages, oddEven;
-    bool Any() const {
-        return text || font || size || leading || colour || colourText || units || x || y ||
-               angle || justify || valign || layer || pages || oddEven;
-    }
+    std::map<std::string, std::string, std::less<>> Values;
+    bool Any() const { return !Values.empty(); }
 };
 
 // Everything as given (UTF-8); the conversion to Windows-1252 happens when the run is set up.
@@ -105,7 +103,9 @@ struct OptionSpec {
     std::string_view valueName;  // "NAME", "yes|no|keep", ...
     std::string_view group;      // the --help section it is listed under
     std::string_view help;       // may hold line breaks
-    void (*set)(CliOptions& o, const std::string& option, const std::optional<std::string>& value);
+    // option: as typed ("--color"); spec: this entry.
+    void (*set)(const OptionSpec& spec, CliOptions& o, const std::string& option,
+                const std::optional<std::string>& value);
 };
 
 // Every option, in the order --help lists them.

@@ -4,6 +4,7 @@
 #include "model/NumberText.h"
 #include "model/PageRange.h"
 #include "model/Profile.h"
+#include "model/TesserionFields.h"
 #include "model/TextEncoding.h"
 #include "model/Validation.h"
 
@@ -60,46 +61,33 @@ double Position(const std::string& option, const std::string& text, model::Units
     return points;
 }
 
-template <typename Enum, std::size_t N>
-Enum Word(const std::string& option, const std::string& value,
-          const std::array<std::pair<std::string_view, Enum>, N>& words) {
+// The value of one of a field's command-line words, in any letter case.
+std::int32_t Word(const std::string& option, const std::string& value,
+                  const model::TesserionField& field) {
     std::string list;
-    for (const auto& [word, member] : words) {
-        if (SameIgnoringCase(word, value)) {
-            return member;
+    for (const model::TesserionField::CommandWord& word : field.CommandWords) {
+        if (SameIgnoringCase(word.Text, value)) {
+            return word.Value;
         }
-        list += (list.empty() ? "" : ", ") + std::string(word);
+        list += (list.empty() ? "" : ", ") + std::string(word.Text);
     }
     throw UsageError(option + ": unknown value \"" + value + "\" (one of: " + list + ")");
 }
 
-constexpr std::array<std::pair<std::string_view, model::Units>, 3> kUnits = {
-    {{"points", model::Units::Points}, {"inches", model::Units::Inches}, {"cm", model::Units::CM}}};
-constexpr std::array<std::pair<std::string_view, model::JustifyH>, 4> kJustify = {
-    {{"left", model::JustifyH::Left},
-     {"center", model::JustifyH::Center},
-     {"right", model::JustifyH::Right},
-     {"centre", model::JustifyH::Center}}};
-constexpr std::array<std::pair<std::string_view, model::JustifyV>, 4> kValign = {
-    {{"top", model::JustifyV::Top},
-     {"center", model::JustifyV::Center},
-     {"bottom", model::JustifyV::Bottom},
-     {"centre", model::JustifyV::Center}}};
-constexpr std::array<std::pair<std::string_view, model::Layer>, 2> kLayer = {
-    {{"foreground", model::Layer::Foreground}, {"background", model::Layer::Background}}};
-constexpr std::array<std::pair<std::string_view, model::PagesOddEven>, 3> kOddEven = {
-    {{"all", model::PagesOddEven::OddAndEven},
-     {"odd", model::PagesOddEven::OddOnly},
-     {"even", model::PagesOddEven::EvenOnly}}};
-
-template <typename Enum, std::size_t N>
-std::string_view WordOf(Enum value, const std::array<std::pair<std::string_view, Enum>, N>& words) {
-    for (const auto& [word, member] : words) {
-        if (member == value) {
-            return word;
+// The first command-line word of the field's value; a value beyond the named ones counts as the
+// last, as in the profile.
+std::string WordOf(const model::Tesserion& t, const model::TesserionField& field) {
+    std::int32_t value = field.ChoiceOf(t);
+    const auto last = static_cast<std::int32_t>(field.Words.size()) - 1;
+    if (value != 0 && value != 1) {
+        value = last;
+    }
+    for (const model::TesserionField::CommandWord& word : field.CommandWords) {
+        if (word.Value == value) {
+            return std::string(word.Text);
         }
     }
-    return words[N - 1].first; // values beyond the named ones count as the last member
+    return {};
 }
 
 // The components of a colour text: 1, 3 or 4 numbers separated by commas.
@@ -171,42 +159,43 @@ std::string UnescapeText(const std::string& text) {
     return out;
 }
 
-} // namespace
+// A length in the units, with enough digits to read back the same points.
+std::string ShownLength(double points, model::Units units) {
+    std::string shown = model::FormatLength(points, units);
+    if (model::ParseLength(shown, units).Value != points) {
+        // Not exact at five decimals.
+        const double factor = units == model::Units::Inches ? model::InchesPerPoint
+                              : units == model::Units::CM   ? model::CentimetresPerPoint
+                                                            : 1.0;
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%.17g", points * factor);
+        shown = buffer;
+    }
+    return shown;
+}
 
-model::Tesserion BuildTesserion(const StampFields& f, const std::string& name) {
-    model::Tesserion t;
-    t.Name = name;
-    if (f.text) {
-        t.Text = UnescapeText(Convert("--text", *f.text));
-    }
-    if (f.units) {
-        t.Units = Word("--units", *f.units, kUnits);
-    }
-    if (f.x) {
-        t.PosX = Position("--x", *f.x, t.Units);
-    }
-    if (f.y) {
-        t.PosY = Position("--y", *f.y, t.Units);
-    }
-    if (f.angle) {
-        t.PosAngle = Number("--angle", *f.angle, model::Units::Points, "a number of degrees");
-    }
-    if (f.font) {
-        t.FontFace = Convert("--font", *f.font);
+// Sets the field from its option's value, as the field's form reads it.
+void ReadOption(const model::TesserionField& field, const std::string& value, model::Tesserion& t) {
+    using Form = model::TesserionField::CommandForm;
+    const std::string option = "--" + std::string(field.Option);
+    switch (field.Form) {
+    case Form::None: break;
+    case Form::StampText: field.TextOf(t) = UnescapeText(Convert(option, value)); break;
+    case Form::Font:
+        field.TextOf(t) = Convert(option, value);
         for (std::string_view base : model::BaseFontNames) {
-            if (SameIgnoringCase(base, t.FontFace)) {
-                t.FontFace = base;
+            if (SameIgnoringCase(base, field.TextOf(t))) {
+                field.TextOf(t) = base;
             }
         }
-    }
-    if (f.size) {
-        t.FontSize = Number("--size", *f.size, model::Units::Points, "a number of points");
-    }
-    if (f.leading) {
-        t.FontLeading = Number("--leading", *f.leading, model::Units::Points, "a number of points");
-    }
-    if (f.colour) {
-        const std::string colour = Convert("--colour", *f.colour);
+        break;
+    case Form::Number:
+        field.NumberOf(t) = Number(option, value, model::Units::Points, field.NumberIs.data());
+        break;
+    case Form::Length: field.NumberOf(t) = Position(option, value, t.Units); break;
+    case Form::Word: field.SetChoice(t, Word(option, value, field)); break;
+    case Form::Colour: {
+        const std::string colour = Convert(option, value);
         const model::ColorPreset* preset = nullptr;
         for (const model::ColorPreset& p : model::ColorPresets) {
             if (SameIgnoringCase(p.Name, colour)) {
@@ -222,31 +211,59 @@ model::Tesserion BuildTesserion(const StampFields& f, const std::string& name) {
             t.ColorName = n == 1 ? "Custom (Gray)" : n == 3 ? "Custom (R,G,B)" : "Custom (C,M,Y,K)";
             t.ColorText = colour;
         } else {
-            t.ColorName = colour; // refused by the validation below, with its message
+            t.ColorName = colour; // refused by the validation, with its message
         }
+        break;
     }
-    if (f.colourText) {
-        t.ColorText = Convert("--colour-text", *f.colourText);
-    }
-    if (f.justify) {
-        t.JustifyH = Word("--justify", *f.justify, kJustify);
-    }
-    if (f.valign) {
-        t.JustifyV = Word("--valign", *f.valign, kValign);
-    }
-    if (f.layer) {
-        t.Layer = Word("--layer", *f.layer, kLayer);
-    }
-    if (f.pages) {
-        if (SameIgnoringCase(*f.pages, "all")) {
+    case Form::ColourText: field.TextOf(t) = Convert(option, value); break;
+    case Form::Pages:
+        if (SameIgnoringCase(value, "all")) {
             t.Pages.PagesAll = true;
         } else {
             t.Pages.PagesAll = false;
-            t.Pages.PagesRange = Convert("--pages", *f.pages);
+            t.Pages.PagesRange = Convert(option, value);
         }
+        break;
     }
-    if (f.oddEven) {
-        t.Pages.PagesOddEven = Word("--odd-even", *f.oddEven, kOddEven);
+}
+
+// The option's value that gives the field as t has it; nothing for an option that need not be
+// given (the colour's components when they are its preset's).
+std::optional<std::string> ShownOption(const model::TesserionField& field,
+                                       const model::Tesserion& t) {
+    using Form = model::TesserionField::CommandForm;
+    switch (field.Form) {
+    case Form::None: return std::nullopt;
+    case Form::StampText: return model::Windows1252ToUtf8(EscapeText(field.TextIn(t)));
+    case Form::Font:
+    case Form::Colour: return model::Windows1252ToUtf8(field.TextIn(t));
+    case Form::Number: return model::FormatNumber(field.NumberIn(t));
+    case Form::Length: return ShownLength(field.NumberIn(t), t.Units);
+    case Form::Word: return WordOf(t, field);
+    case Form::ColourText: {
+        const model::ColorPreset* preset = model::FindColorPreset(t.ColorName);
+        if (preset == nullptr || preset->Editable || preset->Text != t.ColorText) {
+            return model::Windows1252ToUtf8(field.TextIn(t));
+        }
+        return std::nullopt;
+    }
+    case Form::Pages:
+        return t.Pages.PagesAll ? std::string("all") : model::Windows1252ToUtf8(t.Pages.PagesRange);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+model::Tesserion BuildTesserion(const StampFields& f, const std::string& name) {
+    model::Tesserion t;
+    t.Name = name;
+    // In the table's order: the units before the lengths, the colour before its components.
+    for (const model::TesserionField& field : model::TesserionFields()) {
+        if (const auto given = f.Values.find(field.Option);
+            !field.Option.empty() && given != f.Values.end()) {
+            ReadOption(field, given->second, t);
+        }
     }
     if (const model::ColorPreset* preset = model::FindColorPreset(t.ColorName)) {
         t.ColorSpace = preset->ColorSpace;
@@ -282,41 +299,12 @@ std::string ShellQuote(const std::string& text) {
 }
 
 std::string ShowTesserion(const model::Tesserion& t) {
-    auto length = [&](double points) {
-        std::string shown = model::FormatLength(points, t.Units);
-        if (model::ParseLength(shown, t.Units).Value != points) {
-            // Not exact at five decimals: enough digits to read back the same points.
-            const double factor = t.Units == model::Units::Inches ? model::InchesPerPoint
-                                  : t.Units == model::Units::CM   ? model::CentimetresPerPoint
-                                                                  : 1.0;
-            char buffer[64];
-            std::snprintf(buffer, sizeof buffer, "%.17g", points * factor);
-            shown = buffer;
+    std::vector<std::pair<std::string, std::string>> options;
+    for (const model::TesserionField* field : model::CommandFields()) {
+        if (std::optional<std::string> value = ShownOption(*field, t)) {
+            options.emplace_back("--" + std::string(field->Option), std::move(*value));
         }
-        return shown;
-    };
-    std::vector<std::pair<std::string, std::string>> options = {
-        {"--text", model::Windows1252ToUtf8(EscapeText(t.Text))},
-        {"--font", model::Windows1252ToUtf8(t.FontFace)},
-        {"--size", model::FormatNumber(t.FontSize)},
-        {"--leading", model::FormatNumber(t.FontLeading)},
-        {"--colour", model::Windows1252ToUtf8(t.ColorName)},
-    };
-    const model::ColorPreset* preset = model::FindColorPreset(t.ColorName);
-    if (preset == nullptr || preset->Editable || preset->Text != t.ColorText) {
-        options.emplace_back("--colour-text", model::Windows1252ToUtf8(t.ColorText));
     }
-    options.insert(options.end(),
-                   {{"--units", std::string(WordOf(t.Units, kUnits))},
-                    {"--x", length(t.PosX)},
-                    {"--y", length(t.PosY)},
-                    {"--angle", model::FormatNumber(t.PosAngle)},
-                    {"--justify", std::string(WordOf(t.JustifyH, kJustify))},
-                    {"--valign", std::string(WordOf(t.JustifyV, kValign))},
-                    {"--layer", std::string(WordOf(t.Layer, kLayer))},
-                    {"--pages", t.Pages.PagesAll ? std::string("all")
-                                                 : model::Windows1252ToUtf8(t.Pages.PagesRange)},
-                    {"--odd-even", std::string(WordOf(t.Pages.PagesOddEven, kOddEven))}});
     std::string out;
     for (std::size_t i = 0; i < options.size(); ++i) {
         out += options[i].first + " " + ShellQuote(options[i].second);
