@@ -90,15 +90,6 @@ std::string WordOf(const model::Tesserion& t, const model::TesserionField& field
     return {};
 }
 
-// The components of a colour text: 1, 3 or 4 numbers separated by commas.
-int Components(std::string_view text) {
-    int commas = 0;
-    for (char c : text) {
-        commas += c == ',' ? 1 : 0;
-    }
-    return commas + 1;
-}
-
 // The Text's own escapes are kept: in a Text a backslash makes the next byte plain ("\\" draws
 // one backslash, "\<" a "<" that starts no field), so --text passes them through. Only "\n",
 // "\r" and a backslash before a line break are the command line's own.
@@ -194,27 +185,7 @@ void ReadOption(const model::TesserionField& field, const std::string& value, mo
         break;
     case Form::Length: field.NumberOf(t) = Position(option, value, t.Units); break;
     case Form::Word: field.SetChoice(t, Word(option, value, field)); break;
-    case Form::Colour: {
-        const std::string colour = Convert(option, value);
-        const model::ColorPreset* preset = nullptr;
-        for (const model::ColorPreset& p : model::ColorPresets) {
-            if (SameIgnoringCase(p.Name, colour)) {
-                preset = &p;
-            }
-        }
-        if (preset != nullptr) {
-            t.ColorName = preset->Name;
-            t.ColorText = preset->Text;
-        } else if (!colour.empty() && (std::isdigit(static_cast<unsigned char>(colour[0])) ||
-                                       colour[0] == '.')) {
-            const int n = Components(colour);
-            t.ColorName = n == 1 ? "Custom (Gray)" : n == 3 ? "Custom (R,G,B)" : "Custom (C,M,Y,K)";
-            t.ColorText = colour;
-        } else {
-            t.ColorName = colour; // refused by the validation, with its message
-        }
-        break;
-    }
+    case Form::Colour: model::ChooseColour(t, Convert(option, value)); break;
     case Form::ColourText: field.TextOf(t) = Convert(option, value); break;
     case Form::Pages:
         if (SameIgnoringCase(value, "all")) {
@@ -240,13 +211,11 @@ std::optional<std::string> ShownOption(const model::TesserionField& field,
     case Form::Number: return model::FormatNumber(field.NumberIn(t));
     case Form::Length: return ShownLength(field.NumberIn(t), t.Units);
     case Form::Word: return WordOf(t, field);
-    case Form::ColourText: {
-        const model::ColorPreset* preset = model::FindColorPreset(t.ColorName);
-        if (preset == nullptr || preset->Editable || preset->Text != t.ColorText) {
-            return model::Windows1252ToUtf8(field.TextIn(t));
+    case Form::ColourText:
+        if (model::ColourTextIsThePresets(t)) {
+            return std::nullopt;
         }
-        return std::nullopt;
-    }
+        return model::Windows1252ToUtf8(field.TextIn(t));
     case Form::Pages:
         return t.Pages.PagesAll ? std::string("all") : model::Windows1252ToUtf8(t.Pages.PagesRange);
     }

@@ -2,6 +2,8 @@
 
 #include "model/NumberText.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 
@@ -41,6 +43,40 @@ bool ParseColorText(std::string_view text, ColorSpace space, std::array<double, 
 
 bool ParseColorText(Tesserion& tesserion) {
     return ParseColorText(tesserion.ColorText, tesserion.ColorSpace, tesserion.ColorValues);
+}
+
+void ChooseColour(Tesserion& tesserion, const std::string& colour) {
+    auto sameIgnoringCase = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() &&
+               std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) ==
+                          std::tolower(static_cast<unsigned char>(y));
+               });
+    };
+    const ColorPreset* preset = nullptr;
+    for (const ColorPreset& p : ColorPresets) {
+        if (sameIgnoringCase(p.Name, colour)) {
+            preset = &p;
+        }
+    }
+    if (preset != nullptr) {
+        tesserion.ColorName = preset->Name;
+        tesserion.ColorText = preset->Text;
+    } else if (!colour.empty() &&
+               (std::isdigit(static_cast<unsigned char>(colour[0])) || colour[0] == '.')) {
+        const auto commas = std::count(colour.begin(), colour.end(), ',');
+        tesserion.ColorName = commas == 0   ? "Custom (Gray)"
+                              : commas == 2 ? "Custom (R,G,B)"
+                                            : "Custom (C,M,Y,K)";
+        tesserion.ColorText = colour;
+    } else {
+        tesserion.ColorName = colour;
+    }
+}
+
+bool ColourTextIsThePresets(const Tesserion& tesserion) {
+    const ColorPreset* preset = FindColorPreset(tesserion.ColorName);
+    return preset != nullptr && !preset->Editable && preset->Text == tesserion.ColorText;
 }
 
 std::uint32_t ColorTextToRgbValue(std::string_view text) {

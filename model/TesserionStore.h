@@ -12,12 +12,12 @@ namespace tesser::model {
 // Adds the Tesserions listed in section "Tesserions" (keys "Count", "1".."Count") to list, in
 // the order of the numbers; only keys present are looked at, so a huge Count costs nothing.
 // Each listed name (trimmed; empty ones skipped) is read from section "Tesserion_" + name,
-// starting from a default Tesserion: Text, ColorText and PagesRange unescaped; the words of
-// Units, JustifyH (falling back to the key "Align"), JustifyV, Layer and PagesOddEven, where any
-// other word keeps the default; PosX and PosY clamped to -1000000..1000000, PosAngle to
-// -360..360, FontSize to 1..1000, FontLeading to -1000..1000 (a value that is not a number
-// reads as 0 before clamping). ColorSpace comes from the ColorName's preset (Gray when the name
-// is not a preset) and ColorValues from ParseColorText, whose failure is left to validation.
+// starting from a default Tesserion, field by field as TesserionFields (TesserionFields.h)
+// declares them: texts unescaped, names trimmed, a choice's word (any other word keeps the
+// default; a legacy key is read when the key is missing), numbers clamped to the field's range
+// (a value that is not a number reads as 0 before clamping), flags TRUE or FALSE. The colour's
+// space comes from its preset (Gray when the name is not a preset) and its values from
+// ParseColorText, whose failure is left to validation.
 // A name already in list keeps the entry that is there. Nothing else is validated.
 void LoadTesserions(Profile& profile, TesserionList& list);
 

@@ -9,14 +9,11 @@
 
 namespace tesser::model {
 
-// Checks the fields in the order of TesserionFields (the checked ranges and each field's own
-// check) and returns the word of the first failure, or nothing when valid; today that is:
-// PosAngle in -360..360 ("position angle"), FontFace one of BaseFontNames ("font face"),
-// FontSize in 1..1000 ("font size"), FontLeading in -1000..1000 ("font leading"), ColorName one
-// of ColorPresets ("colour"; when found, tesserion.ColorSpace is set from the preset), ColorText
-// valid under that space ("colour"; ColorValues are left unchanged), and PagesAll or a PagesRange
-// that passes CheckPageRange ("page range"). A NaN fails any range. PosX, PosY, the enumerations,
-// Text and Name are not checked.
+// Checks the fields in the order of TesserionFields (TesserionFields.h): a checked number must
+// lie in its field's range (a NaN fails), and a field with a check of its own must pass it (the
+// font face is a standard font, the colour's name a preset, whose space is then set, and its
+// text readable in that space, the page range readable unless all pages are chosen). Returns
+// the refused field's word ("font size"), or nothing when valid.
 std::optional<std::string> ValidateTesserion(Tesserion& tesserion);
 
 // The message shown for an invalid Tesserion:

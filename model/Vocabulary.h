@@ -37,7 +37,7 @@ bool IsBaseFontName(std::string_view name);
 struct ColorPreset {
     std::string_view Name;
     ::tesser::model::ColorSpace ColorSpace;
-    std::string_view Text; // the ColorText set when the preset is chosen
+    std::string_view Text; // the colour text set when the preset is chosen
     bool Editable;         // whether the user may edit the text afterwards
 };
 
