@@ -23,6 +23,7 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <iterator>
 
 namespace tesser::dialog {
@@ -242,6 +243,33 @@ CTesserDefinePage::CTesserDefinePage(CTesserDialog* dialog)
         QWidget::setTabOrder(order[i - 1], order[i]);
     }
 
+    using Kind = FieldControl::ControlKind;
+    Bind("Text", {.Kind = Kind::TextBox, .Control = text_, .Caption = "Text"});
+    Bind("Units", {.Kind = Kind::UnitsList, .Control = units_});
+    Bind("JustifyH", {.Kind = Kind::Radios, .Radios = {left_, centre_, right_}});
+    // The page has no control of its own for the vertical justification.
+    Bind("JustifyV",
+         {.Kind = Kind::Fixed, .Value = static_cast<std::int32_t>(model::JustifyV::Bottom)});
+    Bind("Layer", {.Kind = Kind::Radios, .Radios = {foreground_, background_}});
+    Bind("PosX", {.Kind = Kind::Length, .Control = posX_, .Caption = "X", .Bad = kBadPosX});
+    Bind("PosY", {.Kind = Kind::Length, .Control = posY_, .Caption = "Y", .Bad = kBadPosY});
+    Bind("PosAngle",
+         {.Kind = Kind::Number, .Control = angle_, .Caption = "Angle", .Bad = kBadAngle});
+    Bind("FontFace", {.Kind = Kind::NameList, .Control = face_});
+    Bind("FontSize",
+         {.Kind = Kind::Number, .Control = size_, .Caption = "Size", .Bad = kBadFontSize});
+    Bind("FontLeading", {.Kind = Kind::Number, .Control = leading_, .Caption = "Leading",
+                         .Bad = kBadFontLeading});
+    Bind("ColorName", {.Kind = Kind::ColourList, .Control = colorList_});
+    Bind("ColorText", {.Kind = Kind::ColourText, .Control = colorText_, .Caption = "Colour"});
+    Bind("PagesAll", {.Kind = Kind::Radios, .Radios = {specifiedPages_, allPages_}});
+    Bind("PagesRange", {.Kind = Kind::LineText, .Control = range_, .Caption = "Page range",
+                        .Bad = kBadPageRange});
+    Bind("PagesOddEven", {.Kind = Kind::Radios, .Radios = {oddAndEven_, oddOnly_, evenOnly_}});
+    // In the table's order, which Store checks them in.
+    std::stable_sort(fields_.begin(), fields_.end(),
+                     [](const FieldControl& a, const FieldControl& b) { return a.Field < b.Field; });
+
     connect(text_, &QPlainTextEdit::textChanged, this, &CTesserDefinePage::Edited);
     for (QLineEdit* field : {posX_, posY_, angle_, size_, leading_, colorText_, range_}) {
         connect(field, &QLineEdit::textChanged, this, &CTesserDefinePage::Edited);
@@ -281,73 +309,99 @@ void CTesserDefinePage::Initialise() {
     Enable();
 }
 
-void CTesserDefinePage::Show() {
-    const model::Tesserion& t = Dialog()->Engine().CurrentTesserion();
-    const int units = static_cast<int>(t.Units);
-    units_->setCurrentIndex(units == 0 ? 0 : units == 1 ? 1 : 2);
-    text_->setPlainText(ToDisplayLineBreaks(FromRecord(t.Text)));
-    const int justify = static_cast<int>(t.JustifyH);
-    (justify == 0 ? left_ : justify == 1 ? centre_ : right_)->setChecked(true);
-
-    posX_->setText(QString::fromStdString(model::FormatLength(t.PosX, t.Units)));
-    posY_->setText(QString::fromStdString(model::FormatLength(t.PosY, t.Units)));
-    angle_->setText(QString::fromStdString(model::FormatLength(t.PosAngle, model::Units::Points)));
-
-    (t.Layer == model::Layer::Foreground ? foreground_ : background_)->setChecked(true);
-
-    if (int row = FirstStartingWith(face_, FromRecord(t.FontFace)); row >= 0) {
-        face_->setCurrentIndex(row);
+void CTesserDefinePage::Bind(std::string_view key, FieldControl control) {
+    for (const model::TesserionField& field : model::TesserionFields()) {
+        if (field.Key == key) {
+            control.Field = &field;
+            fields_.push_back(std::move(control));
+            return;
+        }
     }
-    size_->setText(QString::fromStdString(model::FormatLength(t.FontSize, model::Units::Points)));
-    leading_->setText(
-        QString::fromStdString(model::FormatLength(t.FontLeading, model::Units::Points)));
-
-    if (int row = FirstStartingWith(colorList_, FromRecord(t.ColorName)); row >= 0) {
-        colorList_->setCurrentIndex(row);
-    }
-    colorText_->setText(FromRecord(t.ColorText));
-
-    (t.Pages.PagesAll ? allPages_ : specifiedPages_)->setChecked(true);
-    range_->setText(FromRecord(t.Pages.PagesRange));
-
-    const int spread = static_cast<int>(t.Pages.PagesOddEven);
-    (spread == 0 ? oddAndEven_ : spread == 1 ? oddOnly_ : evenOnly_)->setChecked(true);
 }
 
-std::optional<CTesserDefinePage::FieldTexts> CTesserDefinePage::ReadFieldTexts() {
-    FieldTexts texts;
-    struct Field {
-        std::string* target;
-        QString text;
-        const char* caption;
-        QWidget* control;
-    };
-    const Field fields[] = {
-        {&texts.name, name_->currentText(), "Name", name_},
-        // The raw text keeps no-break spaces, which toPlainText would turn into spaces.
-        {&texts.text, ToRecordLineBreaks(text_->document()->toRawText()), "Text", text_},
-        {&texts.x, posX_->text(), "X", posX_},
-        {&texts.y, posY_->text(), "Y", posY_},
-        {&texts.angle, angle_->text(), "Angle", angle_},
-        {&texts.size, size_->text(), "Size", size_},
-        {&texts.leading, leading_->text(), "Leading", leading_},
-        {&texts.colorText, colorText_->text(), "Colour", colorText_},
-        {&texts.range, range_->text(), "Page range", range_},
-    };
-    for (const Field& field : fields) {
-        auto bytes = ToRecord(field.text, QString::fromLatin1(field.caption), this);
-        if (!bytes) {
-            field.control->setFocus();
-            return std::nullopt;
+void CTesserDefinePage::Show() {
+    using Kind = FieldControl::ControlKind;
+    const model::Tesserion& t = Dialog()->Engine().CurrentTesserion();
+    for (const FieldControl& c : fields_) {
+        const model::TesserionField& field = *c.Field;
+        switch (c.Kind) {
+        case Kind::TextBox:
+            static_cast<QPlainTextEdit*>(c.Control)
+                ->setPlainText(ToDisplayLineBreaks(FromRecord(field.TextIn(t))));
+            break;
+        case Kind::Length:
+            static_cast<QLineEdit*>(c.Control)->setText(
+                QString::fromStdString(model::FormatLength(field.NumberIn(t), t.Units)));
+            break;
+        case Kind::Number:
+            static_cast<QLineEdit*>(c.Control)->setText(
+                QString::fromStdString(model::FormatLength(field.NumberIn(t), model::Units::Points)));
+            break;
+        case Kind::Radios: {
+            // A value beyond the buttons shows as the last one.
+            const std::int32_t value =
+                field.Kind == model::TesserionField::FieldKind::Flag ? (field.FlagIn(t) ? 1 : 0)
+                                                                     : field.ChoiceOf(t);
+            const auto last = static_cast<std::int32_t>(c.Radios.size()) - 1;
+            c.Radios[static_cast<size_t>(value == 0 || value == 1 ? value : last)]->setChecked(true);
+            break;
         }
-        *field.target = std::move(*bytes);
+        case Kind::Fixed: break;
+        case Kind::UnitsList: {
+            const std::int32_t value = field.ChoiceOf(t);
+            static_cast<QComboBox*>(c.Control)->setCurrentIndex(value == 0 || value == 1 ? value : 2);
+            break;
+        }
+        case Kind::NameList:
+        case Kind::ColourList: {
+            auto* list = static_cast<QComboBox*>(c.Control);
+            if (int row = FirstStartingWith(list, FromRecord(field.TextIn(t))); row >= 0) {
+                list->setCurrentIndex(row);
+            }
+            break;
+        }
+        case Kind::ColourText:
+        case Kind::LineText:
+            static_cast<QLineEdit*>(c.Control)->setText(FromRecord(field.TextIn(t)));
+            break;
+        }
     }
-    return texts;
+}
+
+bool CTesserDefinePage::ReadFieldTexts(std::string& name) {
+    auto convert = [this](const QString& text, const char* caption, QWidget* control,
+                          std::string& into) {
+        auto bytes = ToRecord(text, QString::fromLatin1(caption), this);
+        if (!bytes) {
+            control->setFocus();
+            return false;
+        }
+        into = std::move(*bytes);
+        return true;
+    };
+    if (!convert(name_->currentText(), "Name", name_, name)) {
+        return false;
+    }
+    for (FieldControl& c : fields_) {
+        if (c.Caption == nullptr) {
+            continue;
+        }
+        // The raw text keeps no-break spaces, which toPlainText would turn into spaces.
+        const QString text =
+            c.Kind == FieldControl::ControlKind::TextBox
+                ? ToRecordLineBreaks(static_cast<QPlainTextEdit*>(c.Control)->document()->toRawText())
+                : static_cast<QLineEdit*>(c.Control)->text();
+        if (!convert(text, c.Caption, c.Control, c.Text)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool CTesserDefinePage::Store(bool checks) {
-    std::optional<FieldTexts> texts = ReadFieldTexts();
-    if (!texts) {
+    using Kind = FieldControl::ControlKind;
+    std::string name;
+    if (!ReadFieldTexts(name)) {
         return false;
     }
     auto refuse = [](const char* message, QWidget* field) {
@@ -356,64 +410,67 @@ bool CTesserDefinePage::Store(bool checks) {
         return false;
     };
     model::Tesserion& t = Dialog()->Engine().CurrentTesserion();
-
-    t.Name = texts->name;
-    t.Text = texts->text;
-    t.JustifyH = right_->isChecked()    ? model::JustifyH::Right
-                 : centre_->isChecked() ? model::JustifyH::Center
-                                        : model::JustifyH::Left;
-    t.JustifyV = model::JustifyV::Bottom;
-
-    const model::ParsedLength x = model::ParseLength(texts->x, t.Units);
-    t.PosX = x.Value;
-    if (checks && !x.Acceptable) {
-        return refuse(kBadPosX, posX_);
+    t.Name = name;
+    for (const FieldControl& c : fields_) {
+        const model::TesserionField& field = *c.Field;
+        switch (c.Kind) {
+        case Kind::TextBox: field.TextOf(t) = c.Text; break;
+        case Kind::Length:
+        case Kind::Number: {
+            const model::ParsedLength read = model::ParseLength(
+                c.Text, c.Kind == Kind::Length ? t.Units : model::Units::Points);
+            field.NumberOf(t) = read.Value;
+            const bool inRange =
+                !field.Checked || InRange(read.Value, field.Minimum, field.Maximum);
+            if (checks && (!read.Acceptable || !inRange)) {
+                return refuse(c.Bad, c.Control);
+            }
+            break;
+        }
+        case Kind::Radios: {
+            std::int32_t value = 0;
+            for (std::size_t i = 0; i < c.Radios.size(); ++i) {
+                if (c.Radios[i]->isChecked()) {
+                    value = static_cast<std::int32_t>(i);
+                }
+            }
+            if (field.Kind == model::TesserionField::FieldKind::Flag) {
+                field.FlagOf(t) = value != 0;
+            } else {
+                field.SetChoice(t, value);
+            }
+            break;
+        }
+        case Kind::Fixed: field.SetChoice(t, c.Value); break;
+        case Kind::UnitsList: break; // changed by UnitsChange, when the lengths are shown anew
+        case Kind::NameList:
+            field.TextOf(t) = static_cast<QComboBox*>(c.Control)->currentText().toStdString();
+            break;
+        case Kind::ColourList: {
+            auto* list = static_cast<QComboBox*>(c.Control);
+            if (const int row = list->currentIndex(); row >= 0) {
+                t.ColorSpace = model::ColorPresets[static_cast<size_t>(row)].ColorSpace;
+            }
+            field.TextOf(t) = list->currentText().toStdString();
+            break;
+        }
+        case Kind::ColourText:
+            field.TextOf(t) = c.Text;
+            if (!model::ParseColorText(t) && checks) {
+                return refuse(t.ColorSpace == model::ColorSpace::Gray  ? kBadGray
+                              : t.ColorSpace == model::ColorSpace::RGB ? kBadRgb
+                                                                       : kBadCmyk,
+                              c.Control);
+            }
+            break;
+        case Kind::LineText:
+            field.TextOf(t) = c.Text;
+            if (checks && field.Check != nullptr && !field.Check(t)) {
+                return refuse(c.Bad, c.Control);
+            }
+            break;
+        }
     }
-    const model::ParsedLength y = model::ParseLength(texts->y, t.Units);
-    t.PosY = y.Value;
-    if (checks && !y.Acceptable) {
-        return refuse(kBadPosY, posY_);
-    }
-    const model::ParsedLength angle = model::ParseLength(texts->angle);
-    t.PosAngle = angle.Value;
-    if (checks && (!angle.Acceptable || !InRange(angle.Value, -360, 360))) {
-        return refuse(kBadAngle, angle_);
-    }
-
-    t.Layer = background_->isChecked() ? model::Layer::Background : model::Layer::Foreground;
-    t.FontFace = face_->currentText().toStdString();
-
-    const model::ParsedLength size = model::ParseLength(texts->size);
-    t.FontSize = size.Value;
-    if (checks && (!size.Acceptable || !InRange(size.Value, 1, 1000))) {
-        return refuse(kBadFontSize, size_);
-    }
-    const model::ParsedLength leading = model::ParseLength(texts->leading);
-    t.FontLeading = leading.Value;
-    if (checks && (!leading.Acceptable || !InRange(leading.Value, -1000, 1000))) {
-        return refuse(kBadFontLeading, leading_);
-    }
-
-    if (const int row = colorList_->currentIndex(); row >= 0) {
-        t.ColorSpace = model::ColorPresets[static_cast<size_t>(row)].ColorSpace;
-    }
-    t.ColorName = colorList_->currentText().toStdString();
-    t.ColorText = texts->colorText;
-    if (!model::ParseColorText(t) && checks) {
-        return refuse(t.ColorSpace == model::ColorSpace::Gray  ? kBadGray
-                      : t.ColorSpace == model::ColorSpace::RGB ? kBadRgb
-                                                               : kBadCmyk,
-                      colorText_);
-    }
-
-    t.Pages.PagesAll = allPages_->isChecked();
-    t.Pages.PagesRange = texts->range;
-    if (checks && !t.Pages.PagesAll && !model::CheckPageRange(t.Pages.PagesRange)) {
-        return refuse(kBadPageRange, range_);
-    }
-    t.Pages.PagesOddEven = oddAndEven_->isChecked() ? model::PagesOddEven::OddAndEven
-                           : oddOnly_->isChecked()  ? model::PagesOddEven::OddOnly
-                                                    : model::PagesOddEven::EvenOnly;
     return true;
 }
 

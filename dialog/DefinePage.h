@@ -17,8 +17,13 @@
 
 #include "dialog/TesserPage.h"
 
+#include "model/TesserionFields.h"
+
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 class QButtonGroup;
 class QComboBox;
@@ -26,6 +31,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QWidget;
 
 namespace tesser::dialog {
 
@@ -62,9 +68,29 @@ public:
     bool TesserionEdited() const { return edited_; }
 
 private:
-    // The texts of the fields in their Windows-1252 form.
-    struct FieldTexts {
-        std::string name, text, x, y, angle, size, leading, colorText, range;
+    // How the page holds one field of the table (TesserionFields): the field's controls, the
+    // caption its conversion errors name, and the alert for a value it does not accept.
+    struct FieldControl {
+        enum class ControlKind {
+            TextBox,    // the Text box, with display line breaks
+            Length,     // a number field in the Tesserion's units
+            Number,     // a number field in points or degrees, within the field's range
+            Radios,     // one radio button per value
+            Fixed,      // no control: the page stores Value
+            UnitsList,  // the Units list, shown here and changed by UnitsChange
+            NameList,   // a list whose entry starting with the field's text is shown
+            ColourList, // the colour list: the preset's name and space
+            ColourText, // the colour's components, refused with the space's own alert
+            LineText,   // a text field, checked by the field's own check
+        };
+        const model::TesserionField* Field = nullptr;
+        ControlKind Kind = ControlKind::Fixed;
+        QWidget* Control = nullptr;
+        std::vector<QRadioButton*> Radios{}; // by value; for a flag, false then true
+        const char* Caption = nullptr;     // for a text converted before anything is stored
+        const char* Bad = nullptr;
+        std::int32_t Value = 0;            // Fixed
+        std::string Text{};                // read by ReadFieldTexts
     };
 
     void Initialise();
@@ -73,7 +99,10 @@ private:
     // false returned. A character with no Windows-1252 form fails both forms, before anything
     // is stored.
     bool Store(bool checks);
-    std::optional<FieldTexts> ReadFieldTexts();
+    // The text fields' Windows-1252 forms into their FieldControls, and the Name's into name;
+    // false (the field focused) when one cannot be converted.
+    bool ReadFieldTexts(std::string& name);
+    void Bind(std::string_view key, FieldControl control);
     void Enable();
     void Edited();
     void ColorChoice(int row);
@@ -111,6 +140,8 @@ private:
     QPushButton* save_;
     QPushButton* delete_;
     QComboBox* units_;
+    // In the table's order.
+    std::vector<FieldControl> fields_;
 };
 
 } // namespace tesser::dialog
