@@ -32,10 +32,11 @@ if ((${#missing[@]})); then
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-# A locale with a decimal comma, so that tests can show numbers in pages stay locale-independent.
-if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf8$'; then
+# A locale with a decimal comma, so that tests can show numbers in pages stay locale-independent,
+# and one whose month names have no Windows-1252 form.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf8$' || ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf8$'; then
   if [[ $(id -u) -eq 0 ]] && [[ -f /etc/locale.gen ]]; then
-    sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/; s/^# *fr_FR.UTF-8 UTF-8/fr_FR.UTF-8 UTF-8/' /etc/locale.gen
+    sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/; s/^# *fr_FR.UTF-8 UTF-8/fr_FR.UTF-8 UTF-8/; s/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' /etc/locale.gen
     locale-gen >/dev/null 2>&1 || true
   fi
 fi

@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <iconv.h>
 #include <langinfo.h>
@@ -119,7 +120,11 @@ std::string ExpandTime(const std::string& name, std::string format, FieldSource&
         try {
             converted = model::Utf8ToWindows1252(formatted);
         } catch (const model::TextEncodingError& e) {
-            fields.Alert("The " + name + " field cannot be written into the page: " + e.what());
+            // The alert is Windows-1252 text: the character itself cannot be in it.
+            char code[16];
+            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(e.CodePoint()));
+            fields.Alert("The " + name + " field cannot be written into the page: the character " +
+                         code + " of the locale's text has no Windows-1252 form");
             ok = false;
             return {};
         }

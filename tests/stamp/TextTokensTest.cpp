@@ -259,6 +259,12 @@ TEST_F(LocaleTimeFieldTest, MonthWithoutWindows1252FormIsRefusedWithAMessage) {
     ASSERT_EQ(fields.alerts.size(), 1u);
     EXPECT_EQ(fields.alerts[0].rfind("The Date field cannot be written into the page: ", 0), 0u)
         << fields.alerts[0];
+    // An alert is Windows-1252 text: it names the character instead of holding its UTF-8 bytes,
+    // which would show garbled.
+    EXPECT_NE(fields.alerts[0].find("has no Windows-1252 form"), std::string::npos);
+    for (const char c : fields.alerts[0]) {
+        EXPECT_LT(static_cast<unsigned char>(c), 0x80u) << fields.alerts[0];
+    }
 }
 
 TEST(ConvertToWindows1252, ConvertsFromTheNamedCharacterSet) {
