@@ -708,16 +708,17 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine, host::Host& host,
             std::cout << "  would cancel: the run would stop, leaving this document as it is\n";
             break;
         }
-        if (outcome.Failure.empty()) {
-            openedAny = true;
-            for (std::size_t k = 0; k < chosen.size(); ++k) {
-                for (int n = 1; n <= pages && !selectedSomewhere[k]; ++n) {
-                    selectedSomewhere[k] = chosen[k].Pages.IncludesPage(n);
-                }
-            }
+        openedAny = openedAny || outcome.Opened;
+        for (std::size_t k = 0; k < chosen.size() && k < outcome.Selected.size(); ++k) {
+            selectedSomewhere[k] = selectedSomewhere[k] || outcome.Selected[k];
         }
         if (!outcome.Failure.empty()) {
             std::cout << "  would fail: " << Shown(outcome.Failure) << "\n";
+            if (outcome.Saved) {
+                // As the run does: what could be stamped is saved, and the file counts as failed.
+                std::cout << "  save to " << Shown(engine.SavePathFor(file))
+                          << " (with the pages that could be stamped)\n";
+            }
             ++failed;
             if (i + 1 < files.size() && o.answer != Answer::Yes) {
                 std::cout << "  would ask: Go on with the run?";

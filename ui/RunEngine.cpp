@@ -350,6 +350,7 @@ RunEngine::DryOutcome RunEngine::CheckDocument(const std::string& name, std::tim
     UndoRecord record;
     record.Tesserions = ChosenTesserions();
     selectedSomewhere_.assign(record.Tesserions.size(), false);
+    openedAny_ = false;
     try {
         SetAuthorisation();
         HFileSys fileSystem = hc::GetDefaultFileSystem();
@@ -361,6 +362,7 @@ RunEngine::DryOutcome RunEngine::CheckDocument(const std::string& name, std::tim
             hc::PathHandle target(fileSystem,
                                   hc::PathFromPlatformPath(fileSystem, SavePathFor(name)));
             hc::SaveDocument(doc.get(), SaveFlags() | kHSaveCheckOnly, target.get(), fileSystem);
+            out.Saved = true;
             if (!partialText_.empty()) {
                 ReportError(name, partialText_);
             }
@@ -374,6 +376,8 @@ RunEngine::DryOutcome RunEngine::CheckDocument(const std::string& name, std::tim
     } catch (const std::exception& e) {
         ReportError(name, e.what());
     }
+    out.Opened = openedAny_;
+    out.Selected = selectedSomewhere_;
     continue_ = true;
     return out;
 }

@@ -138,6 +138,12 @@ public:
         std::string Note;       // what the run would say with the file (or why not touched)
         bool NotTouched = false; // the run would find nothing to do to it
         bool Cancelled = false;  // a question was answered Cancel: the run would stop there
+        // The run would save the file: with a Failure, only some pages were stamped.
+        bool Saved = false;
+        // The run would open the document for stamping, and which of its Tesserions (in the
+        // order of the run's) would select a page of it.
+        bool Opened = false;
+        std::vector<bool> Selected;
     };
     DryOutcome CheckDocument(const std::string& file, std::time_t runTime);
     // The file a run saves the listed file name to (SetSavePathMapper).

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -766,6 +767,88 @@ TEST_F(TesserCli, ADryRunSaysWhatTheRunWouldRefuseAndAsk) {
     EXPECT_EQ(ReadFile(other), otherBefore);
     EXPECT_FALSE(fs::exists(JournalPath()) && ReadFile(JournalPath()).find("other.pdf") !=
                                                   std::string::npos);
+}
+
+// The dry run and the run agree, file by file: where the dry run would save, the run writes that
+// file and its first selected page reads what the dry run said; where the dry run would fail, the
+// run fails it and writes nothing. In the C locale, one with a decimal comma and one whose month
+// names have no Windows-1252 form.
+TEST_F(TesserCli, TheDryRunAndTheRunAgreeOnPagesTextsAndOutputPaths) {
+    PdfSpec five;
+    five.pages = 5;
+    PdfSpec one;
+    one.pages = 1;
+    std::vector<fs::path> sources = {Pdf("five.pdf", five), Pdf("one.pdf", one)};
+    fs::copy_file(TESSER_SOURCE_DIR "/samples/sample.pdf", dir_ / "sample.pdf");
+    sources.push_back(dir_ / "sample.pdf");
+    fs::copy_file(TESSER_SOURCE_DIR "/tests/data/bad-encryption-length.pdf", dir_ / "bad.pdf");
+    sources.push_back(dir_ / "bad.pdf");
+    std::string files;
+    for (const fs::path& f : sources) {
+        files += " " + Q(f);
+    }
+    const std::string stamp =
+        "--yes --text 'Page <PageNumber> of <PageCount>, <Date:%B>' --y 1 --pages 2-";
+    for (const char* locale : {"C", "de_DE.UTF-8", "ru_RU.UTF-8"}) {
+        SCOPED_TRACE(locale);
+        const fs::path out = dir_ / (std::string("out-") + locale);
+        fs::create_directories(out);
+        const std::string env = std::string("LC_ALL=") + locale + " ";
+        const CommandResult dry = Tesser("--dry-run " + stamp + " -o " + Q(out) + files, "", env);
+        const CommandResult run = Tesser(stamp + " -o " + Q(out) + files, "", env);
+        EXPECT_EQ(dry.exitCode, run.exitCode) << dry.output << run.errors;
+        // What the dry run says of each file, in order.
+        struct Said {
+            int page = 0;
+            std::string reads, saveTo;
+            bool fails = false;
+        };
+        std::vector<Said> said;
+        std::istringstream lines(dry.output);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("[", 0) == 0) {
+                said.emplace_back();
+            } else if (said.empty()) {
+                continue;
+            } else if (const auto at = line.find("; page "); at != std::string::npos) {
+                said.back().page = std::stoi(line.substr(at + 7));
+                const auto quote = line.find(" reads \"");
+                said.back().reads = line.substr(quote + 8, line.size() - quote - 9);
+            } else if (line.rfind("  save to ", 0) == 0) {
+                said.back().saveTo = line.substr(10, line.find(" (") - 10);
+            } else if (line.rfind("  would fail: ", 0) == 0) {
+                said.back().fails = true;
+            }
+        }
+        ASSERT_EQ(said.size(), sources.size()) << dry.output;
+        int saved = 0;
+        for (std::size_t i = 0; i < said.size(); ++i) {
+            const fs::path target = out / sources[i].filename();
+            // The run writes exactly where the dry run said it would.
+            EXPECT_EQ(fs::exists(target), !said[i].saveTo.empty()) << target;
+            if (said[i].saveTo.empty()) {
+                continue;
+            }
+            ++saved;
+            EXPECT_EQ(fs::path(said[i].saveTo), target);
+            if (said[i].page > 0 && !said[i].fails) {
+                const std::string text =
+                    test::Run("pdftotext -f " + std::to_string(said[i].page) + " -l " +
+                              std::to_string(said[i].page) + " " + Q(target) + " -")
+                        .output;
+                EXPECT_NE(text.find(said[i].reads), std::string::npos)
+                    << said[i].reads << "\n" << text;
+            }
+            // A failure the dry run foresees is one the run reports for that file.
+            EXPECT_EQ(said[i].fails, run.errors.find(sources[i].string() + ": failed") !=
+                                         std::string::npos)
+                << run.errors;
+        }
+        EXPECT_EQ(saved, static_cast<int>(std::distance(fs::directory_iterator(out),
+                                                        fs::directory_iterator())))
+            << dry.output;
+        EXPECT_EQ(saved, 2) << dry.output << run.errors; // the 1-page files have no page 2
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
