@@ -2,7 +2,7 @@
 
 #include "app/PageView.h"
 #include "app/TextConversion.h"
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,13 +27,13 @@ namespace tesser::app {
 
 namespace {
 
-using plugin::HostError;
+using hostcalls::HostError;
 
 // Offers the empty password first, then asks for one, until the file opens or the user gives up.
 HBool AskForPassword(HDoc doc, void* clientData) {
     auto* window = static_cast<QWidget*>(clientData);
     try {
-        if (plugin::Authorise(doc, kHPermOpen, "") & kHPermOpen) {
+        if (hostcalls::Authorise(doc, kHPermOpen, "") & kHPermOpen) {
             return 1;
         }
         for (;;) {
@@ -45,7 +45,7 @@ HBool AskForPassword(HDoc doc, void* clientData) {
             if (!ok) {
                 return 0;
             }
-            if (plugin::Authorise(doc, kHPermOpen, ToWindows1252(password)) & kHPermOpen) {
+            if (hostcalls::Authorise(doc, kHPermOpen, ToWindows1252(password)) & kHPermOpen) {
                 return 1;
             }
         }
@@ -74,7 +74,7 @@ MainWindow::MainWindow(host::Host& host) : host_(host), tabs_(new QTabWidget(thi
 
     BuildMenus();
     // The window reaches the host through the same tables as a plug-in.
-    plugin::ConnectHost(host_.GetHostCoreTable(), 0);
+    hostcalls::ConnectHost(host_.GetHostCoreTable(), 0);
     host_.SetObserver(this);
     host_.SetMainWindow(this);
     resize(900, 760);
@@ -87,11 +87,11 @@ MainWindow::~MainWindow() {
     host_.SetActiveDocument(nullptr);
     for (Entry& entry : entries_) {
         try {
-            plugin::CloseDocument(entry.doc);
+            hostcalls::CloseDocument(entry.doc);
         } catch (const HostError&) {
         }
     }
-    plugin::DisconnectHost();
+    hostcalls::DisconnectHost();
 }
 
 void MainWindow::BuildMenus() {
@@ -200,9 +200,9 @@ bool MainWindow::OpenFile(const QString& path) {
     QString absolute = QFileInfo(path).absoluteFilePath();
     HDoc doc = nullptr;
     try {
-        HFileSys fs = plugin::GetDefaultFileSystem();
-        plugin::PathHandle hostPath(fs, plugin::PathFromPlatformPath(fs, absolute.toStdString()));
-        doc = plugin::OpenDocument(hostPath.get(), fs, &AskForPassword, this, false);
+        HFileSys fs = hostcalls::GetDefaultFileSystem();
+        hostcalls::PathHandle hostPath(fs, hostcalls::PathFromPlatformPath(fs, absolute.toStdString()));
+        doc = hostcalls::OpenDocument(hostPath.get(), fs, &AskForPassword, this, false);
     } catch (const HostError& e) {
         ShowHostError(QStringLiteral("Cannot open %1.").arg(absolute), e);
         return false;
@@ -280,7 +280,7 @@ void MainWindow::FrontChanged() {
 
 bool MainWindow::IsModified(HDoc doc) const {
     try {
-        return (plugin::GetDocumentFlags(doc) & kHDocNeedsSave) != 0;
+        return (hostcalls::GetDocumentFlags(doc) & kHDocNeedsSave) != 0;
     } catch (const HostError&) {
         return false;
     }
@@ -378,9 +378,9 @@ bool MainWindow::WriteDocument(Entry& entry, const QString& path, bool offerSave
     // A full rewrite breaks the signatures of signed fields; appending the change keeps them.
     const int32_t flags = host_.HasSignedSignatures(entry.doc) ? kHSaveIncremental : kSaveFlags;
     try {
-        HFileSys fs = plugin::GetDefaultFileSystem();
-        plugin::PathHandle hostPath(fs, plugin::PathFromPlatformPath(fs, path.toStdString()));
-        plugin::SaveDocument(entry.doc, flags, hostPath.get(), fs);
+        HFileSys fs = hostcalls::GetDefaultFileSystem();
+        hostcalls::PathHandle hostPath(fs, hostcalls::PathFromPlatformPath(fs, path.toStdString()));
+        hostcalls::SaveDocument(entry.doc, flags, hostPath.get(), fs);
     } catch (const HostError& e) {
         const QString text = QStringLiteral("Cannot save %1.").arg(path);
         if (!offerSaveAs) {
@@ -439,7 +439,7 @@ void MainWindow::Print() {
         last = printer.toPage() - 1;
     }
     try {
-        plugin::PrintPages(view, first, last, plugin::GetAppPreference(kHPrefPrint), false, false);
+        hostcalls::PrintPages(view, first, last, hostcalls::GetAppPreference(kHPrefPrint), false, false);
     } catch (const HostError& e) {
         ShowHostError(QStringLiteral("Cannot print %1.").arg(ActivePath()), e);
     }
@@ -477,7 +477,7 @@ void MainWindow::CloseTab(int tab) {
     delete entry.view;
     changed_.remove(entry.doc);
     try {
-        plugin::CloseDocument(entry.doc);
+        hostcalls::CloseDocument(entry.doc);
     } catch (const HostError&) {
     }
     FrontChanged();

@@ -10,7 +10,7 @@
 // memory=<m>" for scripts.
 #include "host/Host.h"
 #include "model/Tesserion.h"
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 #include "stamp/StampingPass.h"
 
 #include <sys/resource.h>
@@ -82,18 +82,18 @@ int StampFile(const std::string& in, const std::string& out, bool stamp) {
     tesser::host::Host host;
     tesser::host::TerminalSink sink;
     host.SetMessageSink(&sink);
-    if (!tesser::plugin::ConnectHost(host.GetHostCoreTable(), 1)) {
+    if (!tesser::hostcalls::ConnectHost(host.GetHostCoreTable(), 1)) {
         return 2;
     }
     try {
-        namespace plugin = tesser::plugin;
-        const HFileSys files = plugin::GetDefaultFileSystem();
-        plugin::PathHandle inPath(files, plugin::PathFromPlatformPath(files, in));
-        plugin::PathHandle outPath(files, plugin::PathFromPlatformPath(files, out));
+        namespace hostcalls = tesser::hostcalls;
+        const HFileSys files = hostcalls::GetDefaultFileSystem();
+        hostcalls::PathHandle inPath(files, hostcalls::PathFromPlatformPath(files, in));
+        hostcalls::PathHandle outPath(files, hostcalls::PathFromPlatformPath(files, out));
         using Clock = std::chrono::steady_clock;
         const auto t0 = Clock::now();
-        plugin::DocumentHandle document(
-            plugin::OpenDocument(inPath.get(), files, nullptr, nullptr, true));
+        hostcalls::DocumentHandle document(
+            hostcalls::OpenDocument(inPath.get(), files, nullptr, nullptr, true));
         const HDoc doc = document.get();
         const auto t1 = Clock::now();
         tesser::model::Tesserion t;
@@ -106,7 +106,7 @@ int StampFile(const std::string& in, const std::string& out, bool stamp) {
         rusage self{};
         getrusage(RUSAGE_SELF, &self);
         const long peakAfterStamp = self.ru_maxrss;
-        plugin::SaveDocument(doc, kHSaveFull, outPath.get(), files);
+        hostcalls::SaveDocument(doc, kHSaveFull, outPath.get(), files);
         const auto t3 = Clock::now();
         document.Close();
         if (std::getenv("STAMP_BENCH_PHASES") != nullptr) {

@@ -15,7 +15,7 @@
 #include "model/TesserionStore.h"
 #include "model/TextEncoding.h"
 #include "model/Validation.h"
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 #include "ui/DocumentEntries.h"
 #include "ui/RunEngine.h"
 #include "stamp/ContentStream.h"
@@ -566,7 +566,7 @@ private:
 // The authorisation a dry run opens files with: the current password, no permission needed.
 HBool OpenWithPassword(HDoc doc, void* password) {
     try {
-        plugin::Authorise(doc, 0, *static_cast<const std::string*>(password));
+        hostcalls::Authorise(doc, 0, *static_cast<const std::string*>(password));
         return 1;
     } catch (...) {
         return 0;
@@ -648,12 +648,12 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine, host::Host& host,
         int pages = 0;
         try {
             // Through the host, as the run would open it: the same repairs, the same password.
-            const HFileSys fileSystem = plugin::GetDefaultFileSystem();
-            plugin::PathHandle path(fileSystem, plugin::PathFromPlatformPath(fileSystem, file));
+            const HFileSys fileSystem = hostcalls::GetDefaultFileSystem();
+            hostcalls::PathHandle path(fileSystem, hostcalls::PathFromPlatformPath(fileSystem, file));
             std::string password = engine.Security().CurrentPassword;
-            plugin::DocumentHandle doc(
-                plugin::OpenDocument(path.get(), fileSystem, &OpenWithPassword, &password, false));
-            pages = plugin::GetPageCount(doc.get());
+            hostcalls::DocumentHandle doc(
+                hostcalls::OpenDocument(path.get(), fileSystem, &OpenWithPassword, &password, false));
+            pages = hostcalls::GetPageCount(doc.get());
         } catch (const std::exception& e) {
             std::cout << ": would fail: " << Shown(e.what()) << "\n";
             ++failed;
@@ -1210,12 +1210,12 @@ int Run(const std::vector<std::string>& arguments) {
     });
     host::Host host;
     host.SetMessageSink(&terminal);
-    if (!plugin::ConnectHost(host.GetHostCoreTable(), 1)) {
+    if (!hostcalls::ConnectHost(host.GetHostCoreTable(), 1)) {
         std::cerr << "tesser: the host refused the plug-in's tables" << std::endl;
         return kExitSomeFailed;
     }
     struct Disconnect {
-        ~Disconnect() { plugin::DisconnectHost(); }
+        ~Disconnect() { hostcalls::DisconnectHost(); }
     } disconnect;
 
     ui::RunEngine engine(terminal);

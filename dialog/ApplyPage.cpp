@@ -3,7 +3,7 @@
 #include "dialog/FieldText.h"
 #include "dialog/TesserDialog.h"
 #include "model/Validation.h"
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 #include "ui/DocumentEntries.h"
 
 #include <QButtonGroup>
@@ -362,7 +362,7 @@ void CTesserApplyPage::MoveToApplied() {
         }
         if (found == nullptr || invalid) {
             if (invalid) {
-                plugin::ShowAlert(kHAlertError, model::InvalidTesserionMessage(name, *invalid),
+                hostcalls::ShowAlert(kHAlertError, model::InvalidTesserionMessage(name, *invalid),
                                   "OK");
             }
             item->setSelected(false);

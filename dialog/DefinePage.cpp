@@ -7,7 +7,7 @@
 #include "model/NumberText.h"
 #include "model/PageRange.h"
 #include "model/Vocabulary.h"
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 
 #include <QColorDialog>
 #include <QComboBox>
@@ -405,7 +405,7 @@ bool CTesserDefinePage::Store(bool checks) {
         return false;
     }
     auto refuse = [](const char* message, QWidget* field) {
-        plugin::ShowAlert(kHAlertError, message, "OK");
+        hostcalls::ShowAlert(kHAlertError, message, "OK");
         field->setFocus();
         return false;
     };

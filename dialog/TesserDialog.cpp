@@ -6,7 +6,7 @@
 #include "dialog/OpenPage.h"
 #include "dialog/SecurityPage.h"
 #include "model/TesserionStore.h"
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 
 #include <QCloseEvent>
 #include <QColorDialog>
@@ -44,8 +44,8 @@ CTesserDialog::CTesserDialog(HView view, QWidget* parent)
 
     if (view_ != nullptr) {
         try {
-            documentFlagsAtOpen_ = plugin::GetDocumentFlags(plugin::GetViewDocument(view_));
-        } catch (const plugin::HostError&) {
+            documentFlagsAtOpen_ = hostcalls::GetDocumentFlags(hostcalls::GetViewDocument(view_));
+        } catch (const hostcalls::HostError&) {
             documentFlagsAtOpen_ = 1;
         }
     }
@@ -107,16 +107,16 @@ CTesserDialog::CTesserDialog(HView view, QWidget* parent)
     pages_[0]->OnSetActive();
 
     try {
-        hostWindow_ = plugin::CreateHostWindow(kHostWindowLayer, kHostWindowFlags, nullptr, this);
-    } catch (const plugin::HostError&) {
+        hostWindow_ = hostcalls::CreateHostWindow(kHostWindowLayer, kHostWindowFlags, nullptr, this);
+    } catch (const hostcalls::HostError&) {
         hostWindow_ = nullptr;
     }
 }
 
 CTesserDialog::~CTesserDialog() {
     try {
-        plugin::EndHostWindow();
-    } catch (const plugin::HostError&) {
+        hostcalls::EndHostWindow();
+    } catch (const hostcalls::HostError&) {
     }
     if (profileChanged_) {
         profile_.Clear();
@@ -126,8 +126,8 @@ CTesserDialog::~CTesserDialog() {
     if (engine_.Apply().UndoHistory.empty() && (documentFlagsAtOpen_ & kHDocNeedsSave) == 0 &&
         view_ != nullptr) {
         try {
-            plugin::ClearDocumentFlags(plugin::GetViewDocument(view_), kHDocNeedsSave);
-        } catch (const plugin::HostError&) {
+            hostcalls::ClearDocumentFlags(hostcalls::GetViewDocument(view_), kHDocNeedsSave);
+        } catch (const hostcalls::HostError&) {
         }
     }
     // profile_ is released with the members and writes its file then, if it was refilled.
@@ -213,9 +213,9 @@ void RunTesserDialog(HView view, void* parentWindow) {
         CTesserDialog dialog(view, parent);
         dialog.exec();
     } catch (const std::exception& e) {
-        plugin::ShowAlert(kHAlertError, e.what());
+        hostcalls::ShowAlert(kHAlertError, e.what());
     } catch (...) {
-        plugin::ShowAlert(kHAlertError, "An unexpected error ended the Tesser Pro dialog.");
+        hostcalls::ShowAlert(kHAlertError, "An unexpected error ended the Tesser Pro dialog.");
     }
     model::SetProfileMessageSink(previous);
 }

@@ -3,7 +3,7 @@
 // ApplyInfo writes the checked items of an InfoSettings record; CaptureInfo records, in a copy of
 // the same record, what the document holds now, so that "Undo" can give it back by calling
 // ApplyInfo with the copy. Host calls are made directly: a host error ends the operation with
-// plugin::HostError and whatever was written before stays in the document.
+// hostcalls::HostError and whatever was written before stays in the document.
 #pragma once
 
 #include "docsettings/ObjectCopy.h"

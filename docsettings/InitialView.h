@@ -3,7 +3,7 @@
 //
 // ApplyView writes an OpenSettings record; CaptureView records the document's present state in a
 // copy of the record so that "Undo" gives the catalogue back by calling ApplyView with the copy.
-// Host calls are made directly: a host error ends the operation with plugin::HostError and
+// Host calls are made directly: a host error ends the operation with hostcalls::HostError and
 // whatever was written before stays in the document.
 #pragma once
 

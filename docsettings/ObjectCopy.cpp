@@ -4,7 +4,7 @@
 
 namespace tesser::docsettings {
 
-namespace pc = tesser::plugin;
+namespace pc = tesser::hostcalls;
 
 ObjectCopy ObjectCopy::Null() {
     ObjectCopy c;

@@ -9,7 +9,7 @@
 
 namespace tesser::docsettings {
 
-namespace pc = tesser::plugin;
+namespace pc = tesser::hostcalls;
 
 namespace {
 

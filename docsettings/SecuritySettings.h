@@ -4,7 +4,7 @@
 // ApplySecurity hands the settings to the host; they reach the file when the document is saved.
 // CaptureSecurity records the document's present security in a copy of the record so that "Undo"
 // gives it back by calling ApplySecurity with the copy. Host calls are made directly: a host error
-// ends the operation with plugin::HostError and whatever was handed over before stays.
+// ends the operation with hostcalls::HostError and whatever was handed over before stays.
 #pragma once
 
 #include "hostapi/HostTypes.h"

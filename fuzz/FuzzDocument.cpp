@@ -5,7 +5,7 @@
 #include "FuzzTarget.h"
 
 #include "host/Host.h"
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 #include "ui/RunEngine.h"
 
 #include <cstdio>
@@ -48,7 +48,7 @@ struct Session {
         }
         file = std::string(folder) + "/in.pdf";
         host.SetMessageSink(&sink);
-        if (!plugin::ConnectHost(host.GetHostCoreTable(), 1)) {
+        if (!hostcalls::ConnectHost(host.GetHostCoreTable(), 1)) {
             std::abort();
         }
     }

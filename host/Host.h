@@ -8,7 +8,7 @@
 //     tesser::host::Host host;
 //     tesser::host::TerminalSink sink;
 //     host.SetMessageSink(&sink);
-//     tesser::plugin::ConnectHost(host.GetHostCoreTable(), 1);
+//     tesser::hostcalls::ConnectHost(host.GetHostCoreTable(), 1);
 //
 // All calls happen on one thread (the host's user-interface thread).
 //

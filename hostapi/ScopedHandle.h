@@ -1,6 +1,6 @@
 // An owner of one host handle that gives it back when it goes out of scope, in the way of a
 // std::unique_ptr with a deleter: the handle type and the function that gives it back are the
-// template's parameters, and each kind of handle has one alias (plugin/HostCalls.h).
+// template's parameters, and each kind of handle has one alias (hostcalls/HostCalls.h).
 //
 //     using PageHandle = tesser::ScopedHandle<HPage, &ReleasePage>;
 //     PageHandle page(AcquirePage(doc, 0)); // released at the end of the scope, error or not

@@ -1,14 +1,12 @@
 #include "plugin/PluginEntry.h"
 
-#include "plugin/HostCalls.h"
-
-#ifdef QUOREL_WITH_DIALOG
-#include "dialog/TesserDialogRunner.h"
-#endif
+#include "hostcalls/HostCalls.h"
 
 #include <exception>
 
 namespace tesser::plugin {
+
+using namespace tesser::hostcalls;
 
 namespace {
 
@@ -110,9 +108,6 @@ HBool InitialiseProcedure() {
                      Callback(&AlwaysEnabled))) {
             return 0;
         }
-#ifdef QUOREL_WITH_DIALOG
-        SetMainDialogRunner(&tesser::dialog::RunTesserDialog);
-#endif
         return 1;
     } catch (...) {
         return 0;

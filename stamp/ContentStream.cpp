@@ -1,7 +1,7 @@
 #include "stamp/ContentStream.h"
 
 #include "model/NumberText.h"
-#include "plugin/Guarded.h"
+#include "hostcalls/Guarded.h"
 #include "stamp/ContentsInsertion.h"
 #include "stamp/FontResources.h"
 #include "stamp/PdfString.h"
@@ -212,7 +212,7 @@ public:
 
     bool MediaBox(PageBox& box) override {
         HFixedRect rect{};
-        if (!plugin::guarded::GetPageMediaBox(page_, rect)) {
+        if (!hostcalls::guarded::GetPageMediaBox(page_, rect)) {
             return false;
         }
         box = ToPageBox(rect);
@@ -221,7 +221,7 @@ public:
 
     bool CropBox(PageBox& box) override {
         HFixedRect rect{};
-        if (!plugin::guarded::GetPageCropBox(page_, rect)) {
+        if (!hostcalls::guarded::GetPageCropBox(page_, rect)) {
             return false;
         }
         box = ToPageBox(rect);

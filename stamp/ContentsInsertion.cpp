@@ -1,6 +1,6 @@
 #include "stamp/ContentsInsertion.h"
 
-#include "plugin/Guarded.h"
+#include "hostcalls/Guarded.h"
 
 #include <climits>
 #include <optional>
@@ -9,7 +9,7 @@
 
 namespace tesser::stamp {
 
-namespace guarded = ::tesser::plugin::guarded;
+namespace guarded = ::tesser::hostcalls::guarded;
 
 namespace {
 
@@ -24,7 +24,7 @@ bool MakeStream(HDoc doc, std::string_view data, HObject& stream) {
         return false;
     }
     if (data.size() > static_cast<std::size_t>(INT32_MAX)) {
-        plugin::ShowAlert(kHAlertError, "Failed to create new integer", "OK");
+        hostcalls::ShowAlert(kHAlertError, "Failed to create new integer", "OK");
         return false;
     }
     const auto size = static_cast<int32_t>(data.size());
@@ -76,13 +76,13 @@ bool FindSharedContents(HDoc doc, std::set<int32_t>& sharedArrays) {
     std::set<int32_t> seen;
     return guarded::Guard("Failed to get page contents", [&] {
         for (int32_t i = 0; i < count; ++i) {
-            const plugin::ObjectScopeHandle scope = plugin::TryBeginObjectScope(doc);
-            const plugin::PageHandle page(plugin::AcquirePage(doc, i));
-            const HObject contents = plugin::DictGet(plugin::GetPageCosObject(page.get()), key);
-            if (plugin::GetObjectType(contents) != kHObjArray) {
+            const hostcalls::ObjectScopeHandle scope = hostcalls::TryBeginObjectScope(doc);
+            const hostcalls::PageHandle page(hostcalls::AcquirePage(doc, i));
+            const HObject contents = hostcalls::DictGet(hostcalls::GetPageCosObject(page.get()), key);
+            if (hostcalls::GetObjectType(contents) != kHObjArray) {
                 continue;
             }
-            const int32_t number = plugin::GetObjectNumber(contents);
+            const int32_t number = hostcalls::GetObjectNumber(contents);
             if (number != 0 && !seen.insert(number).second) {
                 sharedArrays.insert(number);
             }
@@ -97,8 +97,8 @@ bool ArrayIsShared(HPage page, HObject array, SharedArrays& sharedArrays, bool& 
     isShared = false;
     int32_t number = 0;
     try {
-        number = plugin::GetObjectNumber(array);
-    } catch (const plugin::HostError& e) {
+        number = hostcalls::GetObjectNumber(array);
+    } catch (const hostcalls::HostError& e) {
         return e.code() == kHErrNotFound;
     }
     if (number == 0) {
@@ -196,7 +196,7 @@ void Undo(const Insertion& insertion, const std::vector<HObject>& created) {
                                  insertion.previousContents);
             } else {
                 guarded::Guard("Failed to remove value from dictionary", [&] {
-                    plugin::DictRemove(insertion.pageDict, insertion.contentsKey);
+                    hostcalls::DictRemove(insertion.pageDict, insertion.contentsKey);
                 });
             }
         } else {
@@ -270,7 +270,7 @@ bool IsSingleOperatorStream(HObject object, const char* op) {
     }
     std::string data;
     if (!guarded::Guard("Failed to get stream data",
-                        [&] { data = plugin::GetStreamData(object); })) {
+                        [&] { data = hostcalls::GetStreamData(object); })) {
         return false;
     }
     return data == op;
@@ -324,7 +324,7 @@ bool RemoveStampContent(HPage page, model::Layer layer) {
         return false;
     }
     if (type != kHObjArray || !CarriesStamp(contents, length, background)) {
-        plugin::ShowAlert(kHAlertError, kStampNotOnPage, "OK");
+        hostcalls::ShowAlert(kHAlertError, kStampNotOnPage, "OK");
         return false;
     }
 

@@ -1,24 +1,24 @@
 #include "stamp/FontResources.h"
 
-#include "plugin/Guarded.h"
+#include "hostcalls/Guarded.h"
 
 #include <optional>
 
 namespace tesser::stamp {
 
-namespace guarded = ::tesser::plugin::guarded;
+namespace guarded = ::tesser::hostcalls::guarded;
 
 bool PrepareProcSet(HPage page, PassObjects* shared) {
     bool result = true;
     const bool guardedOk = guarded::Guard("Failed to set page text procset", [&] {
-        const HCosDoc cos = plugin::GetCosDocument(plugin::GetPageDocument(page));
-        const HObject resources = plugin::GetPageResources(page);
-        const HAtom procSetKey = plugin::CreateAtom("ProcSet");
+        const HCosDoc cos = hostcalls::GetCosDocument(hostcalls::GetPageDocument(page));
+        const HObject resources = hostcalls::GetPageResources(page);
+        const HAtom procSetKey = hostcalls::CreateAtom("ProcSet");
 
         HObject array = nullptr;
         bool made = false;
-        if (plugin::DictKnown(resources, procSetKey)) {
-            array = plugin::DictGet(resources, procSetKey);
+        if (hostcalls::DictKnown(resources, procSetKey)) {
+            array = hostcalls::DictGet(resources, procSetKey);
         } else if (shared != nullptr && shared->ProcSet != nullptr) {
             // Already names "PDF" and "Text".
             guarded::DictPut(resources, procSetKey, shared->ProcSet);
@@ -32,21 +32,21 @@ bool PrepareProcSet(HPage page, PassObjects* shared) {
             HAtom key = 0;
             // Direct objects are copied into place: work on the stored copy when there is one.
             if (guarded::CreateAtom("ProcSet", key) && guarded::DictPut(resources, key, array)) {
-                array = plugin::DictGet(resources, key);
+                array = hostcalls::DictGet(resources, key);
             }
         }
 
-        const HAtom pdf = plugin::CreateAtom("PDF");
-        const HAtom text = plugin::CreateAtom("Text");
-        const int32_t n = plugin::ArrayLength(array);
+        const HAtom pdf = hostcalls::CreateAtom("PDF");
+        const HAtom text = hostcalls::CreateAtom("Text");
+        const int32_t n = hostcalls::ArrayLength(array);
         bool hasPdf = false;
         bool hasText = false;
         for (int32_t i = 0; i < n; ++i) {
-            const HObject element = plugin::ArrayGet(array, i);
-            if (plugin::GetObjectType(element) != kHObjName) {
+            const HObject element = hostcalls::ArrayGet(array, i);
+            if (hostcalls::GetObjectType(element) != kHObjName) {
                 continue;
             }
-            const HAtom atom = plugin::GetNameAtom(element);
+            const HAtom atom = hostcalls::GetNameAtom(element);
             hasPdf = hasPdf || atom == pdf;
             hasText = hasText || atom == text;
         }
@@ -82,27 +82,27 @@ bool UsesBuiltInEncoding(const std::string& fontFace) {
     return fontFace == "Symbol" || fontFace == "ZapfDingbats";
 }
 
-std::string NameText(HObject name) { return plugin::GetAtomText(plugin::GetNameAtom(name)); }
+std::string NameText(HObject name) { return hostcalls::GetAtomText(hostcalls::GetNameAtom(name)); }
 
 // Whether a page's font with the stamp's BaseFont draws the stamp's bytes as the stamp means
 // them without any change to it: a simple Type 1 font, not embedded, in the encoding the stamp
 // uses. Any other font of that name is the page's own business.
 bool IsReusable(HFont font, const std::string& fontFace) {
-    const HObject dict = plugin::GetFontObject(font);
-    const HObject subtype = plugin::DictGet(dict, plugin::CreateAtom("Subtype"));
-    if (plugin::GetObjectType(subtype) != kHObjName || NameText(subtype) != "Type1") {
+    const HObject dict = hostcalls::GetFontObject(font);
+    const HObject subtype = hostcalls::DictGet(dict, hostcalls::CreateAtom("Subtype"));
+    if (hostcalls::GetObjectType(subtype) != kHObjName || NameText(subtype) != "Type1") {
         return false;
     }
-    const HObject descriptor = plugin::DictGet(dict, plugin::CreateAtom("FontDescriptor"));
-    if (plugin::GetObjectType(descriptor) == kHObjDict) {
+    const HObject descriptor = hostcalls::DictGet(dict, hostcalls::CreateAtom("FontDescriptor"));
+    if (hostcalls::GetObjectType(descriptor) == kHObjDict) {
         for (const char* key : {"FontFile", "FontFile2", "FontFile3"}) {
-            if (plugin::DictKnown(descriptor, plugin::CreateAtom(key))) {
+            if (hostcalls::DictKnown(descriptor, hostcalls::CreateAtom(key))) {
                 return false;
             }
         }
     }
-    const HObject encoding = plugin::DictGet(dict, plugin::CreateAtom("Encoding"));
-    const int32_t type = plugin::GetObjectType(encoding);
+    const HObject encoding = hostcalls::DictGet(dict, hostcalls::CreateAtom("Encoding"));
+    const int32_t type = hostcalls::GetObjectType(encoding);
     if (UsesBuiltInEncoding(fontFace)) {
         return type == kHObjNull;
     }
@@ -123,10 +123,10 @@ HBool VisitFont(HFont font, HAtom resourceName, void* clientData) {
     try {
         bool match = false;
         if (lookup.resourceName != nullptr) {
-            match = plugin::GetAtomText(resourceName) == *lookup.resourceName;
+            match = hostcalls::GetAtomText(resourceName) == *lookup.resourceName;
         } else {
             // The host hands names of at most 64 bytes, as the original 65-byte buffer held.
-            std::string name = plugin::GetFontName(font);
+            std::string name = hostcalls::GetFontName(font);
             if (name.size() > 64) {
                 name.resize(64);
             }
@@ -139,7 +139,7 @@ HBool VisitFont(HFont font, HAtom resourceName, void* clientData) {
             return 0;
         }
         return 1;
-    } catch (const plugin::HostError&) {
+    } catch (const hostcalls::HostError&) {
         // A font the host cannot name or read is not the one looked for.
         return 1;
     } catch (...) {
@@ -156,7 +156,7 @@ bool LookUpFont(HPage page, Lookup& lookup) {
         return false;
     }
     if (lookup.failed) {
-        plugin::ShowAlert(kHAlertError, "Failed to enumerate page resources", "OK");
+        hostcalls::ShowAlert(kHAlertError, "Failed to enumerate page resources", "OK");
         return false;
     }
     return true;
@@ -165,7 +165,7 @@ bool LookUpFont(HPage page, Lookup& lookup) {
 std::string ResourceNameText(HAtom atom) {
     std::string name;
     if (!guarded::Guard("Failed to enumerate page resources",
-                        [&] { name = plugin::GetAtomText(atom); })) {
+                        [&] { name = hostcalls::GetAtomText(atom); })) {
         return {};
     }
     return name;
@@ -192,17 +192,17 @@ bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
 
     std::string name;
     const bool chosen = guarded::Guard("Failed to choose new font resource name on page", [&] {
-        const HObject resources = plugin::GetPageResources(page);
-        const HObject fonts = plugin::DictGet(resources, plugin::CreateAtom("Font"));
-        const bool noFonts = plugin::GetObjectType(fonts) == kHObjNull;
+        const HObject resources = hostcalls::GetPageResources(page);
+        const HObject fonts = hostcalls::DictGet(resources, hostcalls::CreateAtom("Font"));
+        const bool noFonts = hostcalls::GetObjectType(fonts) == kHObjNull;
         for (int i = 1; i <= 9999; ++i) {
             std::string candidate = "F" + std::to_string(i);
-            if (noFonts || !plugin::DictKnown(fonts, plugin::CreateAtom(candidate))) {
+            if (noFonts || !hostcalls::DictKnown(fonts, hostcalls::CreateAtom(candidate))) {
                 name = std::move(candidate);
                 return;
             }
         }
-        throw plugin::HostError(kHErrNotFound, "Every font resource name F1 to F9999 is taken.");
+        throw hostcalls::HostError(kHErrNotFound, "Every font resource name F1 to F9999 is taken.");
     });
     if (!chosen) {
         return false;
@@ -212,15 +212,15 @@ bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
         if (shared != nullptr) {
             const auto made = shared->Fonts.find(name);
             if (made != shared->Fonts.end()) {
-                plugin::AddPageResource(page, "Font", name, made->second);
+                hostcalls::AddPageResource(page, "Font", name, made->second);
                 return;
             }
         }
-        const HCosDoc cos = plugin::GetCosDocument(doc);
-        const HObject dict = plugin::NewDict(cos, true, 4);
+        const HCosDoc cos = hostcalls::GetCosDocument(doc);
+        const HObject dict = hostcalls::NewDict(cos, true, 4);
         const auto putName = [&](const char* key, const std::string& value) {
-            plugin::DictPut(dict, plugin::CreateAtom(key),
-                            plugin::NewName(cos, false, plugin::CreateAtom(value)));
+            hostcalls::DictPut(dict, hostcalls::CreateAtom(key),
+                            hostcalls::NewName(cos, false, hostcalls::CreateAtom(value)));
         };
         putName("Type", "Font");
         putName("Name", name);
@@ -229,7 +229,7 @@ bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
         if (!UsesBuiltInEncoding(fontFace)) {
             putName("Encoding", "WinAnsiEncoding");
         }
-        plugin::AddPageResource(page, "Font", name, dict);
+        hostcalls::AddPageResource(page, "Font", name, dict);
         if (shared != nullptr) {
             shared->Fonts.emplace(name, dict);
         }

@@ -1,6 +1,6 @@
 #include "stamp/PdfString.h"
 
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 
 namespace tesser::stamp {
 
@@ -28,7 +28,7 @@ std::string EscapePdfLiteral(std::string_view text) {
 
 std::string EscapePdfString(std::string_view text) {
     std::string out = EscapePdfLiteral(text);
-    plugin::TranslateText(out.data(), out.data(), out.size());
+    hostcalls::TranslateText(out.data(), out.data(), out.size());
     const auto nul = out.find('\0');
     if (nul != std::string::npos) {
         out.resize(nul);

@@ -1,13 +1,13 @@
 #include "stamp/StampingPass.h"
 
-#include "plugin/Guarded.h"
+#include "hostcalls/Guarded.h"
 #include "stamp/ContentsInsertion.h"
 
 #include <vector>
 
 namespace tesser::stamp {
 
-namespace guarded = ::tesser::plugin::guarded;
+namespace guarded = ::tesser::hostcalls::guarded;
 
 std::string CropWarningText(const CropOverflow& overflow) {
     std::vector<const char*> sides;
@@ -42,13 +42,13 @@ namespace {
 
 // Releases the page now; the message is shown only when report is true. (A host error thrown
 // while the page was in use releases it quietly on the way out.)
-bool Release(plugin::PageHandle& page, bool report) {
+bool Release(hostcalls::PageHandle& page, bool report) {
     try {
         page.Close();
         return true;
-    } catch (const plugin::HostError&) {
+    } catch (const hostcalls::HostError&) {
         if (report) {
-            plugin::ShowAlert(kHAlertError, "Failed to release page", "OK");
+            hostcalls::ShowAlert(kHAlertError, "Failed to release page", "OK");
         }
         return false;
     }
@@ -71,7 +71,7 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
         if (!guarded::Authorise(doc, kHPermEdit, "", granted)) {
             ok = false;
         } else if ((granted & kHPermEdit) == 0) {
-            plugin::ShowAlert(kHAlertError,
+            hostcalls::ShowAlert(kHAlertError,
                               "The security settings of this document do not allow changes", "OK");
             out.Refused = true;
             return false;
@@ -98,13 +98,13 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
         }
         // The handles one page's stamping is handed end with the page, so that a long document
         // does not keep hundreds of thousands of them. A host without object scopes keeps them.
-        const plugin::ObjectScopeHandle scope = plugin::TryBeginObjectScope(doc);
+        const hostcalls::ObjectScopeHandle scope = hostcalls::TryBeginObjectScope(doc);
         HPage handle = nullptr;
         if (!guarded::AcquirePage(doc, i, handle)) {
             ok = false;
             break;
         }
-        plugin::PageHandle page(handle);
+        hostcalls::PageHandle page(handle);
         const bool stamped = StampPage(tesserion, doc, page.get(), runTime, overflow, &shared);
         if (stamped) {
             ++out.Stamped;
@@ -130,7 +130,7 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
     }
 
     const std::string warning = CropWarningText(overflow);
-    if (!warning.empty() && plugin::ConfirmAlert(warning) == 0) {
+    if (!warning.empty() && hostcalls::ConfirmAlert(warning) == 0) {
         ok = false;
         out.Cancelled = true;
     }
@@ -157,12 +157,12 @@ bool UnstampDocument(const model::Tesserion& tesserion, HDoc doc,
         if (nextSkipped < skipped.size() && skipped[nextSkipped] == i + 1) {
             continue;
         }
-        const plugin::ObjectScopeHandle scope = plugin::TryBeginObjectScope(doc);
+        const hostcalls::ObjectScopeHandle scope = hostcalls::TryBeginObjectScope(doc);
         HPage handle = nullptr;
         if (!guarded::AcquirePage(doc, i, handle)) {
             return false;
         }
-        plugin::PageHandle page(handle);
+        hostcalls::PageHandle page(handle);
         const bool removed = RemoveStampContent(page.get(), tesserion.Layer);
         if (!removed && notRemoved != nullptr) {
             ++*notRemoved;

@@ -1,6 +1,6 @@
 #include "stamp/TextMeasure.h"
 
-#include "plugin/Guarded.h"
+#include "hostcalls/Guarded.h"
 
 #include <algorithm>
 
@@ -21,8 +21,8 @@ double MeasureWithWidths(std::string_view text, const GlyphWidths& widths, doubl
 bool MeasureText(std::string_view text, HFont font, double size, double spacing, double& width) {
     width = 0;
     GlyphWidths widths{};
-    const bool ok = plugin::guarded::Guard("Failed to get string width", [&] {
-        const std::vector<std::int16_t> table = plugin::GetFontWidths(font);
+    const bool ok = hostcalls::guarded::Guard("Failed to get string width", [&] {
+        const std::vector<std::int16_t> table = hostcalls::GetFontWidths(font);
         std::copy_n(table.begin(), std::min(table.size(), widths.size()), widths.begin());
     });
     if (!ok) {

@@ -1,7 +1,7 @@
 #include "stamp/TextTokens.h"
 
 #include "model/TextEncoding.h"
-#include "plugin/Guarded.h"
+#include "hostcalls/Guarded.h"
 
 #include <array>
 #include <cerrno>
@@ -15,7 +15,7 @@ namespace tesser::stamp {
 
 bool HostFieldSource::PageNumber(std::int64_t& number) {
     int32_t index = 0;
-    if (!plugin::guarded::GetPageNumber(page_, index)) {
+    if (!hostcalls::guarded::GetPageNumber(page_, index)) {
         return false;
     }
     number = static_cast<std::int64_t>(index) + 1;
@@ -24,7 +24,7 @@ bool HostFieldSource::PageNumber(std::int64_t& number) {
 
 bool HostFieldSource::PageCount(std::int64_t& count) {
     int32_t n = 0;
-    if (!plugin::guarded::GetPageCount(doc_, n)) {
+    if (!hostcalls::guarded::GetPageCount(doc_, n)) {
         return false;
     }
     count = n;
@@ -32,7 +32,7 @@ bool HostFieldSource::PageCount(std::int64_t& count) {
 }
 
 void HostFieldSource::Alert(const std::string& message) {
-    plugin::ShowAlert(kHAlertError, message, "OK");
+    hostcalls::ShowAlert(kHAlertError, message, "OK");
 }
 
 namespace {

@@ -7,7 +7,7 @@
 #include "docsettings/InitialView.h"
 #include "docsettings/SecuritySettings.h"
 #include "model/TextEncoding.h"
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 #include "stamp/StampingPass.h"
 
 #include <algorithm>
@@ -17,7 +17,7 @@
 
 namespace tesser::ui {
 
-namespace hc = tesser::plugin;
+namespace hc = tesser::hostcalls;
 namespace fs = std::filesystem;
 
 namespace {

@@ -1,6 +1,6 @@
 #include "tests/docsettings/DocFixtures.h"
 
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 
 #include <gtest/gtest.h>
 
@@ -85,7 +85,7 @@ struct OpenPassword {
 HBool AuthoriseWithPassword(HDoc doc, void* clientData) {
     try {
         const auto* offered = static_cast<const OpenPassword*>(clientData);
-        (void)plugin::Authorise(doc, kHPermOpen, offered->password);
+        (void)hostcalls::Authorise(doc, kHPermOpen, offered->password);
         return 1;
     } catch (...) {
         return 0;
@@ -122,30 +122,30 @@ std::filesystem::path Canonical(const std::filesystem::path& path, const std::st
 
 TestHost::TestHost() {
     host.SetMessageSink(&sink);
-    if (!plugin::ConnectHost(host.GetHostCoreTable(), 1)) {
+    if (!hostcalls::ConnectHost(host.GetHostCoreTable(), 1)) {
         ADD_FAILURE() << "cannot connect to the host";
     }
 }
 
 TestHost::~TestHost() {
     host::FaultSwitch::DisarmAll();
-    plugin::DisconnectHost();
+    hostcalls::DisconnectHost();
 }
 
 HDoc TestHost::Open(const std::filesystem::path& path, const std::string& password) {
-    plugin::PathHandle p(plugin::GetDefaultFileSystem(),
-                         plugin::PathFromPlatformPath(plugin::GetDefaultFileSystem(), path));
+    hostcalls::PathHandle p(hostcalls::GetDefaultFileSystem(),
+                         hostcalls::PathFromPlatformPath(hostcalls::GetDefaultFileSystem(), path));
     OpenPassword offered{password};
-    return plugin::OpenDocument(p.get(), p.get().fileSystem, AuthoriseWithPassword, &offered, false);
+    return hostcalls::OpenDocument(p.get(), p.get().fileSystem, AuthoriseWithPassword, &offered, false);
 }
 
 void TestHost::Save(HDoc doc, const std::filesystem::path& path) {
-    plugin::PathHandle p(plugin::GetDefaultFileSystem(),
-                         plugin::PathFromPlatformPath(plugin::GetDefaultFileSystem(), path));
-    plugin::SaveDocument(doc, kHSaveFull, p.get(), p.get().fileSystem);
+    hostcalls::PathHandle p(hostcalls::GetDefaultFileSystem(),
+                         hostcalls::PathFromPlatformPath(hostcalls::GetDefaultFileSystem(), path));
+    hostcalls::SaveDocument(doc, kHSaveFull, p.get(), p.get().fileSystem);
 }
 
-void TestHost::Close(HDoc doc) { plugin::CloseDocument(doc); }
+void TestHost::Close(HDoc doc) { hostcalls::CloseDocument(doc); }
 
 std::vector<std::string> TestHost::Notes() const {
     std::vector<std::string> notes;

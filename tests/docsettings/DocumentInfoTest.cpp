@@ -4,7 +4,7 @@
 #include "docsettings/CosAccess.h"
 #include "docsettings/TextString.h"
 #include "model/TextEncoding.h"
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 #include "tests/docsettings/DocFixtures.h"
 #include "tests/support/OlderHostTable.h"
 
@@ -415,7 +415,7 @@ TEST_F(DocumentInfoOnFile, AHostFailureEndsTheOperationAndKeepsWhatWasWritten) {
     try {
         ApplyInfo(s, doc);
         ADD_FAILURE() << "the host failure was swallowed";
-    } catch (const plugin::HostError& error) {
+    } catch (const hostcalls::HostError& error) {
         EXPECT_EQ(error.code(), kHErrFault);
     }
     host::FaultSwitch::DisarmAll();
@@ -433,9 +433,9 @@ struct OlderHost {
     explicit OlderHost(const HostCoreTable* table)
         : real(table),
           older(table, HOST_TABLE_COS, offsetof(HostCosTable, GetInfoDict)) {
-        EXPECT_TRUE(plugin::ConnectHost(older.core(), 1));
+        EXPECT_TRUE(hostcalls::ConnectHost(older.core(), 1));
     }
-    ~OlderHost() { plugin::ConnectHost(real, 1); }
+    ~OlderHost() { hostcalls::ConnectHost(real, 1); }
 
     const HostCoreTable* real;
     tesser::test::OlderHostTable<HostCosTable> older;
@@ -451,13 +451,13 @@ TEST_F(DocumentInfoOnFile, AHostWithoutTheLaterCosEntriesGivesAnErrorNamingTheEn
         try {
             CaptureInfo(s, doc);
             ADD_FAILURE() << "the capture went on without the host's information dictionary";
-        } catch (const plugin::HostError& error) {
+        } catch (const hostcalls::HostError& error) {
             EXPECT_EQ(error.code(), kHErrNotFound);
             EXPECT_NE(std::string(error.what()).find("GetInfoDict"), std::string::npos)
                 << error.what();
         }
-        EXPECT_THROW(plugin::DictEnumerate(cos::Catalog(doc), [](HAtom, HObject) { return true; }),
-                     plugin::HostError);
+        EXPECT_THROW(hostcalls::DictEnumerate(cos::Catalog(doc), [](HAtom, HObject) { return true; }),
+                     hostcalls::HostError);
     }
     // Connected to the full host again.
     InfoSettings s;
@@ -472,7 +472,7 @@ TEST_F(DocumentInfoOnFile, AnErrorThrownWhileEnumeratingComesBackToTheCaller) {
     HDoc doc = host.Open(path);
     int visited = 0;
     try {
-        plugin::DictEnumerate(cos::Catalog(doc), [&](HAtom, HObject) -> bool {
+        hostcalls::DictEnumerate(cos::Catalog(doc), [&](HAtom, HObject) -> bool {
             ++visited;
             throw std::runtime_error("visitor failed");
         });

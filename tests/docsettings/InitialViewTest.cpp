@@ -1,6 +1,6 @@
 // The initial view written into real files' catalogues and read back with qpdf.
 #include "docsettings/InitialView.h"
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 #include "tests/docsettings/DocFixtures.h"
 
 #include <gtest/gtest.h>
@@ -289,7 +289,7 @@ TEST_F(InitialViewOnFile, AHostFailureEndsTheOperationAndKeepsWhatWasWritten) {
     HDoc doc = host.Open(path);
     // The first DictPut adds ViewerPreferences, the second writes PageMode, the third PageLayout.
     host::FaultSwitch::Arm("DictPut", 3);
-    EXPECT_THROW(ApplyView(s, doc), plugin::HostError);
+    EXPECT_THROW(ApplyView(s, doc), hostcalls::HostError);
     host::FaultSwitch::DisarmAll();
     host.Save(doc, path);
     host.Close(doc);

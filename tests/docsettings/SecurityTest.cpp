@@ -1,6 +1,6 @@
 // Security settings written into real files through the host and checked with qpdf and poppler.
 #include "docsettings/SecuritySettings.h"
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 #include "tests/docsettings/DocFixtures.h"
 
 #include <gtest/gtest.h>
@@ -276,7 +276,7 @@ TEST_F(SecurityOnFile, AHostFailureEndsTheOperationWithTheHostError) {
     try {
         ApplySecurity(NewSecurity("u", "o", 0), doc);
         ADD_FAILURE() << "the host failure was swallowed";
-    } catch (const plugin::HostError& error) {
+    } catch (const hostcalls::HostError& error) {
         EXPECT_EQ(error.code(), kHErrFault);
     }
     host::FaultSwitch::DisarmAll();

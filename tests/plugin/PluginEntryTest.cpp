@@ -1,7 +1,7 @@
 // The module entry, the handshake against a host that grants or refuses tables, and the menus.
 #include "host/FaultSwitch.h"
 #include "host/Host.h"
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 #include "plugin/PluginEntry.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@ namespace {
 using tesser::host::Host;
 using tesser::host::RecordingSink;
 using namespace tesser::plugin;
+using namespace tesser::hostcalls;
 
 class PluginEntryTest : public ::testing::Test {
 protected:

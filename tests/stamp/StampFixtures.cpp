@@ -1,6 +1,6 @@
 #include "StampFixtures.h"
 
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 
 #include <gtest/gtest.h>
 
@@ -119,20 +119,20 @@ std::string MakeLetterPdf(int count) {
 
 HostSession::HostSession() {
     host.SetMessageSink(&sink);
-    EXPECT_TRUE(plugin::ConnectHost(host.GetHostCoreTable(), 1));
+    EXPECT_TRUE(hostcalls::ConnectHost(host.GetHostCoreTable(), 1));
 }
 
 HostSession::~HostSession() {
-    plugin::DisconnectHost();
+    hostcalls::DisconnectHost();
     host.SetMessageSink(nullptr);
 }
 
 HDoc HostSession::Open(const std::filesystem::path& path) {
     try {
-        const HFileSys fs = plugin::GetDefaultFileSystem();
-        plugin::PathHandle p(fs, plugin::PathFromPlatformPath(fs, path.string()));
-        return plugin::OpenDocument(p.get(), fs, nullptr, nullptr, true);
-    } catch (const plugin::HostError& e) {
+        const HFileSys fs = hostcalls::GetDefaultFileSystem();
+        hostcalls::PathHandle p(fs, hostcalls::PathFromPlatformPath(fs, path.string()));
+        return hostcalls::OpenDocument(p.get(), fs, nullptr, nullptr, true);
+    } catch (const hostcalls::HostError& e) {
         ADD_FAILURE() << "cannot open " << path << ": " << e.what();
         return nullptr;
     }
@@ -140,10 +140,10 @@ HDoc HostSession::Open(const std::filesystem::path& path) {
 
 void HostSession::SaveAndClose(HDoc doc, const std::filesystem::path& path) {
     try {
-        const HFileSys fs = plugin::GetDefaultFileSystem();
-        plugin::PathHandle p(fs, plugin::PathFromPlatformPath(fs, path.string()));
-        plugin::SaveDocument(doc, kHSaveFull, p.get(), fs);
-    } catch (const plugin::HostError& e) {
+        const HFileSys fs = hostcalls::GetDefaultFileSystem();
+        hostcalls::PathHandle p(fs, hostcalls::PathFromPlatformPath(fs, path.string()));
+        hostcalls::SaveDocument(doc, kHSaveFull, p.get(), fs);
+    } catch (const hostcalls::HostError& e) {
         ADD_FAILURE() << "cannot save " << path << ": " << e.what();
     }
     Close(doc);
@@ -151,8 +151,8 @@ void HostSession::SaveAndClose(HDoc doc, const std::filesystem::path& path) {
 
 void HostSession::Close(HDoc doc) {
     try {
-        plugin::CloseDocument(doc);
-    } catch (const plugin::HostError& e) {
+        hostcalls::CloseDocument(doc);
+    } catch (const hostcalls::HostError& e) {
         ADD_FAILURE() << "cannot close: " << e.what();
     }
 }

@@ -3,7 +3,7 @@
 // removal.
 #include "StampFixtures.h"
 
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 #include "stamp/ContentsInsertion.h"
 #include "stamp/StampingPass.h"
 #include "tests/support/TestSupport.h"
@@ -114,20 +114,20 @@ TEST_F(StampOnPdf, AddedStreamsCarryOnlyTheirLengthAndNoFilter) {
     HDoc doc = session.Open(dir / "in.pdf");
     ASSERT_NE(doc, nullptr);
     ASSERT_TRUE(StampDocument(TextStamp("Page <PageNumber>"), doc, kRunTime));
-    plugin::PageHandle page(plugin::AcquirePage(doc, 2));
+    hostcalls::PageHandle page(hostcalls::AcquirePage(doc, 2));
     const HObject contents =
-        plugin::DictGet(plugin::GetPageCosObject(page.get()), plugin::CreateAtom("Contents"));
-    ASSERT_EQ(plugin::ArrayLength(contents), 4);
-    const HAtom length = plugin::CreateAtom("Length");
-    const HAtom filter = plugin::CreateAtom("Filter");
+        hostcalls::DictGet(hostcalls::GetPageCosObject(page.get()), hostcalls::CreateAtom("Contents"));
+    ASSERT_EQ(hostcalls::ArrayLength(contents), 4);
+    const HAtom length = hostcalls::CreateAtom("Length");
+    const HAtom filter = hostcalls::CreateAtom("Filter");
     const int32_t expected[] = {1, -1, 1, 71};
     for (int32_t i : {0, 2, 3}) {
-        const HObject stream = plugin::ArrayGet(contents, i);
-        EXPECT_EQ(plugin::GetIntegerValue(plugin::DictGet(stream, length)), expected[i]);
-        EXPECT_FALSE(plugin::DictKnown(stream, filter));
-        EXPECT_EQ(plugin::GetStreamData(stream).size(), static_cast<size_t>(expected[i]));
+        const HObject stream = hostcalls::ArrayGet(contents, i);
+        EXPECT_EQ(hostcalls::GetIntegerValue(hostcalls::DictGet(stream, length)), expected[i]);
+        EXPECT_FALSE(hostcalls::DictKnown(stream, filter));
+        EXPECT_EQ(hostcalls::GetStreamData(stream).size(), static_cast<size_t>(expected[i]));
     }
-    page = plugin::PageHandle();
+    page = hostcalls::PageHandle();
     session.Close(doc);
 }
 
@@ -686,7 +686,7 @@ TEST_F(StampOnPdf, DocumentThatForbidsChangesIsLeftAlone) {
     EXPECT_EQ(session.Messages(),
               std::vector<std::string>{
                   "The security settings of this document do not allow changes"});
-    const int32_t flags = plugin::GetDocumentFlags(doc);
+    const int32_t flags = hostcalls::GetDocumentFlags(doc);
     EXPECT_EQ(flags & kHDocNeedsSave, 0);
     session.Close(doc);
 }

@@ -4,7 +4,7 @@
 //
 //     OlderHostTable<HostCosTable> older(host.GetHostCoreTable(), HOST_TABLE_COS,
 //                                        offsetof(HostCosTable, GetInfoDict));
-//     plugin::ConnectHost(older.core(), 1);
+//     hostcalls::ConnectHost(older.core(), 1);
 //
 // One at a time: the table handed out is shared by every instance of the same Table.
 #pragma once

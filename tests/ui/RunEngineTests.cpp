@@ -2,7 +2,7 @@
 #include "PdfFixtures.h"
 #include "host/FaultSwitch.h"
 #include "host/Host.h"
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 #include "tests/support/TestSupport.h"
 #include "ui/RunEngine.h"
 
@@ -60,7 +60,7 @@ class RunEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         host_.SetMessageSink(&sink_);
-        ASSERT_TRUE(plugin::ConnectHost(host_.GetHostCoreTable(), 1));
+        ASSERT_TRUE(hostcalls::ConnectHost(host_.GetHostCoreTable(), 1));
         model::Tesserion foot;
         foot.Name = "Foot";
         foot.Text = "Page <PageNumber> of <PageCount>";
@@ -79,7 +79,7 @@ protected:
     }
     void TearDown() override {
         host::FaultSwitch::DisarmAll();
-        plugin::DisconnectHost();
+        hostcalls::DisconnectHost();
     }
 
     std::string Pdf(const std::string& name, int pages = 3) {
@@ -92,9 +92,9 @@ protected:
     }
 
     HDoc OpenCurrent(const std::string& path) {
-        HFileSys fs = plugin::GetDefaultFileSystem();
-        plugin::PathHandle hostPath(fs, plugin::PathFromPlatformPath(fs, path));
-        HDoc doc = plugin::OpenDocument(hostPath.get(), fs, nullptr, nullptr, false);
+        HFileSys fs = hostcalls::GetDefaultFileSystem();
+        hostcalls::PathHandle hostPath(fs, hostcalls::PathFromPlatformPath(fs, path));
+        HDoc doc = hostcalls::OpenDocument(hostPath.get(), fs, nullptr, nullptr, false);
         host_.SetActiveDocument(doc);
         engine_.SetActiveView(host_.GetActiveView());
         engine_.Apply().MultipleDocuments = false;
@@ -232,7 +232,7 @@ TEST_F(RunEngineTest, ApplyAndUndoOnTheCurrentDocumentChangeItInTheHostOnly) {
     engine_.RunApply();
     ASSERT_EQ(engine_.Apply().UndoHistory.size(), 1u);
     EXPECT_EQ(engine_.Apply().UndoHistory[0].Entries[0].Name, "[Current]");
-    EXPECT_NE(plugin::GetDocumentFlags(doc) & kHDocNeedsSave, 0) << "left unsaved, marked changed";
+    EXPECT_NE(hostcalls::GetDocumentFlags(doc) & kHDocNeedsSave, 0) << "left unsaved, marked changed";
     EXPECT_EQ(ReadFile(a), before);
     // Printing with no Tesserion shows the document as the host holds it.
     engine_.Apply().SelectionMode = kSelectNone;
@@ -253,12 +253,12 @@ TEST_F(RunEngineTest, ApplyAndUndoOnTheCurrentDocumentChangeItInTheHostOnly) {
 TEST_F(RunEngineTest, PrintingTheCurrentDocumentTakesTheStampsOffAndKeepsItUnchanged) {
     const std::string a = Pdf("a.pdf");
     HDoc doc = OpenCurrent(a);
-    ASSERT_EQ(plugin::GetDocumentFlags(doc) & kHDocNeedsSave, 0);
+    ASSERT_EQ(hostcalls::GetDocumentFlags(doc) & kHDocNeedsSave, 0);
     const fs::path printed = dir_ / "printed.pdf";
     host_.SetPrintToFile(printed.string());
     engine_.PrintDocuments();
     EXPECT_NE(PdfText(printed).find("Page 2 of 3"), std::string::npos);
-    EXPECT_EQ(plugin::GetDocumentFlags(doc) & kHDocNeedsSave, 0);
+    EXPECT_EQ(hostcalls::GetDocumentFlags(doc) & kHDocNeedsSave, 0);
     EXPECT_TRUE(engine_.Apply().UndoHistory.empty());
     // A second print of the same document shows one stamp per page, not two.
     const fs::path again = dir_ / "again.pdf";
@@ -392,7 +392,7 @@ TEST_F(RunEngineTest, DocumentsThatForbidChangesFailAndAreLeftAsTheyWere) {
     EXPECT_EQ(ui_.questions[0], "Tesser Pro: Error processing document: [Current]\nThe document "
                                 "was not changed: its security settings do not allow changes.");
     EXPECT_TRUE(engine_.Apply().UndoHistory.empty());
-    EXPECT_EQ(plugin::GetDocumentFlags(doc) & kHDocNeedsSave, 0);
+    EXPECT_EQ(hostcalls::GetDocumentFlags(doc) & kHDocNeedsSave, 0);
 }
 
 TEST_F(RunEngineTest, PagesWithAType3FontAreStamped) {
@@ -581,7 +581,7 @@ TEST_F(RunEngineTest, APrintErrorAnsweredNoStillTakesThePrintStampsOff) {
     engine_.PrintDocuments();
     ASSERT_EQ(ui_.questions.size(), 1u);
     EXPECT_EQ(engine_.LastRun().Failed, 1);
-    EXPECT_EQ(plugin::GetDocumentFlags(doc) & kHDocNeedsSave, 0);
+    EXPECT_EQ(hostcalls::GetDocumentFlags(doc) & kHDocNeedsSave, 0);
     // What the host holds now carries no stamp.
     const fs::path check = dir_ / "check.pdf";
     host_.SetPrintToFile(check.string());
@@ -614,14 +614,14 @@ TEST_F(RunEngineTest, ADocumentWhosePageTreeLoopsFailsCleanlyAndIsNeverSaved) {
 
     // Whoever asks the host to save it after its pages failed gets an error, not a crash.
     HDoc doc = OpenCurrent(a.string());
-    EXPECT_THROW(plugin::GetPageCount(doc), plugin::HostError);
-    HFileSys fileSystem = plugin::GetDefaultFileSystem();
-    plugin::PathHandle out(fileSystem,
-                           plugin::PathFromPlatformPath(fileSystem, (dir_ / "out.pdf").string()));
+    EXPECT_THROW(hostcalls::GetPageCount(doc), hostcalls::HostError);
+    HFileSys fileSystem = hostcalls::GetDefaultFileSystem();
+    hostcalls::PathHandle out(fileSystem,
+                           hostcalls::PathFromPlatformPath(fileSystem, (dir_ / "out.pdf").string()));
     try {
-        plugin::SaveDocument(doc, kSaveFlagsOptimised, out.get(), fileSystem);
+        hostcalls::SaveDocument(doc, kSaveFlagsOptimised, out.get(), fileSystem);
         ADD_FAILURE() << "saved";
-    } catch (const plugin::HostError& e) {
+    } catch (const hostcalls::HostError& e) {
         EXPECT_NE(std::string(e.what()).find("damaged and was not saved"), std::string::npos)
             << e.what();
     }
@@ -634,26 +634,26 @@ TEST_F(RunEngineTest, ADocumentWhosePageTreeLoopsFailsCleanlyAndIsNeverSaved) {
 
 TEST_F(RunEngineTest, ASaveOverAFileAnotherRunChangedMeanwhileFailsAndKeepsTheOtherRun) {
     const std::string a = Pdf("a.pdf");
-    HFileSys fileSystem = plugin::GetDefaultFileSystem();
-    plugin::PathHandle path(fileSystem, plugin::PathFromPlatformPath(fileSystem, a));
+    HFileSys fileSystem = hostcalls::GetDefaultFileSystem();
+    hostcalls::PathHandle path(fileSystem, hostcalls::PathFromPlatformPath(fileSystem, a));
     // Two runs have the file open: the first saves twice in a row, which is fine.
-    HDoc first = plugin::OpenDocument(path.get(), fileSystem, nullptr, nullptr, false);
-    plugin::SaveDocument(first, kSaveFlagsPlain, path.get(), fileSystem);
-    plugin::SaveDocument(first, kSaveFlagsPlain, path.get(), fileSystem);
+    HDoc first = hostcalls::OpenDocument(path.get(), fileSystem, nullptr, nullptr, false);
+    hostcalls::SaveDocument(first, kSaveFlagsPlain, path.get(), fileSystem);
+    hostcalls::SaveDocument(first, kSaveFlagsPlain, path.get(), fileSystem);
     // The second run stamps and saves the file while the first still has it open.
     engine_.Apply().DocumentEntries = {a};
     engine_.RunApply();
     ASSERT_EQ(engine_.LastRun().Processed, 1);
     const std::string stamped = ReadFile(a);
     try {
-        plugin::SaveDocument(first, kSaveFlagsPlain, path.get(), fileSystem);
+        hostcalls::SaveDocument(first, kSaveFlagsPlain, path.get(), fileSystem);
         ADD_FAILURE() << "the first run wrote over the second";
-    } catch (const plugin::HostError& e) {
+    } catch (const hostcalls::HostError& e) {
         EXPECT_NE(std::string(e.what()).find("changed by another program"), std::string::npos)
             << e.what();
     }
     EXPECT_EQ(ReadFile(a), stamped);
-    plugin::CloseDocument(first);
+    hostcalls::CloseDocument(first);
 }
 
 TEST_F(RunEngineTest, ProgressEventsSayWhatHappenedToEachDocument) {

@@ -2,7 +2,7 @@
 // false; without a fault it answers true with the host's result.
 #include "host/FaultSwitch.h"
 #include "host/Host.h"
-#include "plugin/Guarded.h"
+#include "hostcalls/Guarded.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +14,8 @@ namespace {
 using tesser::host::FaultSwitch;
 using tesser::host::Host;
 using tesser::host::RecordingSink;
-namespace g = tesser::plugin::guarded;
-namespace hc = tesser::plugin;
+namespace g = tesser::hostcalls::guarded;
+namespace hc = tesser::hostcalls;
 
 // Two US Letter pages, written by hand and normalised by qpdf.
 void MakeTwoPagePdf(const std::filesystem::path& path) {

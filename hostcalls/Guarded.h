@@ -8,12 +8,12 @@
 // GetFontName and GetFontWidths are guarded that way by their callers).
 #pragma once
 
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 
 #include <string>
 #include <utility>
 
-namespace tesser::plugin::guarded {
+namespace tesser::hostcalls::guarded {
 
 // Runs body(); a HostError inside it shows message and answers false.
 template <typename Body>
@@ -61,4 +61,4 @@ bool GetPageCropBox(HPage page, HFixedRect& box);
 bool EnumeratePageFonts(HPage page, HFontVisitor visitor, void* clientData);
 bool NotifyPageContentsChanged(HPage page, bool flag);
 
-} // namespace tesser::plugin::guarded
+} // namespace tesser::hostcalls::guarded

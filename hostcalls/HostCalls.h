@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace tesser::plugin {
+namespace tesser::hostcalls {
 
 class HostError : public std::runtime_error {
 public:
@@ -219,4 +219,4 @@ using ObjectScopeHandle = ScopedHandle<HostObjectScope, &EndHostObjectScope>;
 // Opens an object scope of the document; an empty owner when the host offers none or refuses.
 ObjectScopeHandle TryBeginObjectScope(HDoc doc);
 
-} // namespace tesser::plugin
+} // namespace tesser::hostcalls

@@ -1,11 +1,11 @@
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 
 #include <array>
 #include <exception>
 #include <tuple>
 #include <type_traits>
 
-namespace tesser::plugin {
+namespace tesser::hostcalls {
 
 namespace {
 
@@ -573,4 +573,4 @@ ObjectScopeHandle TryBeginObjectScope(HDoc doc) {
     }
 }
 
-} // namespace tesser::plugin
+} // namespace tesser::hostcalls

@@ -2,7 +2,7 @@
 // scope, Close() lets the host's refusal through, and an object scope is optional for a host
 // whose PDModel table ends before the scopes.
 #include "host/Host.h"
-#include "plugin/HostCalls.h"
+#include "hostcalls/HostCalls.h"
 #include "tests/support/OlderHostTable.h"
 #include "tests/support/TestSupport.h"
 
@@ -13,7 +13,7 @@
 
 namespace {
 
-namespace hc = tesser::plugin;
+namespace hc = tesser::hostcalls;
 using tesser::host::Host;
 using tesser::test::Quote;
 using tesser::test::TempDir;
