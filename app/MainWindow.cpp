@@ -38,10 +38,10 @@ HBool AskForPassword(HDoc doc, void* clientData) {
         }
         for (;;) {
             bool ok = false;
-            QString password = QInputDialog::getText(
-                window, QApplication::applicationDisplayName(),
-                QStringLiteral("The document is protected. Password:"), QLineEdit::Password, {},
-                &ok);
+            QString password =
+                QInputDialog::getText(window, QApplication::applicationDisplayName(),
+                                      QStringLiteral("The document is protected. Password:"),
+                                      QLineEdit::Password, {}, &ok);
             if (!ok) {
                 return 0;
             }
@@ -97,8 +97,8 @@ MainWindow::~MainWindow() {
 void MainWindow::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("fileMenu"));
-    auto add = [this](QMenu* menu, const QString& text, const QString& name,
-                      QKeySequence shortcut, auto slot, bool needsDocument) {
+    auto add = [this](QMenu* menu, const QString& text, const QString& name, QKeySequence shortcut,
+                      auto slot, bool needsDocument) {
         QAction* action = menu->addAction(text);
         action->setObjectName(name);
         action->setShortcut(shortcut);
@@ -110,13 +110,15 @@ void MainWindow::BuildMenus() {
     };
     add(file, QStringLiteral("&Open..."), QStringLiteral("openAction"), QKeySequence::Open,
         &MainWindow::ChooseAndOpen, false);
-    add(file, QStringLiteral("&Save"), QStringLiteral("saveAction"), QKeySequence::Save,
+    add(
+        file, QStringLiteral("&Save"), QStringLiteral("saveAction"), QKeySequence::Save,
         [this] { SaveDocument(); }, true);
-    add(file, QStringLiteral("Save &As..."), QStringLiteral("saveAsAction"),
-        QKeySequence::SaveAs, &MainWindow::ChooseAndSaveAs, true);
+    add(file, QStringLiteral("Save &As..."), QStringLiteral("saveAsAction"), QKeySequence::SaveAs,
+        &MainWindow::ChooseAndSaveAs, true);
     add(file, QStringLiteral("&Print..."), QStringLiteral("printAction"), QKeySequence::Print,
         &MainWindow::Print, true);
-    add(file, QStringLiteral("&Close"), QStringLiteral("closeAction"), QKeySequence::Close,
+    add(
+        file, QStringLiteral("&Close"), QStringLiteral("closeAction"), QKeySequence::Close,
         [this] { CloseDocument(); }, true);
     file->addSeparator();
     add(file, QStringLiteral("&Quit"), QStringLiteral("quitAction"), QKeySequence::Quit,
@@ -124,21 +126,45 @@ void MainWindow::BuildMenus() {
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("viewMenu"));
-    add(view, QStringLiteral("Zoom &In"), QStringLiteral("zoomInAction"), QKeySequence::ZoomIn,
-        [this] { if (PageView* v = ActivePageView()) v->ZoomIn(); }, true);
-    add(view, QStringLiteral("Zoom &Out"), QStringLiteral("zoomOutAction"),
-        QKeySequence::ZoomOut, [this] { if (PageView* v = ActivePageView()) v->ZoomOut(); },
+    add(
+        view, QStringLiteral("Zoom &In"), QStringLiteral("zoomInAction"), QKeySequence::ZoomIn,
+        [this] {
+            if (PageView* v = ActivePageView())
+                v->ZoomIn();
+        },
         true);
-    add(view, QStringLiteral("&Actual Size"), QStringLiteral("actualSizeAction"),
+    add(
+        view, QStringLiteral("Zoom &Out"), QStringLiteral("zoomOutAction"), QKeySequence::ZoomOut,
+        [this] {
+            if (PageView* v = ActivePageView())
+                v->ZoomOut();
+        },
+        true);
+    add(
+        view, QStringLiteral("&Actual Size"), QStringLiteral("actualSizeAction"),
         QKeySequence(Qt::CTRL | Qt::Key_0),
-        [this] { if (PageView* v = ActivePageView()) v->SetZoom(1.0); }, true);
+        [this] {
+            if (PageView* v = ActivePageView())
+                v->SetZoom(1.0);
+        },
+        true);
     view->addSeparator();
-    add(view, QStringLiteral("&Previous Page"), QStringLiteral("previousPageAction"),
+    add(
+        view, QStringLiteral("&Previous Page"), QStringLiteral("previousPageAction"),
         QKeySequence(Qt::Key_PageUp | Qt::ALT),
-        [this] { if (PageView* v = ActivePageView()) v->GoToPage(v->CurrentPage() - 1); }, true);
-    add(view, QStringLiteral("&Next Page"), QStringLiteral("nextPageAction"),
+        [this] {
+            if (PageView* v = ActivePageView())
+                v->GoToPage(v->CurrentPage() - 1);
+        },
+        true);
+    add(
+        view, QStringLiteral("&Next Page"), QStringLiteral("nextPageAction"),
         QKeySequence(Qt::Key_PageDown | Qt::ALT),
-        [this] { if (PageView* v = ActivePageView()) v->GoToPage(v->CurrentPage() + 1); }, true);
+        [this] {
+            if (PageView* v = ActivePageView())
+                v->GoToPage(v->CurrentPage() + 1);
+        },
+        true);
 
     extensionsMenu_ = menuBar()->addMenu(QStringLiteral("E&xtensions"));
     extensionsMenu_->setObjectName(QStringLiteral("Extensions"));
@@ -201,7 +227,8 @@ bool MainWindow::OpenFile(const QString& path) {
     HDoc doc = nullptr;
     try {
         HFileSys fs = hostcalls::GetDefaultFileSystem();
-        hostcalls::PathHandle hostPath(fs, hostcalls::PathFromPlatformPath(fs, absolute.toStdString()));
+        hostcalls::PathHandle hostPath(fs,
+                                       hostcalls::PathFromPlatformPath(fs, absolute.toStdString()));
         doc = hostcalls::OpenDocument(hostPath.get(), fs, &AskForPassword, this, false);
     } catch (const HostError& e) {
         ShowHostError(QStringLiteral("Cannot open %1.").arg(absolute), e);
@@ -251,7 +278,9 @@ bool MainWindow::Render(Entry& entry) {
     }
 }
 
-int MainWindow::DocumentCount() const { return static_cast<int>(entries_.size()); }
+int MainWindow::DocumentCount() const {
+    return static_cast<int>(entries_.size());
+}
 
 const MainWindow::Entry* MainWindow::Front() const {
     int tab = tabs_->currentIndex();
@@ -262,9 +291,15 @@ MainWindow::Entry* MainWindow::EntryAt(int tab) {
     return tab >= 0 && tab < static_cast<int>(entries_.size()) ? &entries_[tab] : nullptr;
 }
 
-HDoc MainWindow::ActiveDocument() const { return Front() ? Front()->doc : nullptr; }
-PageView* MainWindow::ActivePageView() const { return Front() ? Front()->view : nullptr; }
-QString MainWindow::ActivePath() const { return Front() ? Front()->path : QString(); }
+HDoc MainWindow::ActiveDocument() const {
+    return Front() ? Front()->doc : nullptr;
+}
+PageView* MainWindow::ActivePageView() const {
+    return Front() ? Front()->view : nullptr;
+}
+QString MainWindow::ActivePath() const {
+    return Front() ? Front()->path : QString();
+}
 
 void MainWindow::FrontChanged() {
     HDoc doc = ActiveDocument();
@@ -320,7 +355,9 @@ void MainWindow::DocumentChanged(HDoc doc) {
     }
 }
 
-void MainWindow::PageContentsChanged(HDoc doc) { DocumentChanged(doc); }
+void MainWindow::PageContentsChanged(HDoc doc) {
+    DocumentChanged(doc);
+}
 
 void MainWindow::FlushChanges() {
     changeTimer_.stop();
@@ -439,7 +476,8 @@ void MainWindow::Print() {
         last = printer.toPage() - 1;
     }
     try {
-        hostcalls::PrintPages(view, first, last, hostcalls::GetAppPreference(kHPrefPrint), false, false);
+        hostcalls::PrintPages(view, first, last, hostcalls::GetAppPreference(kHPrefPrint), false,
+                              false);
     } catch (const HostError& e) {
         ShowHostError(QStringLiteral("Cannot print %1.").arg(ActivePath()), e);
     }
@@ -451,10 +489,10 @@ bool MainWindow::ConfirmClose(int tab) {
         return true;
     }
     tabs_->setCurrentIndex(tab);
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
-                    QStringLiteral("%1 has unsaved changes. Save them?")
-                        .arg(QFileInfo(entry->path).fileName()),
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    QMessageBox box(
+        QMessageBox::Warning, QApplication::applicationDisplayName(),
+        QStringLiteral("%1 has unsaved changes. Save them?").arg(QFileInfo(entry->path).fileName()),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
     box.setObjectName(QStringLiteral("unsavedChangesBox"));
     box.setDefaultButton(QMessageBox::Save);
     switch (box.exec()) {

@@ -27,8 +27,7 @@ QString MessageBoxSink::Title() const {
 int32_t MessageBoxSink::ShowAlert(int32_t iconKind, const std::string& message,
                                   const std::vector<std::string>& buttons) {
     QMessageBox box(iconKind == kHAlertInfo ? QMessageBox::Information : QMessageBox::Critical,
-                    Title(), FromWindows1252(message),
-                    QMessageBox::NoButton, Owner());
+                    Title(), FromWindows1252(message), QMessageBox::NoButton, Owner());
     box.setObjectName(QStringLiteral("hostAlert"));
     std::vector<QAbstractButton*> added;
     for (const std::string& text : buttons) {
@@ -47,15 +46,15 @@ int32_t MessageBoxSink::ShowAlert(int32_t iconKind, const std::string& message,
 }
 
 int32_t MessageBoxSink::ConfirmAlert(const std::string& message) {
-    QMessageBox box(QMessageBox::Warning, Title(),
-                    FromWindows1252(message), QMessageBox::Ok | QMessageBox::Cancel, Owner());
+    QMessageBox box(QMessageBox::Warning, Title(), FromWindows1252(message),
+                    QMessageBox::Ok | QMessageBox::Cancel, Owner());
     box.setObjectName(QStringLiteral("hostConfirm"));
     return box.exec() == QMessageBox::Ok ? 1 : 0;
 }
 
 void MessageBoxSink::ShowNote(const std::string& message) {
-    QMessageBox box(QMessageBox::Information, Title(),
-                    FromWindows1252(message), QMessageBox::Ok, Owner());
+    QMessageBox box(QMessageBox::Information, Title(), FromWindows1252(message), QMessageBox::Ok,
+                    Owner());
     box.setObjectName(QStringLiteral("hostNote"));
     box.exec();
 }

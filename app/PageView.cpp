@@ -2,8 +2,8 @@
 
 #include <poppler-qt6.h>
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -70,7 +70,9 @@ bool PageView::SetDocumentBytes(const QByteArray& bytes) {
     return ok;
 }
 
-double PageView::Dpi() const { return kScreenDpi * zoom_; }
+double PageView::Dpi() const {
+    return kScreenDpi * zoom_;
+}
 
 void PageView::Relayout() {
     tops_.resize(sizes_.size());

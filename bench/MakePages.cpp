@@ -83,16 +83,16 @@ int main(int argc, char** argv) {
     const char* out = argv[report ? 3 : 2];
     QPDF pdf;
     pdf.emptyPDF();
-    QPDFObjectHandle font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
-        report ? "<< /Type /Font /Subtype /Type1 /BaseFont /Times-Roman "
-                 "/Encoding /WinAnsiEncoding >>"
-               : "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica "
-                 "/Encoding /WinAnsiEncoding >>"));
+    QPDFObjectHandle font = pdf.makeIndirectObject(
+        QPDFObjectHandle::parse(report ? "<< /Type /Font /Subtype /Type1 /BaseFont /Times-Roman "
+                                         "/Encoding /WinAnsiEncoding >>"
+                                       : "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica "
+                                         "/Encoding /WinAnsiEncoding >>"));
     QPDFPageDocumentHelper helper(pdf);
     Prose prose;
     for (int i = 0; i < pages; ++i) {
-        QPDFObjectHandle page = pdf.makeIndirectObject(QPDFObjectHandle::parse(
-            "<< /Type /Page /MediaBox [0 0 612 792] >>"));
+        QPDFObjectHandle page = pdf.makeIndirectObject(
+            QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] >>"));
         QPDFObjectHandle resources = QPDFObjectHandle::parse("<< /Font << >> >>");
         resources.getKey("/Font").replaceKey("/F1", font);
         page.replaceKey("/Resources", resources);

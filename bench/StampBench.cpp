@@ -9,8 +9,8 @@
 // host's own rewrite. Prints the medians, the ratios, and a line "ratio time=<t> cpu=<c>
 // memory=<m>" for scripts.
 #include "host/Host.h"
-#include "model/Tesserion.h"
 #include "hostcalls/HostCalls.h"
+#include "model/Tesserion.h"
 #include "stamp/StampingPass.h"
 
 #include <sys/resource.h>
@@ -113,7 +113,8 @@ int StampFile(const std::string& in, const std::string& out, bool stamp) {
             const auto ms = [](auto d) {
                 return std::chrono::duration<double, std::milli>(d).count();
             };
-            std::fprintf(stderr, "phases: open %.0f ms, stamp %.0f ms (peak %ld KiB), save %.0f ms\n",
+            std::fprintf(stderr,
+                         "phases: open %.0f ms, stamp %.0f ms (peak %ld KiB), save %.0f ms\n",
                          ms(t1 - t0), ms(t2 - t1), peakAfterStamp, ms(t3 - t2));
         }
         return ok ? 0 : 1;
@@ -179,7 +180,8 @@ int main(int argc, char** argv) {
     const int pages = argc > 1 ? std::atoi(argv[1]) : 10000;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
     const fs::path folder =
-        argc > 3 ? fs::path(argv[3]) : fs::temp_directory_path() / ("stamp_bench." + std::to_string(getpid()));
+        argc > 3 ? fs::path(argv[3])
+                 : fs::temp_directory_path() / ("stamp_bench." + std::to_string(getpid()));
     fs::create_directories(folder);
     const fs::path in = folder / "in.pdf";
     WriteInput(in, pages);

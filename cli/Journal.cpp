@@ -12,12 +12,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <functional>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <ctime>
+#include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <map>
 #include <sstream>
@@ -134,8 +134,8 @@ public:
         const std::string token = Text();
         std::int64_t value = 0;
         const auto result = std::from_chars(token.data(), token.data() + token.size(), value);
-        if (result.ec != std::errc() || result.ptr != token.data() + token.size() ||
-            value < low || value > high) {
+        if (result.ec != std::errc() || result.ptr != token.data() + token.size() || value < low ||
+            value > high) {
             Refuse(std::string(name) + " is \"" + token + "\", not a whole number from " +
                    std::to_string(low) + " to " + std::to_string(high));
             return low;
@@ -194,9 +194,12 @@ public:
 private:
     static bool IsSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
     static int Hex(char c) {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
         throw JournalError("a bad escape in the journal");
     }
     void SkipSpace() {
@@ -299,24 +302,20 @@ ObjectCopy ReadCopy(Reader& r, std::string_view name, int depth = 0) {
 // once, in a table, in the order of the journal; writing and reading both walk the table, so the
 // two cannot disagree. A field added in a later version of the journal is read only from
 // journals of that version on (a field not read keeps its default).
-template <class T>
-struct Field {
+template <class T> struct Field {
     std::function<void(Writer&, const T&)> write;
     std::function<void(Reader&, T&, int version)> read;
     int since = 1; // the journal version that added it
 };
-template <class T>
-using Table = std::vector<Field<T>>;
+template <class T> using Table = std::vector<Field<T>>;
 
-template <class T>
-void WriteFields(Writer& w, const Table<T>& table, const T& value) {
+template <class T> void WriteFields(Writer& w, const Table<T>& table, const T& value) {
     for (const Field<T>& field : table) {
         field.write(w, value);
     }
 }
 
-template <class T>
-void ReadFields(Reader& r, const Table<T>& table, T& value, int version) {
+template <class T> void ReadFields(Reader& r, const Table<T>& table, T& value, int version) {
     for (const Field<T>& field : table) {
         if (version >= field.since) {
             field.read(r, value, version);
@@ -325,31 +324,30 @@ void ReadFields(Reader& r, const Table<T>& table, T& value, int version) {
 }
 
 // The field kinds. get answers the field's member of a record (const or not), as FIELD does.
-#define FIELD(member) [](auto& record) -> auto& { return record.member; }
+#define FIELD(member)                                                                              \
+    [](auto& record) -> auto& {                                                                    \
+        return record.member;                                                                      \
+    }
 
 // The tag that starts a line: "record", "entry", "info", ...
-template <class T>
-Field<T> Tag(std::string_view tag, int since = 1) {
+template <class T> Field<T> Tag(std::string_view tag, int since = 1) {
     return {[tag](Writer& w, const T&) { w.StartLine(tag); },
             [tag](Reader& r, T&, int) { r.Expect(std::string(tag)); }, since};
 }
 
-template <class T, class Get>
-Field<T> Text(Get get, int since = 1) {
+template <class T, class Get> Field<T> Text(Get get, int since = 1) {
     return {[get](Writer& w, const T& v) { w.Text(get(v)); },
             [get](Reader& r, T& v, int) { get(v) = r.Text(); }, since};
 }
 
-template <class T, class Get>
-Field<T> Flag(std::string_view name, Get get, int since = 1) {
+template <class T, class Get> Field<T> Flag(std::string_view name, Get get, int since = 1) {
     return {[get](Writer& w, const T& v) { w.Int(get(v) ? 1 : 0); },
             [get, name](Reader& r, T& v, int) { get(v) = r.Whole(name, 0, 1) != 0; }, since};
 }
 
 // A whole number of the member's type, from low to high.
 template <class T, class Get>
-Field<T> Whole(std::string_view name, Get get, std::int64_t low, std::int64_t high,
-               int since = 1) {
+Field<T> Whole(std::string_view name, Get get, std::int64_t low, std::int64_t high, int since = 1) {
     return {[get](Writer& w, const T& v) { w.Int(static_cast<std::int64_t>(get(v))); },
             [get, name, low, high](Reader& r, T& v, int) {
                 using Member = std::remove_reference_t<decltype(get(v))>;
@@ -364,26 +362,22 @@ Field<T> Int32(std::string_view name, Get get, std::int64_t low = INT32_MIN,
     return Whole<T>(name, get, low, high, since);
 }
 
-template <class T, class Get>
-Field<T> Unsigned(std::string_view name, Get get, int since = 1) {
+template <class T, class Get> Field<T> Unsigned(std::string_view name, Get get, int since = 1) {
     return {[get](Writer& w, const T& v) { w.UInt(get(v)); },
             [get, name](Reader& r, T& v, int) { get(v) = r.Unsigned(name); }, since};
 }
 
 // An enumeration with the values 0 to count - 1.
-template <class T, class Get>
-Field<T> Choice(std::string_view name, Get get, int count) {
+template <class T, class Get> Field<T> Choice(std::string_view name, Get get, int count) {
     return Whole<T>(name, get, 0, count - 1);
 }
 
-template <class T, class Get>
-Field<T> Real(std::string_view name, Get get) {
+template <class T, class Get> Field<T> Real(std::string_view name, Get get) {
     return {[get](Writer& w, const T& v) { w.Double(get(v)); },
             [get, name](Reader& r, T& v, int) { get(v) = r.Finite(name); }};
 }
 
-template <class T, class Get>
-Field<T> Copy(std::string_view name, Get get) {
+template <class T, class Get> Field<T> Copy(std::string_view name, Get get) {
     return {[get](Writer& w, const T& v) { WriteCopy(w, get(v)); },
             [get, name](Reader& r, T& v, int) { get(v) = ReadCopy(r, name); }};
 }
@@ -424,11 +418,14 @@ Field<model::Tesserion> JournalForm(const model::TesserionField& field) {
     const model::TesserionField* f = &field;
     switch (field.Kind) {
     case Kind::Text:
-    case Kind::Name: return Text<T>([f](auto& t) -> auto& { return f->TextOf(const_cast<T&>(t)); });
+    case Kind::Name:
+        return Text<T>([f](auto& t) -> auto& { return f->TextOf(const_cast<T&>(t)); });
     case Kind::Number:
-        return Real<T>(field.Noun, [f](auto& t) -> auto& { return f->NumberOf(const_cast<T&>(t)); });
+        return Real<T>(
+            field.Noun, [f](auto& t) -> auto& { return f->NumberOf(const_cast<T&>(t)); });
     case Kind::Flag:
-        return Flag<T>(field.Noun, [f](auto& t) -> auto& { return f->FlagOf(const_cast<T&>(t)); });
+        return Flag<T>(
+            field.Noun, [f](auto& t) -> auto& { return f->FlagOf(const_cast<T&>(t)); });
     case Kind::Choice: {
         const auto count = static_cast<std::int64_t>(field.Words.size());
         const std::string_view noun = field.Noun;
@@ -503,10 +500,8 @@ const Table<docsettings::InfoSettings>& InfoFields() {
         Text<T>(FIELD(IndexFile)),
         Text<T>(FIELD(BaseURL)),
         Optional<T>("the previous index flag", FIELD(PreviousIndex), IndexSnapshotFields()),
-        Optional<T>("the previous base URL flag", FIELD(PreviousBaseURL),
-                    BaseURLSnapshotFields()),
-        Optional<T>("the previous information flag", FIELD(PreviousInfo), InfoSnapshotFields(),
-                    2),
+        Optional<T>("the previous base URL flag", FIELD(PreviousBaseURL), BaseURLSnapshotFields()),
+        Optional<T>("the previous information flag", FIELD(PreviousInfo), InfoSnapshotFields(), 2),
     };
     return table;
 }
@@ -578,8 +573,8 @@ Field<ui::UndoEntry> SkippedPages(int since) {
                 for (std::size_t n = r.Count(); n > 0; --n) {
                     std::vector<std::int32_t> pages;
                     for (std::size_t m = r.Count(); m > 0; --m) {
-                        pages.push_back(static_cast<std::int32_t>(
-                            r.Whole("a skipped page", 1, INT32_MAX)));
+                        pages.push_back(
+                            static_cast<std::int32_t>(r.Whole("a skipped page", 1, INT32_MAX)));
                     }
                     e.SkippedPages.push_back(std::move(pages));
                 }
@@ -623,7 +618,9 @@ const Table<JournalRecord>& RecordFields() {
 
 #undef FIELD
 
-std::string ErrnoText() { return std::strerror(errno); }
+std::string ErrnoText() {
+    return std::strerror(errno);
+}
 
 } // namespace
 
@@ -675,7 +672,8 @@ std::vector<JournalRecord> ParseJournal(const std::string& text,
     int version = 0;
     const auto parsed =
         std::from_chars(versionToken.data(), versionToken.data() + versionToken.size(), version);
-    if (parsed.ec == std::errc::result_out_of_range || (parsed.ec == std::errc() && version > kVersion)) {
+    if (parsed.ec == std::errc::result_out_of_range ||
+        (parsed.ec == std::errc() && version > kVersion)) {
         throw JournalVersionError("the journal was written by a newer version of tesser");
     }
     if (parsed.ec != std::errc() || parsed.ptr != versionToken.data() + versionToken.size() ||
@@ -814,8 +812,7 @@ Journal::Journal(fs::path folder) : path_(folder / "journal") {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
-        throw JournalError("cannot create the folder " + folder.string() + ": " +
-                           error.message());
+        throw JournalError("cannot create the folder " + folder.string() + ": " + error.message());
     }
     // Only the owner may read what the journal holds, whatever the umask made of the folder.
     if (::chmod(folder.c_str(), 0700) != 0) {
@@ -1044,10 +1041,9 @@ std::string Journal::RecoverPending(std::vector<JournalRecord>& records) const {
             if (!added) {
                 for (ui::UndoEntry& entry : record.Record.Entries) {
                     auto& entries = run->second.Record.Entries;
-                    const auto same = std::find_if(entries.begin(), entries.end(),
-                                                   [&](const ui::UndoEntry& e) {
-                                                       return e.Name == entry.Name;
-                                                   });
+                    const auto same =
+                        std::find_if(entries.begin(), entries.end(),
+                                     [&](const ui::UndoEntry& e) { return e.Name == entry.Name; });
                     if (same != entries.end()) {
                         *same = std::move(entry);
                     } else {
@@ -1090,8 +1086,8 @@ std::string Journal::RecoverPending(std::vector<JournalRecord>& records) const {
         records.push_back(std::move(run));
         notice += (notice.empty() ? "" : "\n") + std::string("run ") + std::to_string(id) +
                   " was interrupted after it changed " + std::to_string(count) +
-                  (count == 1 ? " file" : " files") + "; it is recorded, and --undo=" +
-                  std::to_string(id) + " takes it back";
+                  (count == 1 ? " file" : " files") +
+                  "; it is recorded, and --undo=" + std::to_string(id) + " takes it back";
     }
     std::sort(records.begin(), records.end(),
               [](const JournalRecord& a, const JournalRecord& b) { return a.Id < b.Id; });
@@ -1104,9 +1100,9 @@ std::string Journal::RecoverPending(std::vector<JournalRecord>& records) const {
         }
         const ui::UndoEntry& saving = intent.Record.Entries.front();
         auto& entries = run->Record.Entries;
-        const auto entry = std::find_if(entries.begin(), entries.end(), [&](const ui::UndoEntry& e) {
-            return e.Name == saving.Name;
-        });
+        const auto entry =
+            std::find_if(entries.begin(), entries.end(),
+                         [&](const ui::UndoEntry& e) { return e.Name == saving.Name; });
         if (entry == entries.end()) {
             continue; // the undo recorded it as restored before it was stopped
         }

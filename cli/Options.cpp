@@ -97,8 +97,14 @@ void SetMode(CliOptions& o, Mode mode, const std::string& option) {
 }
 
 // Shorthands for the table's setters.
-#define SET(body) [](const OptionSpec& spec, CliOptions & o, const std::string& option, \
-                       const Value& v) { (void)spec; (void)o; (void)option; (void)v; body; }
+#define SET(body)                                                                                  \
+    [](const OptionSpec& spec, CliOptions& o, const std::string& option, const Value& v) {         \
+        (void)spec;                                                                                \
+        (void)o;                                                                                   \
+        (void)option;                                                                              \
+        (void)v;                                                                                   \
+        body;                                                                                      \
+    }
 
 const std::vector<OptionSpec> kOwnOptions = {
     // Tesserions from the profile.
@@ -116,8 +122,8 @@ const std::vector<OptionSpec> kOwnOptions = {
      "print the Tesserion NAME as the options that define it",
      SET(SetMode(o, Mode::Show, option); o.showName = *v)},
     {0, "delete", "", Arg::Required, "NAME", "Tesserions",
-     "remove the Tesserion NAME from the profile", SET(SetMode(o, Mode::Delete, option);
-                                                      o.deleteName = *v)},
+     "remove the Tesserion NAME from the profile",
+     SET(SetMode(o, Mode::Delete, option); o.deleteName = *v)},
 
     // A Tesserion defined on the command line: the field table's options come first.
     {0, "save-as", "", Arg::Required, "NAME", "A stamp defined here (applied after any -t)",
@@ -156,8 +162,8 @@ const std::vector<OptionSpec> kOwnOptions = {
      "resize the window to the first page", SET(o.fitWindow = ParseTriState(option, v))},
     {0, "center-window", "centre-window", Arg::Optional, "yes|no|keep", "Initial view",
      "centre the window on the screen", SET(o.centerWindow = ParseTriState(option, v))},
-    {0, "full-screen", "", Arg::Optional, "yes|no|keep", "Initial view",
-     "open in full-screen mode", SET(o.fullScreen = ParseTriState(option, v))},
+    {0, "full-screen", "", Arg::Optional, "yes|no|keep", "Initial view", "open in full-screen mode",
+     SET(o.fullScreen = ParseTriState(option, v))},
     {0, "hide-toolbar", "", Arg::Optional, "yes|no|keep", "Initial view",
      "hide the viewer's tool bar", SET(o.hideToolBar = ParseTriState(option, v))},
     {0, "hide-menubar", "", Arg::Optional, "yes|no|keep", "Initial view",
@@ -168,7 +174,8 @@ const std::vector<OptionSpec> kOwnOptions = {
      SET(o.hideWindowUI = ParseTriState(option, v))},
 
     // Security.
-    {0, "current-password", "", Arg::Required, "PW", "Security (standard security handler, AES-256)",
+    {0, "current-password", "", Arg::Required, "PW",
+     "Security (standard security handler, AES-256)",
      "password of the files as they are now (also for --print and --undo)",
      SET(o.currentPassword = *v)},
     {0, "user-password", "open-password", Arg::Required, "PW",
@@ -246,8 +253,7 @@ const std::vector<OptionSpec> kOwnOptions = {
     {'v', "verbose", "", Arg::None, "", "Files, questions and output",
      "also the full texts of the error boxes", SET(o.verbose = true)},
     {0, "json", "", Arg::None, "", "Files, questions and output",
-     "print a summary of the run as one JSON object on standard output",
-     SET(o.json = true)},
+     "print a summary of the run as one JSON object on standard output", SET(o.json = true)},
 
     // Undo and print.
     {0, "history", "", Arg::None, "", "Undo and print",
@@ -281,12 +287,11 @@ const std::vector<OptionSpec>& Options() {
         for (const OptionSpec& spec : kOwnOptions) {
             if (spec.longName == "save-as") {
                 for (const model::TesserionField* field : model::CommandFields()) {
-                    all.push_back({0, field->Option, field->Aliases, Arg::Required,
-                                   field->ValueName, kStampGroup, field->Help,
-                                   [](const OptionSpec& spec, CliOptions& o, const std::string&,
-                                      const Value& v) {
-                                       o.stamp.Values[std::string(spec.longName)] = *v;
-                                   }});
+                    all.push_back(
+                        {0, field->Option, field->Aliases, Arg::Required, field->ValueName,
+                         kStampGroup, field->Help,
+                         [](const OptionSpec& spec, CliOptions& o, const std::string&,
+                            const Value& v) { o.stamp.Values[std::string(spec.longName)] = *v; }});
                 }
             }
             all.push_back(spec);
@@ -405,7 +410,9 @@ void CheckCombination(CliOptions& o) {
 
 } // namespace
 
-const std::vector<OptionSpec>& OptionTable() { return Options(); }
+const std::vector<OptionSpec>& OptionTable() {
+    return Options();
+}
 
 CliOptions ParseOptions(const std::vector<std::string>& arguments) {
     CliOptions o;

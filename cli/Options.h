@@ -97,12 +97,12 @@ struct CliOptions {
 struct OptionSpec {
     enum class Argument { None, Required, Optional }; // Optional: only as --name=value
     char shortName = 0;
-    std::string_view longName;   // without the dashes
-    std::string_view aliases;    // further long names, separated by spaces
+    std::string_view longName; // without the dashes
+    std::string_view aliases;  // further long names, separated by spaces
     Argument argument = Argument::None;
-    std::string_view valueName;  // "NAME", "yes|no|keep", ...
-    std::string_view group;      // the --help section it is listed under
-    std::string_view help;       // may hold line breaks
+    std::string_view valueName; // "NAME", "yes|no|keep", ...
+    std::string_view group;     // the --help section it is listed under
+    std::string_view help;      // may hold line breaks
     // option: as typed ("--color"); spec: this entry.
     void (*set)(const OptionSpec& spec, CliOptions& o, const std::string& option,
                 const std::optional<std::string>& value);

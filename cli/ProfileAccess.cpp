@@ -80,8 +80,8 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
         row[0] = i;
         for (std::size_t j = 1; j <= b.size(); ++j) {
             const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1,
-                               diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            row[j] =
+                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
             diagonal = above;
         }
     }
@@ -118,10 +118,11 @@ LoadedProfile LoadProfile(model::Profile& profile, const std::optional<std::stri
         try {
             bytes = model::Utf8ToWindows1252(text);
         } catch (const model::TextEncodingError& e) {
-            throw ProfileError("the profile " + loaded.Path.string() +
-                               " is written in UTF-8 and cannot be read as Windows-1252: " +
-                               e.what() + "; remove that character, or save the file as "
-                               "Windows-1252 (iconv -f UTF-8 -t WINDOWS-1252)");
+            throw ProfileError(
+                "the profile " + loaded.Path.string() +
+                " is written in UTF-8 and cannot be read as Windows-1252: " + e.what() +
+                "; remove that character, or save the file as "
+                "Windows-1252 (iconv -f UTF-8 -t WINDOWS-1252)");
         }
         loaded.WasUtf8 = true;
         loaded.Notes.push_back(loaded.Path.string() +
@@ -169,10 +170,8 @@ void SaveProfile(model::Profile& profile, const model::TesserionList& list,
     }
     model::SaveTesserions(profile, list);
     std::string failure;
-    const model::ProfileMessageSink previous =
-        model::SetProfileMessageSink([&failure](const std::string&, const std::string& text) {
-            failure = text;
-        });
+    const model::ProfileMessageSink previous = model::SetProfileMessageSink(
+        [&failure](const std::string&, const std::string& text) { failure = text; });
     const bool saved = profile.Save();
     model::SetProfileMessageSink(previous);
     if (!saved) {

@@ -104,8 +104,7 @@ std::string EscapeText(const std::string& text) {
             out += "\\\n"; // a lone LF: "\" followed by a line break reads back as LF
         } else if (c == '\r') {
             out += "\\r";
-        } else if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\r' &&
-                   text[i + 1] != '\n') {
+        } else if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\r' && text[i + 1] != '\n') {
             const char next = text[++i];
             if (next == 'n' || next == 'r') {
                 out += next; // drawn as the letter itself
@@ -170,8 +169,11 @@ void ReadOption(const model::TesserionField& field, const std::string& value, mo
     using Form = model::TesserionField::CommandForm;
     const std::string option = "--" + std::string(field.Option);
     switch (field.Form) {
-    case Form::None: break;
-    case Form::StampText: field.TextOf(t) = UnescapeText(Convert(option, value)); break;
+    case Form::None:
+        break;
+    case Form::StampText:
+        field.TextOf(t) = UnescapeText(Convert(option, value));
+        break;
     case Form::Font:
         field.TextOf(t) = Convert(option, value);
         for (std::string_view base : model::BaseFontNames) {
@@ -183,10 +185,18 @@ void ReadOption(const model::TesserionField& field, const std::string& value, mo
     case Form::Number:
         field.NumberOf(t) = Number(option, value, model::Units::Points, field.NumberIs.data());
         break;
-    case Form::Length: field.NumberOf(t) = Position(option, value, t.Units); break;
-    case Form::Word: field.SetChoice(t, Word(option, value, field)); break;
-    case Form::Colour: model::ChooseColour(t, Convert(option, value)); break;
-    case Form::ColourText: field.TextOf(t) = Convert(option, value); break;
+    case Form::Length:
+        field.NumberOf(t) = Position(option, value, t.Units);
+        break;
+    case Form::Word:
+        field.SetChoice(t, Word(option, value, field));
+        break;
+    case Form::Colour:
+        model::ChooseColour(t, Convert(option, value));
+        break;
+    case Form::ColourText:
+        field.TextOf(t) = Convert(option, value);
+        break;
     case Form::Pages:
         if (SameIgnoringCase(value, "all")) {
             t.Pages.PagesAll = true;
@@ -204,13 +214,19 @@ std::optional<std::string> ShownOption(const model::TesserionField& field,
                                        const model::Tesserion& t) {
     using Form = model::TesserionField::CommandForm;
     switch (field.Form) {
-    case Form::None: return std::nullopt;
-    case Form::StampText: return model::Windows1252ToUtf8(EscapeText(field.TextIn(t)));
+    case Form::None:
+        return std::nullopt;
+    case Form::StampText:
+        return model::Windows1252ToUtf8(EscapeText(field.TextIn(t)));
     case Form::Font:
-    case Form::Colour: return model::Windows1252ToUtf8(field.TextIn(t));
-    case Form::Number: return model::FormatNumber(field.NumberIn(t));
-    case Form::Length: return ShownLength(field.NumberIn(t), t.Units);
-    case Form::Word: return WordOf(t, field);
+    case Form::Colour:
+        return model::Windows1252ToUtf8(field.TextIn(t));
+    case Form::Number:
+        return model::FormatNumber(field.NumberIn(t));
+    case Form::Length:
+        return ShownLength(field.NumberIn(t), t.Units);
+    case Form::Word:
+        return WordOf(t, field);
     case Form::ColourText:
         if (model::ColourTextIsThePresets(t)) {
             return std::nullopt;

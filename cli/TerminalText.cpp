@@ -13,10 +13,18 @@ std::string Shown(std::string_view text, bool keepLineBreaks) {
             continue;
         }
         switch (c) {
-        case '\n': out += keepLineBreaks ? "\n" : "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        case '\x1b': out += "\\e"; break;
+        case '\n':
+            out += keepLineBreaks ? "\n" : "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\x1b':
+            out += "\\e";
+            break;
         default:
             out += "\\x";
             out += kHex[byte >> 4];

@@ -65,13 +65,17 @@ void InstallAbortHandlers() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-bool AbortRequested() { return g_abort != 0; }
+bool AbortRequested() {
+    return g_abort != 0;
+}
 
 void SetAbortWord(std::atomic<std::uint32_t>* word, std::uint32_t bit) {
     g_abortBit.store(bit);
     g_abortWord.store(word);
 }
-void ResetAbortRequest() { g_abort = 0; }
+void ResetAbortRequest() {
+    g_abort = 0;
+}
 
 TerminalUi::TerminalUi(Answer answer, bool quiet, bool verbose)
     : answer_(answer), quiet_(quiet), verbose_(verbose),
@@ -154,7 +158,8 @@ void TerminalUi::PageProgress(const std::string& name, int page, int count) {
         return;
     }
     lastPageProgress_ = now;
-    std::cerr << "\r" << Shown(name) << ": page " << page << " of " << count << "\x1b[K" << std::flush;
+    std::cerr << "\r" << Shown(name) << ": page " << page << " of " << count << "\x1b[K"
+              << std::flush;
     pageProgressShown_ = true;
 }
 
@@ -179,7 +184,9 @@ void TerminalUi::ShowProgress(const std::string& currentFile, const std::string&
     (void)filesProcessed; // the progress events give the lines
 }
 
-bool TerminalUi::ProgressGoOn() { return !AbortRequested(); }
+bool TerminalUi::ProgressGoOn() {
+    return !AbortRequested();
+}
 
 bool TerminalUi::Ask(const std::string& question, const std::string& yesWord,
                      const std::string& noWord) {
@@ -256,7 +263,7 @@ std::string ReadPasswordFromTerminal(const std::string& prompt) {
     }
     const ssize_t written = ::write(fd, prompt.data(), prompt.size());
     (void)written;
-    termios saved {};
+    termios saved{};
     const bool haveTerm = ::tcgetattr(fd, &saved) == 0;
     if (haveTerm) {
         termios quiet = saved;

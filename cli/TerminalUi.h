@@ -1,10 +1,10 @@
 // The terminal as the run's user interface and as the host's message sink.
 //
 // Progress lines and messages go to standard error: one line per document, "[i/n] FILE: stamped"
-// or "[i/n] FILE: failed: reason", from the run's progress events. Questions (the error box, the crop-box
-// warning) are asked on the terminal when there is one and no --yes/--no was given; otherwise the
-// configured answer decides, and the default is to stop. Ctrl-C (SIGINT) and SIGTERM stand for
-// the progress window's "Abort": they clear the go-on flag, read between files.
+// or "[i/n] FILE: failed: reason", from the run's progress events. Questions (the error box, the
+// crop-box warning) are asked on the terminal when there is one and no --yes/--no was given;
+// otherwise the configured answer decides, and the default is to stop. Ctrl-C (SIGINT) and SIGTERM
+// stand for the progress window's "Abort": they clear the go-on flag, read between files.
 #pragma once
 
 #include "cli/Options.h"
@@ -31,7 +31,7 @@ void ResetAbortRequest();
 
 // The outcome of one document of a run, as the progress events told it.
 struct DocumentOutcome {
-    std::string Name;    // the path (UTF-8)
+    std::string Name; // the path (UTF-8)
     bool Failed = false;
     bool NotTouched = false; // nothing was to be done to it
     std::string Reason;      // why it failed or was not touched; a note when processed

@@ -11,19 +11,18 @@
 #include "docsettings/InitialView.h"
 #include "docsettings/SecuritySettings.h"
 #include "host/Host.h"
+#include "hostcalls/HostCalls.h"
 #include "model/Profile.h"
 #include "model/TesserionStore.h"
 #include "model/TextEncoding.h"
 #include "model/Validation.h"
-#include "hostcalls/HostCalls.h"
+#include "stamp/ContentStream.h"
 #include "ui/DocumentEntries.h"
 #include "ui/RunEngine.h"
-#include "stamp/ContentStream.h"
-
 
 #include <algorithm>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -341,11 +340,21 @@ std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buffer[8];
@@ -398,7 +407,9 @@ void Summarise(const CliOptions& o, const TerminalUi& terminal, const ui::RunCou
         json += first ? "\n  " : ",\n  ";
         first = false;
         json += "{\"path\": " + JsonString(d.Name) + ", \"outcome\": " +
-                JsonString(d.Failed ? "failed" : d.NotTouched ? "not touched" : "processed");
+                JsonString(d.Failed       ? "failed"
+                           : d.NotTouched ? "not touched"
+                                          : "processed");
         if (d.Failed || d.NotTouched || !d.Reason.empty()) {
             json += ", \"reason\": " + JsonString(d.Reason);
         }
@@ -437,9 +448,8 @@ void SetUpOutputDir(const CliOptions& o, ui::RunEngine& engine) {
             }
         }
     }
-    engine.SetSavePathMapper([dir](const std::string& source) {
-        return (dir / fs::path(source).filename()).string();
-    });
+    engine.SetSavePathMapper(
+        [dir](const std::string& source) { return (dir / fs::path(source).filename()).string(); });
 }
 
 void SetCurrentPassword(const Passwords& passwords, ui::RunEngine& engine) {
@@ -523,7 +533,8 @@ void SetUpOutputFile(const CliOptions& o, ui::RunEngine& engine) {
         throw SetupError("the output file " + target.string() + " is a folder");
     }
     if (!fs::is_directory(target.parent_path(), error)) {
-        throw SetupError("the output file " + target.string() + " is in a folder that does not "
+        throw SetupError("the output file " + target.string() +
+                         " is in a folder that does not "
                          "exist");
     }
     const std::string file = target.string();
@@ -612,8 +623,7 @@ std::string OneLine(const std::string& windows1252) {
     return Shown(text);
 }
 
-int DryRun(const CliOptions& o, ui::RunEngine& engine, host::Host& host,
-           host::MessageSink& sink) {
+int DryRun(const CliOptions& o, ui::RunEngine& engine, host::Host& host, host::MessageSink& sink) {
     std::vector<model::Tesserion> chosen;
     for (const std::string& name : engine.Apply().NamesToApply) {
         chosen.push_back(*engine.Tesserions().Find(name));
@@ -622,14 +632,22 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine, host::Host& host,
     auto add = [&settings](const std::string& what) {
         settings += (settings.empty() ? "" : ", ") + what;
     };
-    if (o.title) add("Title");
-    if (o.subject) add("Subject");
-    if (o.author) add("Author");
-    if (o.keywords) add("Keywords");
-    if (o.indexFile) add("search index");
-    if (o.baseUrl) add("base URL");
-    if (o.HasOpenSettings()) add("initial view");
-    if (o.HasSecuritySettings()) add("security");
+    if (o.title)
+        add("Title");
+    if (o.subject)
+        add("Subject");
+    if (o.author)
+        add("Author");
+    if (o.keywords)
+        add("Keywords");
+    if (o.indexFile)
+        add("search index");
+    if (o.baseUrl)
+        add("base URL");
+    if (o.HasOpenSettings())
+        add("initial view");
+    if (o.HasSecuritySettings())
+        add("security");
     const std::time_t now = std::time(nullptr);
     const std::vector<std::string>& files = engine.Apply().DocumentEntries;
     DryRunSink dry(o.answer);
@@ -649,10 +667,11 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine, host::Host& host,
         try {
             // Through the host, as the run would open it: the same repairs, the same password.
             const HFileSys fileSystem = hostcalls::GetDefaultFileSystem();
-            hostcalls::PathHandle path(fileSystem, hostcalls::PathFromPlatformPath(fileSystem, file));
+            hostcalls::PathHandle path(fileSystem,
+                                       hostcalls::PathFromPlatformPath(fileSystem, file));
             std::string password = engine.Security().CurrentPassword;
-            hostcalls::DocumentHandle doc(
-                hostcalls::OpenDocument(path.get(), fileSystem, &OpenWithPassword, &password, false));
+            hostcalls::DocumentHandle doc(hostcalls::OpenDocument(
+                path.get(), fileSystem, &OpenWithPassword, &password, false));
             pages = hostcalls::GetPageCount(doc.get());
         } catch (const std::exception& e) {
             std::cout << ": would fail: " << Shown(e.what()) << "\n";
@@ -1177,8 +1196,8 @@ int RunApply(Session& s) {
         } catch (const JournalError& e) {
             throw JournalError(std::string(e.what()) +
                                "; the documents were changed: the next tesser that can write the "
-                               "journal records this run from " + journal.Path().string() +
-                               ".pending");
+                               "journal records this run from " +
+                               journal.Path().string() + ".pending");
         }
     }
     journal.RemovePending();

@@ -3,18 +3,18 @@
 #include "cli/Journal.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
-#include <atomic>
 #include <iostream>
 #include <new>
 #include <optional>
 #include <poll.h>
-#include <sys/mman.h>
 #include <string>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -33,8 +33,7 @@ constexpr std::uint32_t kLargestMessage = 1U << 30;
 
 // Moves size bytes with step (read or write) until all are moved; false at the end of the pipe
 // or on an error.
-template <class Byte, class Step>
-bool Whole(Byte* data, std::size_t size, Step step) {
+template <class Byte, class Step> bool Whole(Byte* data, std::size_t size, Step step) {
     while (size > 0) {
         const ssize_t n = step(data, size);
         if (n < 0 && errno == EINTR) {
@@ -122,7 +121,9 @@ constexpr const char* kFailed = "failed";     // the file's failure as it happen
 constexpr const char* kDone = "done";
 constexpr std::size_t kDoneFields = 12;
 
-std::string Flag(bool value) { return value ? "1" : "0"; }
+std::string Flag(bool value) {
+    return value ? "1" : "0";
+}
 
 // What the processes of a run share, in an anonymous shared mapping made before the workers are
 // forked. words[0] is the list's next file: a worker takes up a file by incrementing it, never
@@ -141,8 +142,8 @@ static_assert(Word::is_always_lock_free);
 class SharedWords {
 public:
     explicit SharedWords(std::size_t count) : count_(count) {
-        void* memory = ::mmap(nullptr, Bytes(), PROT_READ | PROT_WRITE,
-                              MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        void* memory =
+            ::mmap(nullptr, Bytes(), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
         if (memory == MAP_FAILED) {
             return;
         }
@@ -199,9 +200,8 @@ private:
     terminal.SetQuestionHook([&](const std::string& question, const std::string& yesWord,
                                  const std::string& noWord) {
         Message answer;
-        return Send(results, {kQuestion, question, yesWord, noWord}) &&
-               Receive(commands, answer) && answer.size() == 2 && answer[0] == kAnswer &&
-               answer[1] == "1";
+        return Send(results, {kQuestion, question, yesWord, noWord}) && Receive(commands, answer) &&
+               answer.size() == 2 && answer[0] == kAnswer && answer[1] == "1";
     });
 
     ui::ApplySettings& apply = engine.Apply();
@@ -215,11 +215,9 @@ private:
                 break;
             }
             std::uint32_t word = shared.Next().fetch_add(1);
-            while ((word & kPauseBit) != 0 && (word & kStopBit) == 0 &&
-                   ::getppid() == parent) {
+            while ((word & kPauseBit) != 0 && (word & kStopBit) == 0 && ::getppid() == parent) {
                 ::usleep(5000);
-                word = (word & kIndexMask) |
-                       (shared.Next().load() & (kPauseBit | kStopBit));
+                word = (word & kIndexMask) | (shared.Next().load() & (kPauseBit | kStopBit));
             }
             const std::uint32_t taken = word & kIndexMask;
             if ((word & kStopBit) != 0 || ::getppid() != parent || taken >= files.size()) {
@@ -437,9 +435,7 @@ private:
     }
 
     // The file worker w has in hand, or -1.
-    long InHand(std::size_t w) {
-        return static_cast<long>(shared_.InHand(w).load()) - 1;
-    }
+    long InHand(std::size_t w) { return static_cast<long>(shared_.InHand(w).load()) - 1; }
 
     // Before a question is put, what the other workers have sent meanwhile (read late, as this
     // process gathers messages) is shown, so that the files finished before it come before it.
@@ -536,8 +532,7 @@ private:
 
     // A worker's record, with its kept security handed to this process's host. False when the
     // file was saved but its record cannot be kept (told as the file's failure).
-    bool Record(Worker& worker, std::size_t index, const std::string& journal,
-                std::string error) {
+    bool Record(Worker& worker, std::size_t index, const std::string& journal, std::string error) {
         if (journal.empty() && error.empty()) {
             return true;
         }

@@ -2,8 +2,8 @@
 
 #include "dialog/FieldText.h"
 #include "dialog/TesserDialog.h"
-#include "model/Validation.h"
 #include "hostcalls/HostCalls.h"
+#include "model/Validation.h"
 #include "ui/DocumentEntries.h"
 
 #include <QButtonGroup>
@@ -31,7 +31,9 @@ namespace {
 // The record bytes of a Tesserion name, kept with its list item.
 constexpr int kRecordRole = Qt::UserRole;
 
-QString Plain(const QString& caption) { return QString(caption).remove(QLatin1Char('&')); }
+QString Plain(const QString& caption) {
+    return QString(caption).remove(QLatin1Char('&'));
+}
 
 QRadioButton* Radio(QWidget* parent, const QString& text, int id, const QString& name) {
     auto* radio = new QRadioButton(text, parent);
@@ -100,18 +102,24 @@ int FirstSelected(const QListWidget* list) {
     return -1;
 }
 
-bool HasSelection(const QListWidget* list) { return FirstSelected(list) >= 0; }
+bool HasSelection(const QListWidget* list) {
+    return FirstSelected(list) >= 0;
+}
 
-QString EntryText(const std::string& entry) { return QFile::decodeName(entry.c_str()); }
-std::string EntryBytes(const QString& entry) { return QFile::encodeName(entry).toStdString(); }
+QString EntryText(const std::string& entry) {
+    return QFile::decodeName(entry.c_str());
+}
+std::string EntryBytes(const QString& entry) {
+    return QFile::encodeName(entry).toStdString();
+}
 
 } // namespace
 
 CTesserApplyPage::CTesserApplyPage(CTesserDialog* dialog)
     : CTesserPage(dialog, 4, 133, QStringLiteral("Apply")) {
     // Tesserions.
-    auto* tesserions = new QGroupBox(QStringLiteral("Tesserions (select those to be applied)"),
-                                     this);
+    auto* tesserions =
+        new QGroupBox(QStringLiteral("Tesserions (select those to be applied)"), this);
     tesserions->setObjectName(QStringLiteral("tesserionsGroup"));
     tesserions->setAccessibleName(tesserions->title());
     none_ = Radio(tesserions, QStringLiteral("&None"), 1071, QStringLiteral("noTesserion"));
@@ -210,10 +218,20 @@ CTesserApplyPage::CTesserApplyPage(CTesserDialog* dialog)
     layout->addWidget(runStatus_);
 
     // Keyboard order follows the page from top left to bottom right.
-    QWidget* order[] = {none_,      currentTesserion_, selectedTesserions_, toApply_,
-                        moveIn_,    moveOut_,          notApplied_,         currentDocument_,
-                        multipleDocuments_, optimise_, documents_,          browse_,
-                        addFolder_, remove_};
+    QWidget* order[] = {none_,
+                        currentTesserion_,
+                        selectedTesserions_,
+                        toApply_,
+                        moveIn_,
+                        moveOut_,
+                        notApplied_,
+                        currentDocument_,
+                        multipleDocuments_,
+                        optimise_,
+                        documents_,
+                        browse_,
+                        addFolder_,
+                        remove_};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         QWidget::setTabOrder(order[i], order[i + 1]);
     }
@@ -313,11 +331,10 @@ bool CTesserApplyPage::SettingsToApply() {
     const auto& open = engine.Open();
     const int keep = docsettings::kOptionKeep;
     return info.SetTitle || info.SetSubject || info.SetAuthor || info.SetKeywords ||
-           info.SetIndex || info.SetBaseURL || open.Page != 0 || open.View != 0 ||
-           open.Zoom != 0 || open.Layout != 0 || open.FitWindow != keep ||
-           open.CenterWindow != keep || open.FullScreen != keep || open.HideToolBar != keep ||
-           open.HideMenuBar != keep || open.HideWindowUI != keep ||
-           engine.Security().ChangeSecurity;
+           info.SetIndex || info.SetBaseURL || open.Page != 0 || open.View != 0 || open.Zoom != 0 ||
+           open.Layout != 0 || open.FitWindow != keep || open.CenterWindow != keep ||
+           open.FullScreen != keep || open.HideToolBar != keep || open.HideMenuBar != keep ||
+           open.HideWindowUI != keep || engine.Security().ChangeSecurity;
 }
 
 void CTesserApplyPage::UpdateControlStates() {
@@ -343,10 +360,10 @@ void CTesserApplyPage::UpdateControlStates() {
         (multiple && documents_->count() > 0);
     // Only the shown page commands the dialog's buttons.
     if (Dialog()->IsShownPage(this)) {
-        Dialog()->EnableCommandButtons(
-            documentsToProcess && tesserionsToApply,
-            documentsToProcess && (tesserionsToApply || SettingsToApply()),
-            !Dialog()->Engine().Apply().UndoHistory.empty());
+        Dialog()->EnableCommandButtons(documentsToProcess && tesserionsToApply,
+                                       documentsToProcess &&
+                                           (tesserionsToApply || SettingsToApply()),
+                                       !Dialog()->Engine().Apply().UndoHistory.empty());
     }
 }
 
@@ -363,7 +380,7 @@ void CTesserApplyPage::MoveToApplied() {
         if (found == nullptr || invalid) {
             if (invalid) {
                 hostcalls::ShowAlert(kHAlertError, model::InvalidTesserionMessage(name, *invalid),
-                                  "OK");
+                                     "OK");
             }
             item->setSelected(false);
             continue;
@@ -435,8 +452,8 @@ void CTesserApplyPage::RemoveDocuments() {
 }
 
 QStringList CTesserApplyPage::AcceptedDrop(const QMimeData* data, const QPoint& pos) const {
-    if (!documents_->isEnabled() || !documents_->geometry().contains(
-                                        documents_->parentWidget()->mapFrom(this, pos)) ||
+    if (!documents_->isEnabled() ||
+        !documents_->geometry().contains(documents_->parentWidget()->mapFrom(this, pos)) ||
         data == nullptr || !data->hasUrls()) {
         return {};
     }
@@ -518,8 +535,10 @@ void CTesserApplyPage::ShowRunOutcome(const QString& what, const QString& doneWo
     if (counts.NotStarted) {
         text = what + QStringLiteral(": not started, the passwords were not confirmed.");
     } else {
-        text = what + QStringLiteral(": %1 %2, %3 failed").arg(counts.Processed).arg(doneWord)
-                                                           .arg(counts.Failed);
+        text = what + QStringLiteral(": %1 %2, %3 failed")
+                          .arg(counts.Processed)
+                          .arg(doneWord)
+                          .arg(counts.Failed);
         if (counts.NotTouched > 0) {
             text += QStringLiteral(", %1 not touched").arg(counts.NotTouched);
         }

@@ -23,8 +23,7 @@ bool Matches(const QLineEdit* field, const std::string& password) {
 } // namespace
 
 CConfirmPasswordsDialog::CConfirmPasswordsDialog(const std::string& openPassword,
-                                                 const std::string& ownerPassword,
-                                                 QWidget* parent)
+                                                 const std::string& ownerPassword, QWidget* parent)
     : QDialog(parent), openPassword_(openPassword), ownerPassword_(ownerPassword) {
     setObjectName(QStringLiteral("confirmPasswordsDialog"));
     setProperty("controlId", 143);
@@ -36,9 +35,9 @@ CConfirmPasswordsDialog::CConfirmPasswordsDialog(const std::string& openPassword
     group->setAccessibleName(group->title());
     auto* form = new QFormLayout(group);
     open_ = AddPasswordField(group, form, QStringLiteral("Open &the document"), 1053,
-                          QStringLiteral("confirmOpenPassword"));
+                             QStringLiteral("confirmOpenPassword"));
     owner_ = AddPasswordField(group, form, QStringLiteral("Change security opt&ions"), 1054,
-                           QStringLiteral("confirmOwnerPassword"));
+                              QStringLiteral("confirmOwnerPassword"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);

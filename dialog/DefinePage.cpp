@@ -3,11 +3,11 @@
 #include "dialog/FieldText.h"
 #include "dialog/TesserDialog.h"
 #include "hostapi/HostTypes.h"
+#include "hostcalls/HostCalls.h"
 #include "model/ColorText.h"
 #include "model/NumberText.h"
 #include "model/PageRange.h"
 #include "model/Vocabulary.h"
-#include "hostcalls/HostCalls.h"
 
 #include <QColorDialog>
 #include <QComboBox>
@@ -30,7 +30,9 @@ namespace tesser::dialog {
 
 namespace {
 
-QString Plain(const QString& caption) { return QString(caption).remove(QLatin1Char('&')); }
+QString Plain(const QString& caption) {
+    return QString(caption).remove(QLatin1Char('&'));
+}
 
 QString FromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -88,7 +90,9 @@ int FirstStartingWith(const QComboBox* list, const QString& prefix) {
     return -1;
 }
 
-bool InRange(double value, double low, double high) { return value >= low && value <= high; }
+bool InRange(double value, double low, double high) {
+    return value >= low && value <= high;
+}
 
 QColor FromWindowsColor(std::uint32_t value) {
     return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
@@ -126,8 +130,7 @@ CTesserDefinePage::CTesserDefinePage(CTesserDialog* dialog)
     // uses all but four letters, which the dialog's buttons take. Each is reached with Tab,
     // where its group's checked button takes the focus, and the arrow keys.
     left_ = Radio(justification, QStringLiteral("Left"), 1033, QStringLiteral("justifyLeft"));
-    centre_ = Radio(justification, QStringLiteral("Centre"), 1034,
-                    QStringLiteral("justifyCentre"));
+    centre_ = Radio(justification, QStringLiteral("Centre"), 1034, QStringLiteral("justifyCentre"));
     right_ = Radio(justification, QStringLiteral("Rig&ht"), 1035, QStringLiteral("justifyRight"));
     auto* justificationLayout = new QHBoxLayout(justification);
     for (QRadioButton* r : {left_, centre_, right_}) {
@@ -151,8 +154,8 @@ CTesserDefinePage::CTesserDefinePage(CTesserDialog* dialog)
     faceLabel->setBuddy(face_);
     fontLayout->addWidget(faceLabel, 0, 0);
     fontLayout->addWidget(face_, 0, 1);
-    size_ = NumberField(font, fontLayout, 1, QStringLiteral("Si&ze"), 1021,
-                        QStringLiteral("fontSize"));
+    size_ =
+        NumberField(font, fontLayout, 1, QStringLiteral("Si&ze"), 1021, QStringLiteral("fontSize"));
     leading_ = NumberField(font, fontLayout, 2, QStringLiteral("Le&ading"), 1020,
                            QStringLiteral("fontLeading"));
 
@@ -185,10 +188,10 @@ CTesserDefinePage::CTesserDefinePage(CTesserDialog* dialog)
     auto* spread = Group(this, QStringLiteral("Page spread"), QStringLiteral("pageSpreadGroup"));
     oddAndEven_ = Radio(spread, QStringLiteral("Odd and even pages"), 1028,
                         QStringLiteral("oddAndEvenPages"));
-    oddOnly_ = Radio(spread, QStringLiteral("Odd pa&ges only"), 1011,
-                     QStringLiteral("oddPagesOnly"));
-    evenOnly_ = Radio(spread, QStringLiteral("E&ven pages only"), 1012,
-                      QStringLiteral("evenPagesOnly"));
+    oddOnly_ =
+        Radio(spread, QStringLiteral("Odd pa&ges only"), 1011, QStringLiteral("oddPagesOnly"));
+    evenOnly_ =
+        Radio(spread, QStringLiteral("E&ven pages only"), 1012, QStringLiteral("evenPagesOnly"));
     auto* spreadLayout = new QVBoxLayout(spread);
     for (QRadioButton* r : {oddAndEven_, oddOnly_, evenOnly_}) {
         spreadLayout->addWidget(r);
@@ -234,11 +237,11 @@ CTesserDefinePage::CTesserDefinePage(CTesserDialog* dialog)
     layout->addLayout(rightColumn, 0, 1);
     layout->setColumnStretch(0, 1);
 
-    QWidget* order[] = {text_,      posX_,      posY_,           angle_,   left_,     centre_,
-                        right_,     foreground_, background_,    face_,    size_,     leading_,
-                        colorList_, colorText_, chooser_,        allPages_, specifiedPages_,
-                        range_,     oddAndEven_, oddOnly_,       evenOnly_, name_,    save_,
-                        delete_,    units_};
+    QWidget* order[] = {text_,     posX_,           posY_,       angle_,      left_,
+                        centre_,   right_,          foreground_, background_, face_,
+                        size_,     leading_,        colorList_,  colorText_,  chooser_,
+                        allPages_, specifiedPages_, range_,      oddAndEven_, oddOnly_,
+                        evenOnly_, name_,           save_,       delete_,     units_};
     for (size_t i = 1; i < std::size(order); ++i) {
         QWidget::setTabOrder(order[i - 1], order[i]);
     }
@@ -258,17 +261,19 @@ CTesserDefinePage::CTesserDefinePage(CTesserDialog* dialog)
     Bind("FontFace", {.Kind = Kind::NameList, .Control = face_});
     Bind("FontSize",
          {.Kind = Kind::Number, .Control = size_, .Caption = "Size", .Bad = kBadFontSize});
-    Bind("FontLeading", {.Kind = Kind::Number, .Control = leading_, .Caption = "Leading",
-                         .Bad = kBadFontLeading});
+    Bind("FontLeading",
+         {.Kind = Kind::Number, .Control = leading_, .Caption = "Leading", .Bad = kBadFontLeading});
     Bind("ColorName", {.Kind = Kind::ColourList, .Control = colorList_});
     Bind("ColorText", {.Kind = Kind::ColourText, .Control = colorText_, .Caption = "Colour"});
     Bind("PagesAll", {.Kind = Kind::Radios, .Radios = {specifiedPages_, allPages_}});
-    Bind("PagesRange", {.Kind = Kind::LineText, .Control = range_, .Caption = "Page range",
-                        .Bad = kBadPageRange});
+    Bind(
+        "PagesRange",
+        {.Kind = Kind::LineText, .Control = range_, .Caption = "Page range", .Bad = kBadPageRange});
     Bind("PagesOddEven", {.Kind = Kind::Radios, .Radios = {oddAndEven_, oddOnly_, evenOnly_}});
     // In the table's order, which Store checks them in.
-    std::stable_sort(fields_.begin(), fields_.end(),
-                     [](const FieldControl& a, const FieldControl& b) { return a.Field < b.Field; });
+    std::stable_sort(
+        fields_.begin(), fields_.end(),
+        [](const FieldControl& a, const FieldControl& b) { return a.Field < b.Field; });
 
     connect(text_, &QPlainTextEdit::textChanged, this, &CTesserDefinePage::Edited);
     for (QLineEdit* field : {posX_, posY_, angle_, size_, leading_, colorText_, range_}) {
@@ -294,7 +299,9 @@ void CTesserDefinePage::OnSetActive() {
     }
 }
 
-bool CTesserDefinePage::OnKillActive() { return !initialised_ || Store(true); }
+bool CTesserDefinePage::OnKillActive() {
+    return !initialised_ || Store(true);
+}
 
 void CTesserDefinePage::Initialise() {
     initialised_ = true;
@@ -326,30 +333,33 @@ void CTesserDefinePage::Show() {
         const model::TesserionField& field = *c.Field;
         switch (c.Kind) {
         case Kind::TextBox:
-            static_cast<QPlainTextEdit*>(c.Control)
-                ->setPlainText(ToDisplayLineBreaks(FromRecord(field.TextIn(t))));
+            static_cast<QPlainTextEdit*>(c.Control)->setPlainText(
+                ToDisplayLineBreaks(FromRecord(field.TextIn(t))));
             break;
         case Kind::Length:
             static_cast<QLineEdit*>(c.Control)->setText(
                 QString::fromStdString(model::FormatLength(field.NumberIn(t), t.Units)));
             break;
         case Kind::Number:
-            static_cast<QLineEdit*>(c.Control)->setText(
-                QString::fromStdString(model::FormatLength(field.NumberIn(t), model::Units::Points)));
+            static_cast<QLineEdit*>(c.Control)->setText(QString::fromStdString(
+                model::FormatLength(field.NumberIn(t), model::Units::Points)));
             break;
         case Kind::Radios: {
             // A value beyond the buttons shows as the last one.
-            const std::int32_t value =
-                field.Kind == model::TesserionField::FieldKind::Flag ? (field.FlagIn(t) ? 1 : 0)
-                                                                     : field.ChoiceOf(t);
+            const std::int32_t value = field.Kind == model::TesserionField::FieldKind::Flag
+                                           ? (field.FlagIn(t) ? 1 : 0)
+                                           : field.ChoiceOf(t);
             const auto last = static_cast<std::int32_t>(c.Radios.size()) - 1;
-            c.Radios[static_cast<size_t>(value == 0 || value == 1 ? value : last)]->setChecked(true);
+            c.Radios[static_cast<size_t>(value == 0 || value == 1 ? value : last)]->setChecked(
+                true);
             break;
         }
-        case Kind::Fixed: break;
+        case Kind::Fixed:
+            break;
         case Kind::UnitsList: {
             const std::int32_t value = field.ChoiceOf(t);
-            static_cast<QComboBox*>(c.Control)->setCurrentIndex(value == 0 || value == 1 ? value : 2);
+            static_cast<QComboBox*>(c.Control)->setCurrentIndex(value == 0 || value == 1 ? value
+                                                                                         : 2);
             break;
         }
         case Kind::NameList:
@@ -389,7 +399,8 @@ bool CTesserDefinePage::ReadFieldTexts(std::string& name) {
         // The raw text keeps no-break spaces, which toPlainText would turn into spaces.
         const QString text =
             c.Kind == FieldControl::ControlKind::TextBox
-                ? ToRecordLineBreaks(static_cast<QPlainTextEdit*>(c.Control)->document()->toRawText())
+                ? ToRecordLineBreaks(
+                      static_cast<QPlainTextEdit*>(c.Control)->document()->toRawText())
                 : static_cast<QLineEdit*>(c.Control)->text();
         if (!convert(text, c.Caption, c.Control, c.Text)) {
             return false;
@@ -414,11 +425,13 @@ bool CTesserDefinePage::Store(bool checks) {
     for (const FieldControl& c : fields_) {
         const model::TesserionField& field = *c.Field;
         switch (c.Kind) {
-        case Kind::TextBox: field.TextOf(t) = c.Text; break;
+        case Kind::TextBox:
+            field.TextOf(t) = c.Text;
+            break;
         case Kind::Length:
         case Kind::Number: {
-            const model::ParsedLength read = model::ParseLength(
-                c.Text, c.Kind == Kind::Length ? t.Units : model::Units::Points);
+            const model::ParsedLength read =
+                model::ParseLength(c.Text, c.Kind == Kind::Length ? t.Units : model::Units::Points);
             field.NumberOf(t) = read.Value;
             const bool inRange =
                 !field.Checked || InRange(read.Value, field.Minimum, field.Maximum);
@@ -441,8 +454,11 @@ bool CTesserDefinePage::Store(bool checks) {
             }
             break;
         }
-        case Kind::Fixed: field.SetChoice(t, c.Value); break;
-        case Kind::UnitsList: break; // changed by UnitsChange, when the lengths are shown anew
+        case Kind::Fixed:
+            field.SetChoice(t, c.Value);
+            break;
+        case Kind::UnitsList:
+            break; // changed by UnitsChange, when the lengths are shown anew
         case Kind::NameList:
             field.TextOf(t) = static_cast<QComboBox*>(c.Control)->currentText().toStdString();
             break;

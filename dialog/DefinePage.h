@@ -87,10 +87,10 @@ private:
         ControlKind Kind = ControlKind::Fixed;
         QWidget* Control = nullptr;
         std::vector<QRadioButton*> Radios{}; // by value; for a flag, false then true
-        const char* Caption = nullptr;     // for a text converted before anything is stored
+        const char* Caption = nullptr;       // for a text converted before anything is stored
         const char* Bad = nullptr;
-        std::int32_t Value = 0;            // Fixed
-        std::string Text{};                // read by ReadFieldTexts
+        std::int32_t Value = 0; // Fixed
+        std::string Text{};     // read by ReadFieldTexts
     };
 
     void Initialise();

@@ -115,7 +115,9 @@ void DialogRunUi::OpenProgress() {
     progress_->activateWindow();
 }
 
-void* DialogRunUi::ProgressWindowHandle() { return progress_.data(); }
+void* DialogRunUi::ProgressWindowHandle() {
+    return progress_.data();
+}
 
 void DialogRunUi::ShowProgress(const std::string&, const std::string&) {
     // The texts were set from the progress events; this is the announcement's turn to paint.

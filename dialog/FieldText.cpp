@@ -22,8 +22,9 @@ std::optional<std::string> ToRecord(const QString& text, const QString& field, Q
     try {
         return model::Utf8ToWindows1252(text.toStdString());
     } catch (const model::TextEncodingError& e) {
-        ShowPageMessage(parent, QStringLiteral("%1 and cannot be stored in the field \u201C%2\u201D.")
-                                    .arg(QString::fromUtf8(e.what()), field));
+        ShowPageMessage(parent,
+                        QStringLiteral("%1 and cannot be stored in the field \u201C%2\u201D.")
+                            .arg(QString::fromUtf8(e.what()), field));
         return std::nullopt;
     }
 }

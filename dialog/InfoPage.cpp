@@ -58,8 +58,7 @@ CTesserInfoPage::CTesserInfoPage(CTesserDialog* dialog)
         grid->addWidget(texts_[i], row, 1);
         if (i == kIndexItem) {
             browse_ = new QPushButton(QStringLiteral("&Browse..."), group);
-            NameControl(browse_, 1094, QStringLiteral("browseButton"),
-                        QStringLiteral("Browse..."));
+            NameControl(browse_, 1094, QStringLiteral("browseButton"), QStringLiteral("Browse..."));
             browse_->setAutoDefault(false);
             grid->addWidget(browse_, row, 2);
         }
@@ -82,7 +81,9 @@ void CTesserInfoPage::OnSetActive() {
     }
 }
 
-bool CTesserInfoPage::OnKillActive() { return !initialised_ || Store(); }
+bool CTesserInfoPage::OnKillActive() {
+    return !initialised_ || Store();
+}
 
 void CTesserInfoPage::Show() {
     for (size_t i = 0; i < std::size(kItems); ++i) {
@@ -104,9 +105,9 @@ void CTesserInfoPage::TabState() {
 bool CTesserInfoPage::Store() {
     std::array<std::string, 6> texts;
     for (size_t i = 0; i < std::size(kItems); ++i) {
-        auto bytes = ToRecord(texts_[i]->text(),
-                              QString::fromLatin1(kItems[i].caption).remove(QLatin1Char('&')),
-                              this);
+        auto bytes =
+            ToRecord(texts_[i]->text(),
+                     QString::fromLatin1(kItems[i].caption).remove(QLatin1Char('&')), this);
         if (!bytes) {
             texts_[i]->setFocus();
             return false;

@@ -20,8 +20,7 @@ struct InfoSettings;
 namespace tesser::dialog {
 
 // The open-file dialog of "Browse...".
-inline constexpr const char* kIndexFileFilter =
-    "Acrobat Index Files (*.pdx);;All Files (*)";
+inline constexpr const char* kIndexFileFilter = "Acrobat Index Files (*.pdx);;All Files (*)";
 
 class CTesserInfoPage : public CTesserPage {
     Q_OBJECT

@@ -63,7 +63,9 @@ int32_t FromCheckState(Qt::CheckState state) {
                                   : docsettings::kOptionKeep;
 }
 
-int Row(const QComboBox* list) { return list->currentIndex() < 0 ? 0 : list->currentIndex(); }
+int Row(const QComboBox* list) {
+    return list->currentIndex() < 0 ? 0 : list->currentIndex();
+}
 
 } // namespace
 
@@ -155,8 +157,8 @@ void CTesserOpenPage::Show() {
 }
 
 void CTesserOpenPage::TabState() {
-    bool change = Row(view_) != 0 || Row(zoom_) != 0 || Row(layout_) != 0 ||
-                  page_->text().toLongLong() > 0;
+    bool change =
+        Row(view_) != 0 || Row(zoom_) != 0 || Row(layout_) != 0 || page_->text().toLongLong() > 0;
     for (QCheckBox* option : options_) {
         change = change || option->checkState() != Qt::PartiallyChecked;
     }

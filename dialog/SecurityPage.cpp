@@ -29,7 +29,9 @@ const DenyItem kDenied[] = {
     {"Adding or changing &notes and form fields", 1058, "denyNotes", docsettings::kPermitNotes},
 };
 
-QString Plain(const char* caption) { return QString::fromLatin1(caption).remove(QLatin1Char('&')); }
+QString Plain(const char* caption) {
+    return QString::fromLatin1(caption).remove(QLatin1Char('&'));
+}
 
 } // namespace
 
@@ -41,7 +43,7 @@ CTesserSecurityPage::CTesserSecurityPage(CTesserDialog* dialog)
     currentGroup->setAccessibleName(currentGroup->title());
     auto* currentForm = new QFormLayout(currentGroup);
     current_ = AddPasswordField(currentGroup, currentForm, QStringLiteral("P&assword"), 1059,
-                             QStringLiteral("currentPassword"), nullptr);
+                                QStringLiteral("currentPassword"), nullptr);
 
     change_ = new QCheckBox(QStringLiteral("C&hange security settings"), this);
     NameControl(change_, 1072, QStringLiteral("changeSecurity"),
@@ -52,9 +54,9 @@ CTesserSecurityPage::CTesserSecurityPage(CTesserDialog* dialog)
     newGroup->setAccessibleName(newGroup->title());
     auto* newForm = new QFormLayout(newGroup);
     open_ = AddPasswordField(newGroup, newForm, QStringLiteral("Open &the document"), 1053,
-                          QStringLiteral("openPassword"), &openLabel_);
+                             QStringLiteral("openPassword"), &openLabel_);
     owner_ = AddPasswordField(newGroup, newForm, QStringLiteral("Change security opt&ions"), 1054,
-                           QStringLiteral("ownerPassword"), &ownerLabel_);
+                              QStringLiteral("ownerPassword"), &ownerLabel_);
     owner_->setToolTip(QString::fromLatin1(kOwnerPasswordNote));
     note_ = new QLabel(QString::fromLatin1(kOwnerPasswordNote), newGroup);
     note_->setObjectName(QStringLiteral("ownerPasswordNote"));
@@ -91,7 +93,9 @@ void CTesserSecurityPage::OnSetActive() {
     }
 }
 
-bool CTesserSecurityPage::OnKillActive() { return !initialised_ || Store(); }
+bool CTesserSecurityPage::OnKillActive() {
+    return !initialised_ || Store();
+}
 
 void CTesserSecurityPage::Show() {
     current_->setText(FromRecord(settings_.CurrentPassword));
@@ -105,8 +109,8 @@ void CTesserSecurityPage::Show() {
 
 void CTesserSecurityPage::TabState() {
     const bool change = change_->isChecked();
-    for (QWidget* w : std::initializer_list<QWidget*>{openLabel_, open_, ownerLabel_, owner_,
-                                                      note_}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{openLabel_, open_, ownerLabel_, owner_, note_}) {
         w->setEnabled(change);
     }
     for (QCheckBox* box : denied_) {
@@ -128,8 +132,8 @@ bool CTesserSecurityPage::Store() {
     };
     std::array<std::string, 3> passwords;
     for (size_t i = 0; i < std::size(fields); ++i) {
-        auto bytes = ToRecord(fields[i].control->text(), QString::fromLatin1(fields[i].caption),
-                              this);
+        auto bytes =
+            ToRecord(fields[i].control->text(), QString::fromLatin1(fields[i].caption), this);
         if (!bytes) {
             fields[i].control->setFocus();
             return false;

@@ -5,8 +5,8 @@
 #include "dialog/InfoPage.h"
 #include "dialog/OpenPage.h"
 #include "dialog/SecurityPage.h"
-#include "model/TesserionStore.h"
 #include "hostcalls/HostCalls.h"
+#include "model/TesserionStore.h"
 
 #include <QCloseEvent>
 #include <QColorDialog>
@@ -70,13 +70,13 @@ CTesserDialog::CTesserDialog(HView view, QWidget* parent)
         SetTabImage(tab, kImageCross);
     }
 
-    printButton_ = AddButton(QStringLiteral("&Print..."), kPrintButtonId,
-                             QStringLiteral("printButton"));
-    applyButton_ = AddButton(QStringLiteral("App&ly"), kApplyButtonId,
-                             QStringLiteral("applyButton"));
+    printButton_ =
+        AddButton(QStringLiteral("&Print..."), kPrintButtonId, QStringLiteral("printButton"));
+    applyButton_ =
+        AddButton(QStringLiteral("App&ly"), kApplyButtonId, QStringLiteral("applyButton"));
     undoButton_ = AddButton(QStringLiteral("Und&o"), kUndoButtonId, QStringLiteral("undoButton"));
-    closeButton_ = AddButton(QStringLiteral("Clos&e"), kCloseButtonId,
-                             QStringLiteral("closeButton"));
+    closeButton_ =
+        AddButton(QStringLiteral("Clos&e"), kCloseButtonId, QStringLiteral("closeButton"));
     EnableCommandButtons(false, false, false);
 
     auto* apply = static_cast<CTesserApplyPage*>(pages_[4]);
@@ -107,7 +107,8 @@ CTesserDialog::CTesserDialog(HView view, QWidget* parent)
     pages_[0]->OnSetActive();
 
     try {
-        hostWindow_ = hostcalls::CreateHostWindow(kHostWindowLayer, kHostWindowFlags, nullptr, this);
+        hostWindow_ =
+            hostcalls::CreateHostWindow(kHostWindowLayer, kHostWindowFlags, nullptr, this);
     } catch (const hostcalls::HostError&) {
         hostWindow_ = nullptr;
     }

@@ -69,8 +69,7 @@ public:
     // Runs a command of the Apply page with the dialog locked against closing: the pages and
     // the four buttons are disabled until it returns, so that while the run hands the event loop
     // a turn between documents only the progress window and the run's own boxes take input.
-    template <typename Command>
-    void RunLocked(Command&& command) {
+    template <typename Command> void RunLocked(Command&& command) {
         if (running_) {
             return;
         }

@@ -7,8 +7,7 @@
 
 namespace tesser::dialog {
 
-CTesserPage::CTesserPage(CTesserDialog* dialog, int tabIndex, int templateId,
-                         const QString& title)
+CTesserPage::CTesserPage(CTesserDialog* dialog, int tabIndex, int templateId, const QString& title)
     : dialog_(dialog), tabIndex_(tabIndex), title_(title) {
     NameControl(this, templateId, QStringLiteral("page%1").arg(tabIndex), title);
 }

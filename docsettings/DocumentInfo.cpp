@@ -192,7 +192,9 @@ BaseURLSnapshot CaptureBaseURL(HDoc doc) {
 
 // The text of a string read from the document. A string with characters Windows-1252 cannot hold
 // keeps its bytes: undo puts the entry back from the snapshot, not from this text.
-std::string ReadText(const std::string& bytes) { return DecodeTextString(bytes).value_or(bytes); }
+std::string ReadText(const std::string& bytes) {
+    return DecodeTextString(bytes).value_or(bytes);
+}
 
 std::string ReadText(const ObjectCopy& copy) {
     return copy.kind() == ObjectCopy::Kind::String ? ReadText(copy.text()) : std::string();

@@ -76,9 +76,9 @@ inline constexpr std::size_t kInfoCaptureLimit = 1u << 20;
 //   - Title, Subject, Author, Keywords: the information entry holds the text as a text string,
 //     EncodeTextString (an empty text gives an empty string, the entry is not removed);
 //   - SetIndex: the catalogue's Search dictionary and its Indexes array are made when missing,
-//     and element 0 of Indexes becomes << /Name /PDX /Index << /Type /FileSpec /F (IndexFile) >> >>,
-//     replacing the element that was there; other elements and entries stay. Applying twice leaves
-//     one such entry. F holds IndexFile as a text string.
+//     and element 0 of Indexes becomes << /Name /PDX /Index << /Type /FileSpec /F (IndexFile) >>
+//     >>, replacing the element that was there; other elements and entries stay. Applying twice
+//     leaves one such entry. F holds IndexFile as a text string.
 //   - SetBaseURL: the catalogue's URI dictionary is made when missing and its Base becomes
 //     BaseURL as a text string; its other entries stay.
 // With no item checked the document is not touched. A captured record (PreviousInfo,

@@ -299,8 +299,11 @@ void CaptureView(OpenSettings& settings, HDoc doc) {
     if (cos::IsName(pageMode)) {
         s.FullScreen = cos::NameText(pageMode) == "FullScreen" ? kOptionOn : kOptionOff;
         const std::optional<std::string> mode = PresentMode(cat, vp);
-        s.View = !mode ? kNotPresent : *mode == "UseNone" ? 2 : *mode == "UseOutlines" ? 3
-                                   : *mode == "UseThumbs" ? 4 : 1;
+        s.View = !mode                    ? kNotPresent
+                 : *mode == "UseNone"     ? 2
+                 : *mode == "UseOutlines" ? 3
+                 : *mode == "UseThumbs"   ? 4
+                                          : 1;
     }
     HObject layout = cos::Get(cat, "PageLayout");
     s.Layout = cos::IsNull(layout) ? kNotPresent : 1;

@@ -31,8 +31,8 @@ inline constexpr int32_t kNotPresent = -1;
 // row 1 writes the empty name).
 inline constexpr std::array<std::string_view, 5> kViewRows = {
     "[Do not change]", "Default", "Page only", "Bookmarks and page", "Thumbnails and page"};
-inline constexpr std::array<std::string_view, 5> kViewPageModes = {"", "", "UseNone",
-                                                                    "UseOutlines", "UseThumbs"};
+inline constexpr std::array<std::string_view, 5> kViewPageModes = {"", "", "UseNone", "UseOutlines",
+                                                                   "UseThumbs"};
 
 // Rows of the Magnification list. Rows 1-8 are XYZ destinations with the magnification (16.16)
 // and null left and top, rows 9-11 the destination kinds Fit, FitH and FitBH.
@@ -61,14 +61,17 @@ inline constexpr int32_t kZoomDefault = 12;
 // Rows of the Page layout list; row 1 removes PageLayout.
 inline constexpr std::array<std::string_view, 5> kLayoutRows = {
     "[Do not change]", "Default", "Single page", "Continuous", "Continuous - facing pages"};
-inline constexpr std::array<std::string_view, 5> kLayoutNames = {"", "", "SinglePage",
-                                                                  "OneColumn", "TwoColumnRight"};
+inline constexpr std::array<std::string_view, 5> kLayoutNames = {"", "", "SinglePage", "OneColumn",
+                                                                 "TwoColumnRight"};
 
 // Captions of the six options, in field order (FitWindow, CenterWindow, FullScreen, HideToolBar,
 // HideMenuBar, HideWindowUI).
-inline constexpr std::array<std::string_view, 6> kOptionCaptions = {
-    "Resize window to initial page", "Centre window on screen", "Open in full screen mode",
-    "Hide toolbar", "Hide menubar", "Hide windowbar"};
+inline constexpr std::array<std::string_view, 6> kOptionCaptions = {"Resize window to initial page",
+                                                                    "Centre window on screen",
+                                                                    "Open in full screen mode",
+                                                                    "Hide toolbar",
+                                                                    "Hide menubar",
+                                                                    "Hide windowbar"};
 
 // The catalogue entries ApplyView may change, as they were before a run. Absent copies stand for
 // missing entries.

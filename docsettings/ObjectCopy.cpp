@@ -177,7 +177,9 @@ private:
 
 } // namespace
 
-ObjectCopy CopyObject(HDoc doc, HObject object) { return ObjectCopier(doc).Copy(object, 0); }
+ObjectCopy CopyObject(HDoc doc, HObject object) {
+    return ObjectCopier(doc).Copy(object, 0);
+}
 
 HObject MakeObject(HDoc doc, const ObjectCopy& copy) {
     HCosDoc cosDoc = pc::GetCosDocument(doc);
@@ -198,8 +200,7 @@ HObject MakeObject(HDoc doc, const ObjectCopy& copy) {
         return pc::NewString(cosDoc, false, copy.text());
     case ObjectCopy::Kind::Array: {
         // Filled before it is placed: the host copies direct objects into their container.
-        HObject array =
-            pc::NewArray(cosDoc, false, static_cast<int32_t>(copy.items().size()));
+        HObject array = pc::NewArray(cosDoc, false, static_cast<int32_t>(copy.items().size()));
         int32_t index = 0;
         for (const auto& item : copy.items()) {
             pc::ArrayPut(array, index++, MakeObject(doc, item));
@@ -207,8 +208,7 @@ HObject MakeObject(HDoc doc, const ObjectCopy& copy) {
         return array;
     }
     case ObjectCopy::Kind::Dictionary: {
-        HObject dict =
-            pc::NewDict(cosDoc, false, static_cast<int32_t>(copy.entries().size()));
+        HObject dict = pc::NewDict(cosDoc, false, static_cast<int32_t>(copy.entries().size()));
         for (const auto& [key, value] : copy.entries()) {
             if (value.kind() != ObjectCopy::Kind::Unsupported) {
                 cos::Put(dict, key, MakeObject(doc, value));

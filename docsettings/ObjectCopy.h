@@ -29,8 +29,8 @@ namespace tesser::docsettings {
 class ObjectCopy {
 public:
     enum class Kind {
-        Absent,      // the entry was not there (DictGet gave the null object)
-        Null,        // an explicit null, e.g. an array element
+        Absent, // the entry was not there (DictGet gave the null object)
+        Null,   // an explicit null, e.g. an array element
         Boolean,
         Integer,
         Real,

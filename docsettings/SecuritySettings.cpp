@@ -33,7 +33,9 @@ void Put32(unsigned char* at, uint32_t value) {
     }
 }
 
-uint16_t Get16(const unsigned char* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
+uint16_t Get16(const unsigned char* at) {
+    return static_cast<uint16_t>(at[0] | (at[1] << 8));
+}
 
 uint32_t Get32(const unsigned char* at) {
     uint32_t value = 0;

@@ -200,8 +200,8 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, unsigned newFileMode
     // file's mode, which mkstemp's fixed 0600 would not.
     RemoveStaleTemporaries(folder_, BaseOf(target_));
     static std::atomic<unsigned> counter{0};
-    const std::string prefix = folder_ + "/" + TemporaryPrefix(BaseOf(target_)) +
-                               std::to_string(::getpid()) + "-";
+    const std::string prefix =
+        folder_ + "/" + TemporaryPrefix(BaseOf(target_)) + std::to_string(::getpid()) + "-";
     int error = 0;
     for (int attempt = 0; attempt < 100 && !fd_; ++attempt) {
         temporary_ = prefix + std::to_string(counter++);
@@ -232,8 +232,9 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, unsigned newFileMode
                 (void)fd_.Close();
                 ::unlink(temporary_.c_str());
                 throw FileError(FileError::Stage::Opening,
-                                target_ + " belongs to a group this user is not in, and "
-                                          "replacing it would change its group (" +
+                                target_ +
+                                    " belongs to a group this user is not in, and "
+                                    "replacing it would change its group (" +
                                     std::string(std::strerror(error)) +
                                     "); it was left as it is (write a copy instead)");
             }
@@ -289,8 +290,7 @@ void AtomicFileWriter::Finish() {
 void AtomicFileWriter::Commit() {
     Finish();
     if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        throw FileError(FileError::Stage::Writing, "rename", temporary_ + " to " + target_,
-                        errno);
+        throw FileError(FileError::Stage::Writing, "rename", temporary_ + " to " + target_, errno);
     }
     committed_ = true;
     // The new content is in place; a folder that cannot be synced (some file systems refuse)

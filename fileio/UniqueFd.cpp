@@ -13,7 +13,9 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     return *this;
 }
 
-UniqueFd::~UniqueFd() { (void)Close(); }
+UniqueFd::~UniqueFd() {
+    (void)Close();
+}
 
 int UniqueFd::Close() noexcept {
     const int fd = Release();

@@ -1,8 +1,8 @@
 #include "host/DocumentSaver.h"
 
 #include "fileio/AtomicFileWriter.h"
-#include "host/FileInput.h"
 #include "host/FaultPoint.h"
+#include "host/FileInput.h"
 #include "host/HostState.h"
 #include "host/IncrementalSave.h"
 
@@ -381,10 +381,17 @@ void SaveDocumentAtomically(Document& doc, int flags, const std::string& path) {
                     writer.setLinearization(true);
                 }
                 switch (mode) {
-                case Encryption::Preserve: break;
-                case Encryption::None: writer.setPreserveEncryption(false); break;
-                case Encryption::New: SetWriterEncryption(writer, record); break;
-                case Encryption::Kept: writer.copyEncryptionParameters(*kept); break;
+                case Encryption::Preserve:
+                    break;
+                case Encryption::None:
+                    writer.setPreserveEncryption(false);
+                    break;
+                case Encryption::New:
+                    SetWriterEncryption(writer, record);
+                    break;
+                case Encryption::Kept:
+                    writer.copyEncryptionParameters(*kept);
+                    break;
                 }
                 writer.write();
             },

@@ -61,7 +61,8 @@ constexpr int kMaxWarnings = 2000;
 
 class WarningLimit : public Pipeline {
 public:
-    explicit WarningLimit(std::string path) : Pipeline("warning limit", nullptr), path_(std::move(path)) {}
+    explicit WarningLimit(std::string path)
+        : Pipeline("warning limit", nullptr), path_(std::move(path)) {}
     void write(unsigned char const* data, size_t len) override {
         for (size_t i = 0; i < len; ++i) {
             if (data[i] == '\n' && ++count_ > kMaxWarnings) {
@@ -125,7 +126,7 @@ void Adopt(Document& doc, std::unique_ptr<QPDF> pdf, const std::string& password
 // Records what an accepted password gives and answers the permission bits.
 int32_t Unlocked(Document& doc, QPDF& pdf, const std::string& cp1252) {
     FileSecurity& sec = doc.security;
-    int32_t granted = pdf.ownerPasswordMatched() ? kHPermAll
+    int32_t granted = pdf.ownerPasswordMatched()  ? kHPermAll
                       : pdf.userPasswordMatched() ? sec.filePermissions
                                                   : 0;
     if (pdf.ownerPasswordMatched()) {
@@ -288,8 +289,10 @@ HErrorCode SaveDocument(HDoc handle, int32_t flags, HPath path, HFileSys) {
         Document* doc = CheckDoc(handle);
         PathRec* p = CheckPath(path);
         if (!doc->brokenPages.empty()) {
-            Fail(doc->path + ": the document is damaged and was not saved: its pages cannot be "
-                             "walked (" + doc->brokenPages + ")");
+            Fail(doc->path +
+                 ": the document is damaged and was not saved: its pages cannot be "
+                 "walked (" +
+                 doc->brokenPages + ")");
         }
         SaveDocumentAtomically(*doc, flags, p->path);
     });

@@ -11,13 +11,20 @@ namespace {
 
 const char* FixedErrorText(HErrorCode code) {
     switch (code) {
-    case kHErrGeneral: return "An internal error occurred.";
-    case kHErrBadParameter: return "Bad parameter.";
-    case kHErrNoMemory: return "Out of memory.";
-    case kHErrBadObject: return "The object is not of the expected type.";
-    case kHErrNotFound: return "The requested item was not found.";
-    case kHErrFault: return "Injected fault.";
-    default: return nullptr;
+    case kHErrGeneral:
+        return "An internal error occurred.";
+    case kHErrBadParameter:
+        return "Bad parameter.";
+    case kHErrNoMemory:
+        return "Out of memory.";
+    case kHErrBadObject:
+        return "The object is not of the expected type.";
+    case kHErrNotFound:
+        return "The requested item was not found.";
+    case kHErrFault:
+        return "Injected fault.";
+    default:
+        return nullptr;
     }
 }
 
@@ -29,10 +36,16 @@ namespace detail {
 FaultProbe g_faultProbe = nullptr;
 } // namespace detail
 
-void SetFaultProbe(FaultProbe probe) { detail::g_faultProbe = probe; }
+void SetFaultProbe(FaultProbe probe) {
+    detail::g_faultProbe = probe;
+}
 
-[[noreturn]] void Fail(const std::string& text) { throw HostException(kHErrGeneral, text); }
-[[noreturn]] void FailCode(HErrorCode code) { throw HostException(code, ""); }
+[[noreturn]] void Fail(const std::string& text) {
+    throw HostException(kHErrGeneral, text);
+}
+[[noreturn]] void FailCode(HErrorCode code) {
+    throw HostException(code, "");
+}
 
 HErrorCode ErrorTexts::Allocate(const std::string& text) {
     HErrorCode code = next_;

@@ -13,10 +13,14 @@ std::map<std::string, int>& Armed() { // operation -> calls left until the faili
     return armed;
 }
 
-bool Probe(const char* operation) { return FaultSwitch::Trips(operation); }
+bool Probe(const char* operation) {
+    return FaultSwitch::Trips(operation);
+}
 
 // The host asks only while something is armed.
-void Update() { SetFaultProbe(Armed().empty() ? nullptr : &Probe); }
+void Update() {
+    SetFaultProbe(Armed().empty() ? nullptr : &Probe);
+}
 
 } // namespace
 

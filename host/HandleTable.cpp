@@ -165,7 +165,9 @@ Document* CheckDoc(HDoc doc) {
     return d;
 }
 
-Document* CheckCosDoc(HCosDoc doc) { return CheckDoc(reinterpret_cast<HDoc>(doc)); }
+Document* CheckCosDoc(HCosDoc doc) {
+    return CheckDoc(reinterpret_cast<HDoc>(doc));
+}
 
 ObjectRec* CheckObject(HObject object) {
     ObjectRec* rec = S().handles.Find(object, RecKind::Object);
@@ -210,8 +212,12 @@ Rec* CheckIn(const RecordSet<Rec>& records, Handle handle, const char* refusal) 
 StreamRec* CheckStream(HStream stream) {
     return CheckIn(S().streams, stream, "Bad stream handle.");
 }
-PathRec* CheckPath(HPath path) { return CheckIn(S().paths, path, "Bad path handle."); }
-ViewRec* CheckView(HView view) { return CheckIn(S().views, view, "Bad view handle."); }
+PathRec* CheckPath(HPath path) {
+    return CheckIn(S().paths, path, "Bad path handle.");
+}
+ViewRec* CheckView(HView view) {
+    return CheckIn(S().views, view, "Bad view handle.");
+}
 void CheckOut(const void* out) {
     if (out == nullptr) {
         throw HostException(kHErrBadParameter, "");

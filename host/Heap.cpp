@@ -30,7 +30,9 @@ bool g_prepared = false;
 std::atomic<bool> g_hugePages{false};
 std::atomic<std::uintptr_t> g_covered{0}; // the heap up to here asks for huge pages
 
-std::uintptr_t Break() { return reinterpret_cast<std::uintptr_t>(::sbrk(0)); }
+std::uintptr_t Break() {
+    return reinterpret_cast<std::uintptr_t>(::sbrk(0));
+}
 
 bool HugePagesOnRequest() {
     std::ifstream in("/sys/kernel/mm/transparent_hugepage/enabled");

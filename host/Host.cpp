@@ -142,9 +142,7 @@ HErrorCode OpenMemoryReadStream(const char* bytes, size_t length, HStream* strea
 }
 
 HErrorCode CloseStream(HStream stream) {
-    return Entry("CloseStream", [&] {
-        S().streams.Erase(CheckStream(stream));
-    });
+    return Entry("CloseStream", [&] { S().streams.Erase(CheckStream(stream)); });
 }
 
 } // namespace
@@ -203,16 +201,26 @@ Host::~Host() {
     g_host = nullptr;
 }
 
-Host* Host::Current() { return g_host; }
+Host* Host::Current() {
+    return g_host;
+}
 
-const HostCoreTable* Host::GetHostCoreTable() const { return &state_->core; }
+const HostCoreTable* Host::GetHostCoreTable() const {
+    return &state_->core;
+}
 
-void Host::SetMessageSink(MessageSink* sink) { state_->sink = sink; }
-void Host::SetObserver(HostObserver* observer) { state_->observer = observer; }
+void Host::SetMessageSink(MessageSink* sink) {
+    state_->sink = sink;
+}
+void Host::SetObserver(HostObserver* observer) {
+    state_->observer = observer;
+}
 void Host::SetAppPreference(int32_t preference, int32_t value) {
     state_->appPreferences[preference] = value;
 }
-MessageSink* Host::GetMessageSink() const { return state_->sink; }
+MessageSink* Host::GetMessageSink() const {
+    return state_->sink;
+}
 
 void Host::SetActiveDocument(HDoc doc) {
     State& s = *state_;
@@ -236,20 +244,28 @@ HDoc Host::GetActiveDocument() const {
     return state_->activeView != nullptr ? ToHandle(state_->activeView->doc) : nullptr;
 }
 
-HView Host::GetActiveView() const { return reinterpret_cast<HView>(state_->activeView); }
+HView Host::GetActiveView() const {
+    return reinterpret_cast<HView>(state_->activeView);
+}
 
-void Host::SetMainWindow(void* window) { state_->mainWindow = window; }
+void Host::SetMainWindow(void* window) {
+    state_->mainWindow = window;
+}
 
 void Host::SetTableVersion(const std::string& tableName, uint32_t version) {
     state_->grantedVersions[tableName] = version;
 }
 
-void Host::SetPrintToFile(const std::string& path) { state_->printToFile = path; }
+void Host::SetPrintToFile(const std::string& path) {
+    state_->printToFile = path;
+}
 void Host::SetPrintDestination(const std::string& destination) {
     state_->printDestination = destination;
 }
 
-std::vector<void*> Host::ModelessWindows() const { return state_->modeless; }
+std::vector<void*> Host::ModelessWindows() const {
+    return state_->modeless;
+}
 
 std::vector<std::string> Host::DocumentWarnings(HDoc doc) const {
     auto* d = reinterpret_cast<Document*>(doc);
@@ -259,7 +275,9 @@ std::vector<std::string> Host::DocumentWarnings(HDoc doc) const {
     return d->warnings;
 }
 
-size_t Host::ObjectHandleCount() const { return state_->handles.LiveCount() - 1; }
+size_t Host::ObjectHandleCount() const {
+    return state_->handles.LiveCount() - 1;
+}
 
 std::string Host::ErrorText(HErrorCode code) const {
     char buffer[2000];

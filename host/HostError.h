@@ -52,8 +52,7 @@ HErrorCode EntryFailure() noexcept;
 
 // Runs one table operation: lets a test's fault switch refuse it, turns every exception into a
 // code. A template rather than a std::function so that the body costs no allocation per call.
-template <typename Body>
-HErrorCode Entry(const char* operation, Body&& body) {
+template <typename Body> HErrorCode Entry(const char* operation, Body&& body) {
     if (HErrorCode refused = EntryAllowed(operation); refused != kHErrNone) {
         return refused;
     }

@@ -64,7 +64,7 @@ struct ViewRec {
 };
 
 struct Document {
-    std::string path;       // as opened, for messages
+    std::string path;        // as opened, for messages
     fileio::UniqueFd anchor; // the opened file (inode), read by every QPDF instance of it
     std::unique_ptr<QPDF> qpdf;
     std::vector<std::string> warnings;
@@ -174,7 +174,9 @@ void CheckOut(const void* out);
 
 HObject ToHandle(const ObjectRec* rec);
 HFont ToFontHandle(const FontRec* rec);
-inline HDoc ToHandle(Document* doc) { return reinterpret_cast<HDoc>(doc); }
+inline HDoc ToHandle(Document* doc) {
+    return reinterpret_cast<HDoc>(doc);
+}
 
 // Copies a zero-terminated text into a caller's buffer, cut to size - 1 bytes.
 void CopyText(const std::string& text, char* buffer, size_t size);

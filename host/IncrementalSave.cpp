@@ -22,14 +22,14 @@
 namespace tesser::host {
 
 struct Revisions::File {
-    int fd = -1;              // the document's own file, or owned
-    fileio::UniqueFd owned;   // a file an incremental save wrote
+    int fd = -1;            // the document's own file, or owned
+    fileio::UniqueFd owned; // a file an incremental save wrote
     qpdf_offset_t size = 0;
     qpdf_offset_t lastSection = 0; // where the last cross-reference section starts
     bool xrefStream = false;
     bool endsWithEol = true;
     long long trailerSize = 0;
-    std::vector<int> listedGen; // by object number: the generation listed, -1 for none
+    std::vector<int> listedGen;   // by object number: the generation listed, -1 for none
     QPDFObjectHandle id, encrypt; // the trailer entries every revision keeps
 
     File() = default;
@@ -104,8 +104,8 @@ bool IsSpace(char c) {
 // "startxref".
 void ReadEnd(Revisions::File& file) {
     const size_t tailLength = static_cast<size_t>(std::min<qpdf_offset_t>(file.size, 1024));
-    const std::string tail = ReadAt(file.fd, file.size - static_cast<qpdf_offset_t>(tailLength),
-                                    tailLength);
+    const std::string tail =
+        ReadAt(file.fd, file.size - static_cast<qpdf_offset_t>(tailLength), tailLength);
     file.endsWithEol = !tail.empty() && (tail.back() == '\n' || tail.back() == '\r');
     const size_t at = tail.rfind("startxref");
     size_t p = at == std::string::npos ? tail.size() : at + 9;
@@ -120,8 +120,8 @@ void ReadEnd(Revisions::File& file) {
     if (digits == 0 || offset >= file.size) {
         Fail("the end of the file does not say where its cross-reference section is");
     }
-    std::string head =
-        ReadAt(file.fd, offset, static_cast<size_t>(std::min<qpdf_offset_t>(file.size - offset, 64)));
+    std::string head = ReadAt(file.fd, offset,
+                              static_cast<size_t>(std::min<qpdf_offset_t>(file.size - offset, 64)));
     size_t q = 0;
     while (q < head.size() && IsSpace(head[q])) {
         ++q;
@@ -174,11 +174,15 @@ private:
 
     static Method MethodOf(QPDF::encryption_method_e method) {
         switch (method) {
-        case QPDF::e_none: return Method::None;
-        case QPDF::e_rc4: return Method::RC4;
+        case QPDF::e_none:
+            return Method::None;
+        case QPDF::e_rc4:
+            return Method::RC4;
         case QPDF::e_aes:
-        case QPDF::e_aesv3: return Method::AES;
-        default: break;
+        case QPDF::e_aesv3:
+            return Method::AES;
+        default:
+            break;
         }
         Fail("the file is encrypted by a method the host cannot write");
     }
@@ -188,8 +192,7 @@ private:
             return plain;
         }
         const bool aes = method == Method::AES;
-        const std::string key =
-            QPDF::compute_data_key(key_, og.getObj(), og.getGen(), aes, v_, r_);
+        const std::string key = QPDF::compute_data_key(key_, og.getObj(), og.getGen(), aes, v_, r_);
         const auto* keyBytes = reinterpret_cast<const unsigned char*>(key.data());
         if (!aes) {
             std::string out(plain.size(), '\0');
@@ -284,7 +287,9 @@ public:
             return;
         }
         switch (o.getTypeCode()) {
-        case ::ot_dictionary: Dictionary(out, o, og, {}); break;
+        case ::ot_dictionary:
+            Dictionary(out, o, og, {});
+            break;
         case ::ot_array: {
             out += '[';
             bool first = true;
@@ -298,11 +303,21 @@ public:
             out += ']';
             break;
         }
-        case ::ot_name: AppendName(out, o.getName()); break;
-        case ::ot_integer: out += std::to_string(o.getIntValue()); break;
-        case ::ot_real: out += o.getRealValue(); break;
-        case ::ot_boolean: out += o.getBoolValue() ? "true" : "false"; break;
-        case ::ot_null: out += "null"; break;
+        case ::ot_name:
+            AppendName(out, o.getName());
+            break;
+        case ::ot_integer:
+            out += std::to_string(o.getIntValue());
+            break;
+        case ::ot_real:
+            out += o.getRealValue();
+            break;
+        case ::ot_boolean:
+            out += o.getBoolValue() ? "true" : "false";
+            break;
+        case ::ot_null:
+            out += "null";
+            break;
         case ::ot_string:
             if (crypt_ != nullptr && crypt_->Strings() && og.isIndirect() && !plainString_) {
                 AppendHex(out, crypt_->String(og, o.getStringValue()));
@@ -310,7 +325,9 @@ public:
                 out += o.unparse();
             }
             break;
-        default: out += o.unparse(); break;
+        default:
+            out += o.unparse();
+            break;
         }
     }
 
@@ -323,10 +340,9 @@ public:
         bool signature = false;
         if (crypt_ != nullptr) {
             auto type = items.find("/Type");
-            signature = type != items.end() && !type->second.isIndirect() &&
-                        type->second.isName() &&
-                        (type->second.getName() == "/Sig" ||
-                         type->second.getName() == "/DocTimeStamp");
+            signature =
+                type != items.end() && !type->second.isIndirect() && type->second.isName() &&
+                (type->second.getName() == "/Sig" || type->second.getName() == "/DocTimeStamp");
         }
         out += "<<";
         for (auto& [key, value] : items) {
@@ -356,8 +372,9 @@ private:
 // The keys of the trailer that each cross-reference section sets itself, or that belong to a
 // cross-reference stream.
 const std::initializer_list<const char*> kSectionKeys = {
-    "/Size", "/Prev", "/XRefStm", "/Type", "/W", "/Index", "/Filter", "/DecodeParms",
-    "/Length", "/DL", "/F", "/FFilter", "/FDecodeParms", "/ID", "/Encrypt"};
+    "/Size",  "/Prev",    "/XRefStm",      "/Type",   "/W",
+    "/Index", "/Filter",  "/DecodeParms",  "/Length", "/DL",
+    "/F",     "/FFilter", "/FDecodeParms", "/ID",     "/Encrypt"};
 
 std::string Deflate(const std::string& data) {
     Pl_Buffer buffer("deflated");
@@ -372,7 +389,9 @@ std::string Deflate(const std::string& data) {
 class Appender {
 public:
     Appender(Pipeline& out, qpdf_offset_t start) : out_(out), start_(start) {}
-    qpdf_offset_t Offset() const { return start_ + written_ + static_cast<qpdf_offset_t>(buf_.size()); }
+    qpdf_offset_t Offset() const {
+        return start_ + written_ + static_cast<qpdf_offset_t>(buf_.size());
+    }
     std::string& Buffer() { return buf_; }
     void Maybe() {
         if (buf_.size() >= kChunk) {
@@ -409,8 +428,7 @@ void AppendField(std::string& out, unsigned long long value, int width) {
 } // namespace
 
 IncrementalSave::IncrementalSave(Document& doc, int flags)
-    : doc_(doc),
-      revisions_([&]() -> Revisions& {
+    : doc_(doc), revisions_([&]() -> Revisions& {
           if (!doc.revisions) {
               doc.revisions = std::make_unique<Revisions>();
           }
@@ -559,9 +577,9 @@ void IncrementalSave::Write(Pipeline& out) {
             written.replaceKey("/Filter", QPDFObjectHandle::newName("/FlateDecode"));
             written.removeKey("/DecodeParms");
         }
-        const bool plainData = !crypt.Streams() ||
-                               (crypt.PlainMetadata() && dict.getKey("/Type").isName() &&
-                                dict.getKey("/Type").getName() == "/Metadata");
+        const bool plainData =
+            !crypt.Streams() || (crypt.PlainMetadata() && dict.getKey("/Type").isName() &&
+                                 dict.getKey("/Type").getName() == "/Metadata");
         if (!plainData) {
             data = crypt.Stream(og, data);
         }
@@ -615,8 +633,7 @@ void IncrementalSave::Write(Pipeline& out) {
             for (; i < j; ++i) {
                 char line[32];
                 std::snprintf(line, sizeof line, "%010lld %05d n \n",
-                              static_cast<long long>(entries[i].second),
-                              entries[i].first.getGen());
+                              static_cast<long long>(entries[i].second), entries[i].first.getGen());
                 s += line;
             }
         }
@@ -637,8 +654,8 @@ void IncrementalSave::Write(Pipeline& out) {
                    entries[j].first.getObj() == entries[j - 1].first.getObj() + 1) {
                 ++j;
             }
-            index += (index.empty() ? "" : " ") + std::to_string(entries[i].first.getObj()) +
-                     " " + std::to_string(j - i);
+            index += (index.empty() ? "" : " ") + std::to_string(entries[i].first.getObj()) + " " +
+                     std::to_string(j - i);
             for (; i < j; ++i) {
                 rows += '\1';
                 AppendField(rows, static_cast<unsigned long long>(entries[i].second), width);
@@ -648,8 +665,8 @@ void IncrementalSave::Write(Pipeline& out) {
         const std::string data = Deflate(rows);
         AppendObjectHeader(s, self);
         s += "<< /Type /XRef /Size " + std::to_string(size) + " /Index [" + index + "] /W [1 " +
-             std::to_string(width) + " 2] /Prev " + prev + kept +
-             " /Filter /FlateDecode /Length " + std::to_string(data.size()) + " >>\nstream\n";
+             std::to_string(width) + " 2] /Prev " + prev + kept + " /Filter /FlateDecode /Length " +
+             std::to_string(data.size()) + " >>\nstream\n";
         s += data;
         s += "\nendstream\nendobj\n";
         entries.pop_back();

@@ -40,7 +40,9 @@ Rec* RecordOf(std::deque<Rec>& records, Handle handle, const char* refusal) {
     throw HostException(kHErrBadParameter, refusal);
 }
 
-Menu* MenuOf(HMenu menu) { return RecordOf(S().menus.menus, menu, "Bad menu handle."); }
+Menu* MenuOf(HMenu menu) {
+    return RecordOf(S().menus.menus, menu, "Bad menu handle.");
+}
 MenuItem* ItemOf(HMenuItem item) {
     return RecordOf(S().menus.items, item, "Bad menu item handle.");
 }
@@ -141,22 +143,26 @@ void Host::AddMenu(const std::string& menuName) {
     bar.removed.erase(menuName);
 }
 
-void Host::RemoveMenu(const std::string& menuName) { state_->menus.removed.insert(menuName); }
+void Host::RemoveMenu(const std::string& menuName) {
+    state_->menus.removed.insert(menuName);
+}
 
 std::vector<MenuItemInfo> Host::MenuItems(const std::string& menuName) const {
     std::vector<MenuItemInfo> items;
     for (const auto& menu : state_->menus.menus) {
         if (menu.name == menuName) {
             for (const auto* item : menu.items) {
-                items.push_back({item->title, item->name, item->execute != nullptr,
-                                 item->enable != nullptr});
+                items.push_back(
+                    {item->title, item->name, item->execute != nullptr, item->enable != nullptr});
             }
         }
     }
     return items;
 }
 
-size_t Host::AcquiredMenuCount() const { return state_->menus.acquired; }
+size_t Host::AcquiredMenuCount() const {
+    return state_->menus.acquired;
+}
 
 bool Host::IsMenuItemEnabled(const std::string& itemName) const {
     auto* item = state_->menus.FindItem(itemName);

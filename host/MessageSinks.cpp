@@ -13,7 +13,9 @@ int32_t TerminalSink::ConfirmAlert(const std::string& message) {
     std::cerr << message << (confirm_ ? " [OK]" : " [Cancel]") << std::endl;
     return confirm_ ? 1 : 0;
 }
-void TerminalSink::ShowNote(const std::string& message) { std::cerr << message << std::endl; }
+void TerminalSink::ShowNote(const std::string& message) {
+    std::cerr << message << std::endl;
+}
 
 namespace {
 int32_t TakeAnswer(std::vector<int32_t>& queue) {

@@ -24,13 +24,16 @@ HObject Child(ObjectRec* parent, QPDFObjectHandle object) {
 }
 
 // An object just made in the document: an indirect one keeps its handle for the document's life.
-HObject OutNew(Document* doc, QPDFObjectHandle object) { return ToHandle(doc->WrapNew(object)); }
+HObject OutNew(Document* doc, QPDFObjectHandle object) {
+    return ToHandle(doc->WrapNew(object));
+}
 
-QPDFObjectHandle& Obj(HObject object) { return CheckObject(object)->object; }
+QPDFObjectHandle& Obj(HObject object) {
+    return CheckObject(object)->object;
+}
 
 [[noreturn]] void WrongType(const char* expected) {
-    throw HostException(kHErrBadObject,
-                        std::string("The object is not ") + expected + ".");
+    throw HostException(kHErrBadObject, std::string("The object is not ") + expected + ".");
 }
 
 // A dictionary to read from: a stream answers for its dictionary.
@@ -51,7 +54,9 @@ QPDFObjectHandle ArrayOf(ObjectRec* rec) {
     return rec->object;
 }
 
-const std::string& Key(HAtom atom) { return S().AtomKey(atom); }
+const std::string& Key(HAtom atom) {
+    return S().AtomKey(atom);
+}
 
 // The value to store into a container of the document. Objects of another document cannot be
 // stored; direct objects are copied into place, as PDF direct objects are.
@@ -130,16 +135,35 @@ HErrorCode GetObjectType(HObject object, int32_t* type) {
         CheckOut(type);
         QPDFObjectHandle& o = Obj(object);
         switch (o.getTypeCode()) {
-        case ::ot_null: *type = kHObjNull; break;
-        case ::ot_integer: *type = kHObjInteger; break;
-        case ::ot_real: *type = kHObjReal; break;
-        case ::ot_boolean: *type = kHObjBoolean; break;
-        case ::ot_name: *type = kHObjName; break;
-        case ::ot_string: *type = kHObjString; break;
-        case ::ot_dictionary: *type = kHObjDict; break;
-        case ::ot_array: *type = kHObjArray; break;
-        case ::ot_stream: *type = kHObjStream; break;
-        default: WrongType("a PDF object");
+        case ::ot_null:
+            *type = kHObjNull;
+            break;
+        case ::ot_integer:
+            *type = kHObjInteger;
+            break;
+        case ::ot_real:
+            *type = kHObjReal;
+            break;
+        case ::ot_boolean:
+            *type = kHObjBoolean;
+            break;
+        case ::ot_name:
+            *type = kHObjName;
+            break;
+        case ::ot_string:
+            *type = kHObjString;
+            break;
+        case ::ot_dictionary:
+            *type = kHObjDict;
+            break;
+        case ::ot_array:
+            *type = kHObjArray;
+            break;
+        case ::ot_stream:
+            *type = kHObjStream;
+            break;
+        default:
+            WrongType("a PDF object");
         }
     });
 }

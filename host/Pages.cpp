@@ -53,8 +53,7 @@ bool ReadBox(QPDFObjectHandle value, Box& box) {
             return false;
         }
     }
-    box = {std::min(v[0], v[2]), std::min(v[1], v[3]), std::max(v[0], v[2]),
-           std::max(v[1], v[3])};
+    box = {std::min(v[0], v[2]), std::min(v[1], v[3]), std::max(v[0], v[2]), std::max(v[1], v[3])};
     return true;
 }
 
@@ -104,10 +103,9 @@ HErrorCode AcquirePage(HDoc handle, int32_t index, HPage* page) {
         Document* doc = CheckDoc(handle);
         const auto& pages = doc->Pages();
         if (index < 0 || static_cast<size_t>(index) >= pages.size()) {
-            throw HostException(kHErrBadParameter,
-                                "There is no page " + std::to_string(index + 1) + " in " +
-                                    doc->path + " (it has " + std::to_string(pages.size()) +
-                                    " pages).");
+            throw HostException(kHErrBadParameter, "There is no page " + std::to_string(index + 1) +
+                                                       " in " + doc->path + " (it has " +
+                                                       std::to_string(pages.size()) + " pages).");
         }
         auto rec = std::make_unique<PageRec>();
         rec->doc = doc;
@@ -152,8 +150,8 @@ HErrorCode GetPageResources(HPage page, HObject* resources) {
     return Entry("GetPageResources", [&] {
         CheckOut(resources);
         PageRec* rec = CheckPage(page);
-        *resources = ToHandle(
-            rec->doc->Wrap(OwnResources(*rec->doc, rec->page), rec->page.getObjGen()));
+        *resources =
+            ToHandle(rec->doc->Wrap(OwnResources(*rec->doc, rec->page), rec->page.getObjGen()));
     });
 }
 
@@ -236,9 +234,9 @@ HErrorCode GetFontWidths(HFont font, int16_t widths[256]) {
             int16_t missing = 0;
             QPDFObjectHandle descriptor = dict.getKey("/FontDescriptor");
             if (descriptor.isDictionary() && descriptor.getKey("/MissingWidth").isNumber()) {
-                missing = static_cast<int16_t>(std::clamp(
-                    std::lround(descriptor.getKey("/MissingWidth").getNumericValue()), -32768L,
-                    32767L));
+                missing = static_cast<int16_t>(
+                    std::clamp(std::lround(descriptor.getKey("/MissingWidth").getNumericValue()),
+                               -32768L, 32767L));
             }
             std::fill(widths, widths + 256, missing);
             long long firstChar = first.getIntValue();
@@ -284,8 +282,7 @@ HErrorCode AddPageResource(HPage page, const char* category, const char* resourc
         PageRec* rec = CheckPage(page);
         ObjectRec* value = CheckObject(object);
         if (value->doc != nullptr && value->doc != rec->doc) {
-            throw HostException(kHErrBadParameter,
-                                "The resource belongs to another document.");
+            throw HostException(kHErrBadParameter, "The resource belongs to another document.");
         }
         QPDFObjectHandle resources = OwnResources(*rec->doc, rec->page);
         std::string key = "/" + std::string(category);
@@ -319,7 +316,9 @@ HErrorCode TranslateText(const char* in, char* out, size_t length) {
 
 } // namespace
 
-QPDFObjectHandle EffectiveResources(QPDFObjectHandle page) { return Inherited(page, "/Resources"); }
+QPDFObjectHandle EffectiveResources(QPDFObjectHandle page) {
+    return Inherited(page, "/Resources");
+}
 
 QPDFObjectHandle OwnResources(Document& doc, QPDFObjectHandle page) {
     QPDFObjectHandle own = page.getKey("/Resources");

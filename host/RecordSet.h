@@ -9,8 +9,7 @@
 
 namespace tesser::host {
 
-template <typename Rec>
-class RecordSet {
+template <typename Rec> class RecordSet {
 public:
     // Takes the record over; it lives until Erase or until the set goes.
     Rec* Add(std::unique_ptr<Rec> rec) {
@@ -22,15 +21,13 @@ public:
     // Destroys the record; nothing happens for one the set does not hold.
     void Erase(const Rec* rec) { records_.erase(rec); }
     // Destroys every record for which drop(record) answers true.
-    template <typename Predicate>
-    void EraseIf(Predicate drop) {
+    template <typename Predicate> void EraseIf(Predicate drop) {
         for (auto it = records_.begin(); it != records_.end();) {
             it = drop(*it->second) ? records_.erase(it) : std::next(it);
         }
     }
     // True when pred(record) holds for some record of the set.
-    template <typename Predicate>
-    bool AnyOf(Predicate pred) const {
+    template <typename Predicate> bool AnyOf(Predicate pred) const {
         for (const auto& entry : records_) {
             if (pred(*entry.second)) {
                 return true;

@@ -49,8 +49,7 @@ std::string GetText(const unsigned char* b, size_t at) {
 std::string Convert(const char* to, const char* from, const std::string& text) {
     iconv_t cd = ::iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
-        Fail(std::string("The text conversion from ") + from + " to " + to +
-             " is not available.");
+        Fail(std::string("The text conversion from ") + from + " to " + to + " is not available.");
     }
     std::string out;
     std::vector<char> in(text.begin(), text.end());
@@ -113,7 +112,9 @@ SecurityRecord DecodeSecurityRecord(const unsigned char* b) {
     return r;
 }
 
-std::string KeptMarker(int number) { return kMarkerPrefix + std::to_string(number); }
+std::string KeptMarker(int number) {
+    return kMarkerPrefix + std::to_string(number);
+}
 
 int ParseKeptMarker(const std::string& text) {
     size_t prefix = sizeof kMarkerPrefix - 1;
@@ -168,8 +169,8 @@ std::pair<std::unique_ptr<QPDF>, std::string> SnapshotStore::Open(int number) co
     }
     auto pdf = std::make_unique<QPDF>();
     pdf->setSuppressWarnings(true);
-    pdf->processMemoryFile("kept security settings", it->second.pdf.data(),
-                           it->second.pdf.size(), it->second.password.c_str());
+    pdf->processMemoryFile("kept security settings", it->second.pdf.data(), it->second.pdf.size(),
+                           it->second.password.c_str());
     return {std::move(pdf), it->second.password};
 }
 
@@ -195,8 +196,8 @@ std::string SnapshotStore::Export(int number) const {
              " are not known to this host");
     }
     // The header, the password's length and the password, then the PDF.
-    return kExportHeader + std::to_string(it->second.password.size()) + "\n" +
-           it->second.password + it->second.pdf;
+    return kExportHeader + std::to_string(it->second.password.size()) + "\n" + it->second.password +
+           it->second.pdf;
 }
 
 int SnapshotStore::Import(const std::string& bytes) {
@@ -221,8 +222,8 @@ int SnapshotStore::Import(const std::string& bytes) {
     try {
         QPDF check;
         check.setSuppressWarnings(true);
-        check.processMemoryFile("kept security settings", snapshot.pdf.data(),
-                                snapshot.pdf.size(), snapshot.password.c_str());
+        check.processMemoryFile("kept security settings", snapshot.pdf.data(), snapshot.pdf.size(),
+                                snapshot.password.c_str());
         if (!check.isEncrypted()) {
             Fail("they carry no encryption");
         }
@@ -251,9 +252,13 @@ std::string LostKeptMarker() {
     return KeptMarker(999999999);
 }
 
-std::string Cp1252ToUtf8(const std::string& text) { return Convert("UTF-8", "WINDOWS-1252", text); }
+std::string Cp1252ToUtf8(const std::string& text) {
+    return Convert("UTF-8", "WINDOWS-1252", text);
+}
 
-std::string Utf8ToCp1252(const std::string& text) { return Convert("WINDOWS-1252", "UTF-8", text); }
+std::string Utf8ToCp1252(const std::string& text) {
+    return Convert("WINDOWS-1252", "UTF-8", text);
+}
 
 std::string PasswordForRevision(const std::string& cp1252, int revision) {
     std::string utf8 = Cp1252ToUtf8(cp1252);
@@ -293,7 +298,8 @@ int32_t PermissionsOf(QPDF& pdf) {
 }
 
 void SetWriterEncryption(QPDFWriter& writer, const SecurityRecord& record) {
-    std::string user = (record.newOpen || record.hasOpen) ? PasswordForRevision(record.open, 6) : "";
+    std::string user =
+        (record.newOpen || record.hasOpen) ? PasswordForRevision(record.open, 6) : "";
     std::string owner =
         (record.newOwner || record.hasOwner) ? PasswordForRevision(record.owner, 6) : "";
     bool print = record.permissions & kHPermPrint;

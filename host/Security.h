@@ -40,10 +40,10 @@
 // the host; a program that keeps undo data longer exports it and imports it into a later host
 // (ExportKeptSecurity, ImportKeptSecurity below). A record given back to SetSecurityData with a
 // marker in either password field makes the next save put that encryption back exactly (same
-// algorithm, same passwords, same permissions), whatever the other fields say. This is what an undo of a security change needs.
-// Likewise, a record byte for byte equal to one that GetStandardSecurityData gave for the same
-// file (same path) puts that file's encryption back exactly, so an undo of an RC4 file gives
-// RC4 again; any other record is written as AES-256.
+// algorithm, same passwords, same permissions), whatever the other fields say. This is what an undo
+// of a security change needs. Likewise, a record byte for byte equal to one that
+// GetStandardSecurityData gave for the same file (same path) puts that file's encryption back
+// exactly, so an undo of an RC4 file gives RC4 again; any other record is written as AES-256.
 #pragma once
 
 #include "hostapi/HostTypes.h"
@@ -84,10 +84,10 @@ struct FileSecurity {
     int32_t granted = kHPermAll;         // union of what was granted so far
     bool emptyUserPassword = false;      // the empty password opens the file
     bool userKnown = false;
-    std::string userPassword;            // Windows-1252
+    std::string userPassword; // Windows-1252
     bool ownerKnown = false;
-    std::string ownerPassword;           // Windows-1252
-    std::string unlockPassword;          // as given to QPDF, opened the document's instance
+    std::string ownerPassword;  // Windows-1252
+    std::string unlockPassword; // as given to QPDF, opened the document's instance
 };
 
 // What the next save writes.
@@ -96,7 +96,7 @@ struct PendingSecurity {
     bool handlerNone = false; // "None": write without encryption
     bool hasRecord = false;
     RecordBytes record{};
-    bool active = false;      // a save applies it (kHDocNewSecurity was set at least once)
+    bool active = false; // a save applies it (kHDocNewSecurity was set at least once)
 };
 
 // The original encryption of files, kept by number for the kept-security marker.

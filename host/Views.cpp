@@ -6,7 +6,6 @@
 
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
-
 #include <cstdlib>
 #include <unistd.h>
 
@@ -119,8 +118,7 @@ HErrorCode GetMainWindow(void** window) {
 
 int g_hostWindow;
 
-HErrorCode CreateHostWindow(int32_t, int32_t, void*, HExtensionID, void*,
-                            HHostWindow* hostWindow) {
+HErrorCode CreateHostWindow(int32_t, int32_t, void*, HExtensionID, void*, HHostWindow* hostWindow) {
     return Entry("CreateHostWindow", [&] {
         CheckOut(hostWindow);
         *hostWindow = reinterpret_cast<HHostWindow>(&g_hostWindow);
@@ -162,10 +160,10 @@ void PrintDocumentPages(Document& doc, int32_t first, int32_t last) {
     const auto& pages = source.getAllPages();
     int32_t count = static_cast<int32_t>(pages.size());
     if (first < 0 || last >= count || first > last) {
-        throw HostException(kHErrBadParameter,
-                            "Cannot print pages " + std::to_string(first + 1) + " to " +
-                                std::to_string(last + 1) + " of " + doc.path + " (it has " +
-                                std::to_string(count) + " pages).");
+        throw HostException(kHErrBadParameter, "Cannot print pages " + std::to_string(first + 1) +
+                                                   " to " + std::to_string(last + 1) + " of " +
+                                                   doc.path + " (it has " + std::to_string(count) +
+                                                   " pages).");
     }
     // The pages as they are now, changes made in memory included.
     QPDF out;
@@ -180,7 +178,8 @@ void PrintDocumentPages(Document& doc, int32_t first, int32_t last) {
         return;
     }
     const char* tmp = std::getenv("TMPDIR");
-    std::string folder = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/tesser-print-XXXXXX";
+    std::string folder =
+        std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/tesser-print-XXXXXX";
     std::vector<char> name(folder.begin(), folder.end());
     name.push_back('\0');
     if (::mkdtemp(name.data()) == nullptr) {

@@ -216,8 +216,8 @@ typedef struct HostModelTable {
 typedef struct HostViewTable {
     uint32_t size;
     uint32_t version;
-    HErrorCode (*GetActiveDocument)(HDoc* doc);          /* null when none is open */
-    HErrorCode (*GetActiveView)(HView* view);            /* null when none is open */
+    HErrorCode (*GetActiveDocument)(HDoc* doc); /* null when none is open */
+    HErrorCode (*GetActiveView)(HView* view);   /* null when none is open */
     HErrorCode (*GetViewDocument)(HView view, HDoc* doc);
     HErrorCode (*OpenView)(HDoc doc, HView* view);
     HErrorCode (*CloseView)(HView view, HBool flag);
@@ -265,18 +265,18 @@ typedef struct HostAppData {
 typedef HBool (*HostRegistrationProc)(uint32_t version, struct HostRegistrationRecord* record);
 
 typedef struct HostHandshakeRecord {
-    uint32_t version;          /* HOST_HANDSHAKE_VERSION */
+    uint32_t version; /* HOST_HANDSHAKE_VERSION */
     HExtensionID extension;
     const HostCoreTable* core;
-    HCallback registration;    /* set by the plug-in: a callback of HostRegistrationProc */
+    HCallback registration; /* set by the plug-in: a callback of HostRegistrationProc */
 } HostHandshakeRecord;
 
 typedef struct HostRegistrationRecord {
     HAtom extensionName;
-    void* hostReserved;        /* left as the host supplied it */
-    HCallback further;         /* HPlainProc */
-    HCallback initialise;      /* HPlainProc */
-    HCallback unload;          /* HPlainProc */
+    void* hostReserved;   /* left as the host supplied it */
+    HCallback further;    /* HPlainProc */
+    HCallback initialise; /* HPlainProc */
+    HCallback unload;     /* HPlainProc */
 } HostRegistrationRecord;
 
 typedef HBool (*HostHandshakeProc)(uint32_t handshakeVersion, HostHandshakeRecord* record);

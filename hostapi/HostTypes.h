@@ -15,25 +15,25 @@
 extern "C" {
 #endif
 
-typedef uint16_t HAtom;         /* 0 is never a valid atom */
-typedef int32_t HErrorCode;     /* 0: success; anything else: GetErrorText tells what failed */
-typedef int32_t HBool;          /* 0 false, 1 true */
-typedef int32_t HFixed;         /* 16.16 fixed point */
+typedef uint16_t HAtom;     /* 0 is never a valid atom */
+typedef int32_t HErrorCode; /* 0: success; anything else: GetErrorText tells what failed */
+typedef int32_t HBool;      /* 0 false, 1 true */
+typedef int32_t HFixed;     /* 16.16 fixed point */
 
-typedef struct HObjectRec* HObject;       /* a PDF object (direct or indirect) */
-typedef struct HCosDocRec* HCosDoc;       /* the object store of a document */
-typedef struct HDocRec* HDoc;             /* an open document */
-typedef struct HPageRec* HPage;           /* an acquired page */
-typedef struct HFontRec* HFont;           /* a font resource of a page */
-typedef struct HStreamRec* HStream;       /* a byte source (memory read stream) */
-typedef struct HViewRec* HView;           /* a document shown in a view */
-typedef struct HPathRec* HPath;           /* a host path */
-typedef struct HFileSysRec* HFileSys;     /* a file system */
+typedef struct HObjectRec* HObject;   /* a PDF object (direct or indirect) */
+typedef struct HCosDocRec* HCosDoc;   /* the object store of a document */
+typedef struct HDocRec* HDoc;         /* an open document */
+typedef struct HPageRec* HPage;       /* an acquired page */
+typedef struct HFontRec* HFont;       /* a font resource of a page */
+typedef struct HStreamRec* HStream;   /* a byte source (memory read stream) */
+typedef struct HViewRec* HView;       /* a document shown in a view */
+typedef struct HPathRec* HPath;       /* a host path */
+typedef struct HFileSysRec* HFileSys; /* a file system */
 typedef struct HMenuBarRec* HMenuBar;
 typedef struct HMenuRec* HMenu;
 typedef struct HMenuItemRec* HMenuItem;
 typedef struct HHostWindowRec* HHostWindow;
-typedef void* HCallback;                  /* made by MakeCallback from a procedure */
+typedef void* HCallback; /* made by MakeCallback from a procedure */
 typedef uint32_t HExtensionID;
 
 typedef struct {
@@ -56,7 +56,7 @@ enum {
 /* Permission bits of Authorise and GetDocumentPermissions. */
 enum {
     kHPermOpen = 1,
-    kHPermSecure = 2,     /* change the security settings */
+    kHPermSecure = 2, /* change the security settings */
     kHPermPrint = 4,
     kHPermEdit = 8,       /* change the document */
     kHPermCopy = 16,      /* select and copy text and graphics */
@@ -77,8 +77,8 @@ enum {
 
 /* SaveDocument flags. */
 enum {
-    kHSaveFull = 1,        /* full rewrite, unreferenced objects dropped */
-    kHSaveLinearized = 4,  /* optimised for the web (linearised) */
+    kHSaveFull = 1,       /* full rewrite, unreferenced objects dropped */
+    kHSaveLinearized = 4, /* optimised for the web (linearised) */
     kHSaveCollectGarbage = 32,
     kHSaveIncremental = 64, /* the changes appended to the file the document was read from;
                                alone, never with the three above */
@@ -88,8 +88,8 @@ enum {
 
 /* Document flag word. */
 enum {
-    kHDocNeedsSave = 1,     /* unsaved changes */
-    kHDocNewSecurity = 2    /* the next save writes the security data set with SetSecurityData */
+    kHDocNeedsSave = 1,  /* unsaved changes */
+    kHDocNewSecurity = 2 /* the next save writes the security data set with SetSecurityData */
 };
 
 /* Icon kinds of ShowAlert. */
@@ -104,12 +104,12 @@ enum { kHSecurityRecordSize = 528 };
  * allocates at run time, which are numbered from kHErrFirstDynamic upwards. */
 enum {
     kHErrNone = 0,
-    kHErrGeneral = 1,        /* "An internal error occurred." */
-    kHErrBadParameter = 2,   /* "Bad parameter." */
-    kHErrNoMemory = 3,       /* "Out of memory." */
-    kHErrBadObject = 4,      /* "The object is not of the expected type." */
-    kHErrNotFound = 5,       /* "The requested item was not found." */
-    kHErrFault = 6,          /* "Injected fault." (the test fault switch) */
+    kHErrGeneral = 1,      /* "An internal error occurred." */
+    kHErrBadParameter = 2, /* "Bad parameter." */
+    kHErrNoMemory = 3,     /* "Out of memory." */
+    kHErrBadObject = 4,    /* "The object is not of the expected type." */
+    kHErrNotFound = 5,     /* "The requested item was not found." */
+    kHErrFault = 6,        /* "Injected fault." (the test fault switch) */
     kHErrFirstDynamic = 1000
 };
 

@@ -15,8 +15,7 @@
 
 namespace tesser {
 
-template <typename Handle, void (*Release)(Handle)>
-class ScopedHandle {
+template <typename Handle, void (*Release)(Handle)> class ScopedHandle {
 public:
     ScopedHandle() = default;
     explicit ScopedHandle(Handle handle) noexcept : handle_(handle) {}

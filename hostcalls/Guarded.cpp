@@ -3,8 +3,7 @@
 namespace tesser::hostcalls::guarded {
 
 bool CreateAtom(const std::string& text, HAtom& atom) {
-    return Guard("Failed to create atom from string",
-                 [&] { atom = hostcalls::CreateAtom(text); });
+    return Guard("Failed to create atom from string", [&] { atom = hostcalls::CreateAtom(text); });
 }
 
 bool GetObjectType(HObject object, int32_t& type) {
@@ -39,7 +38,7 @@ bool NewStream(HCosDoc doc, bool indirect, HStream source, int64_t sourceOffset,
                HObject attributes, HObject parameters, int64_t sourceLength, HObject& object) {
     return Guard("Failed to create new stream", [&] {
         object = hostcalls::NewStream(doc, indirect, source, sourceOffset, decode, attributes,
-                                   parameters, sourceLength);
+                                      parameters, sourceLength);
     });
 }
 
@@ -53,7 +52,8 @@ bool DictGet(HObject dict, HAtom key, HObject& value) {
 }
 
 bool DictPut(HObject dict, HAtom key, HObject value) {
-    return Guard("Failed to put value in dictionary", [&] { hostcalls::DictPut(dict, key, value); });
+    return Guard("Failed to put value in dictionary",
+                 [&] { hostcalls::DictPut(dict, key, value); });
 }
 
 bool ArrayLength(HObject array, int32_t& length) {

@@ -16,8 +16,7 @@
 namespace tesser::hostcalls::guarded {
 
 // Runs body(); a HostError inside it shows message and answers false.
-template <typename Body>
-bool Guard(const char* message, Body&& body) {
+template <typename Body> bool Guard(const char* message, Body&& body) {
     try {
         std::forward<Body>(body)();
         return true;

@@ -31,11 +31,21 @@ const HostTables& Connected() {
     return g_tables;
 }
 
-const HostCosTable& Cos() { return *Connected().cos; }
-const HostModelTable& Model() { return *Connected().model; }
-const HostViewTable& View() { return *Connected().view; }
-const HostSupportTable& Support() { return *Connected().support; }
-const HostWinTable& Win() { return *Connected().win; }
+const HostCosTable& Cos() {
+    return *Connected().cos;
+}
+const HostModelTable& Model() {
+    return *Connected().model;
+}
+const HostViewTable& View() {
+    return *Connected().view;
+}
+const HostSupportTable& Support() {
+    return *Connected().support;
+}
+const HostWinTable& Win() {
+    return *Connected().win;
+}
 
 // Calls a table function whose last parameter is its result, with the other arguments given,
 // and answers the result; a host error code throws HostError.
@@ -49,16 +59,19 @@ auto Answer(HErrorCode (*function)(Params...), Args... args) {
 
 // The tables that gained entries after their first release, and how a message names them.
 template <typename Table> const Table& Imported();
-template <> const HostCosTable& Imported<HostCosTable>() { return Cos(); }
-template <> const HostModelTable& Imported<HostModelTable>() { return Model(); }
+template <> const HostCosTable& Imported<HostCosTable>() {
+    return Cos();
+}
+template <> const HostModelTable& Imported<HostModelTable>() {
+    return Model();
+}
 template <typename Table> constexpr const char* kTableName = nullptr;
 template <> constexpr const char* kTableName<HostCosTable> = "Cos";
 template <> constexpr const char* kTableName<HostModelTable> = "PDModel";
 
 // An entry appended to a table after its first release, or an error naming it. A host built
 // before the entry existed gives a smaller table.
-template <typename Table, typename Fn>
-Fn Addition(Fn Table::*entry, const char* name) {
+template <typename Table, typename Fn> Fn Addition(Fn Table::*entry, const char* name) {
     const Table& table = Imported<Table>();
     const auto offset = static_cast<size_t>(reinterpret_cast<const char*>(&(table.*entry)) -
                                             reinterpret_cast<const char*>(&table));
@@ -110,9 +123,15 @@ bool ConnectHost(const HostCoreTable* core, HExtensionID extension) {
     return true;
 }
 
-void DisconnectHost() { g_tables = HostTables{}; }
-bool HostConnected() { return g_tables.core != nullptr; }
-const HostTables& Tables() { return g_tables; }
+void DisconnectHost() {
+    g_tables = HostTables{};
+}
+bool HostConnected() {
+    return g_tables.core != nullptr;
+}
+const HostTables& Tables() {
+    return g_tables;
+}
 
 std::string ErrorText(HErrorCode code) {
     if (g_tables.core == nullptr) {
@@ -157,7 +176,9 @@ HStream OpenMemoryReadStream(const char* bytes, size_t length) {
     return Answer(Support().OpenMemoryReadStream, bytes, length);
 }
 
-void CloseStream(HStream stream) { Check(Support().CloseStream(stream)); }
+void CloseStream(HStream stream) {
+    Check(Support().CloseStream(stream));
+}
 
 // Cos.
 int32_t GetObjectType(HObject object) {
@@ -240,7 +261,9 @@ HObject NewStream(HCosDoc doc, bool indirect, HStream source, int64_t sourceOffs
                   parameters, sourceLength);
 }
 
-void DestroyObject(HObject object) { Check(Cos().DestroyObject(object)); }
+void DestroyObject(HObject object) {
+    Check(Cos().DestroyObject(object));
+}
 
 bool DictKnown(HObject dict, HAtom key) {
     return Answer(Cos().DictKnown, dict, key) != 0;
@@ -250,8 +273,12 @@ HObject DictGet(HObject dict, HAtom key) {
     return Answer(Cos().DictGet, dict, key);
 }
 
-void DictPut(HObject dict, HAtom key, HObject value) { Check(Cos().DictPut(dict, key, value)); }
-void DictRemove(HObject dict, HAtom key) { Check(Cos().DictRemove(dict, key)); }
+void DictPut(HObject dict, HAtom key, HObject value) {
+    Check(Cos().DictPut(dict, key, value));
+}
+void DictRemove(HObject dict, HAtom key) {
+    Check(Cos().DictRemove(dict, key));
+}
 
 int32_t ArrayLength(HObject array) {
     return Answer(Cos().ArrayLength, array);
@@ -269,7 +296,9 @@ void ArrayInsert(HObject array, int32_t index, HObject element) {
     Check(Cos().ArrayInsert(array, index, element));
 }
 
-void ArrayRemove(HObject array, HObject element) { Check(Cos().ArrayRemove(array, element)); }
+void ArrayRemove(HObject array, HObject element) {
+    Check(Cos().ArrayRemove(array, element));
+}
 
 HObject GetCatalog(HCosDoc doc) {
     return Answer(Cos().GetCatalog, doc);
@@ -326,7 +355,9 @@ void SaveDocument(HDoc doc, int32_t flags, HPath path, HFileSys fileSystem) {
     Check(Model().SaveDocument(doc, flags, path, fileSystem));
 }
 
-void CloseDocument(HDoc doc) { Check(Model().CloseDocument(doc)); }
+void CloseDocument(HDoc doc) {
+    Check(Model().CloseDocument(doc));
+}
 
 HCosDoc GetCosDocument(HDoc doc) {
     return Answer(Model().GetCosDocument, doc);
@@ -336,7 +367,9 @@ int32_t GetDocumentFlags(HDoc doc) {
     return Answer(Model().GetDocumentFlags, doc);
 }
 
-void SetDocumentFlags(HDoc doc, int32_t flags) { Check(Model().SetDocumentFlags(doc, flags)); }
+void SetDocumentFlags(HDoc doc, int32_t flags) {
+    Check(Model().SetDocumentFlags(doc, flags));
+}
 void ClearDocumentFlags(HDoc doc, int32_t flags) {
     Check(Model().ClearDocumentFlags(doc, flags));
 }
@@ -361,7 +394,9 @@ HPage AcquirePage(HDoc doc, int32_t index) {
     return Answer(Model().AcquirePage, doc, index);
 }
 
-void ReleasePage(HPage page) { Check(Model().ReleasePage(page)); }
+void ReleasePage(HPage page) {
+    Check(Model().ReleasePage(page));
+}
 
 int32_t BeginObjectScope(HDoc doc) {
     return Answer(Addition(&HostModelTable::BeginObjectScope, "BeginObjectScope"), doc);
@@ -483,7 +518,9 @@ HView OpenView(HDoc doc) {
     return Answer(View().OpenView, doc);
 }
 
-void CloseView(HView view, bool flag) { Check(View().CloseView(view, flag)); }
+void CloseView(HView view, bool flag) {
+    Check(View().CloseView(view, flag));
+}
 
 int32_t GetAppPreference(int32_t preference) {
     return Answer(View().GetAppPreference, preference);
@@ -521,7 +558,9 @@ void AddMenuItem(HMenu menu, HMenuItem item, int32_t position) {
     Check(View().AddMenuItem(menu, item, position));
 }
 
-void ReleaseMenu(HMenu menu) { Check(View().ReleaseMenu(menu)); }
+void ReleaseMenu(HMenu menu) {
+    Check(View().ReleaseMenu(menu));
+}
 
 void ShowAlert(int32_t iconKind, const std::string& message, const std::string& button) {
     if (!HostConnected()) {
@@ -557,13 +596,25 @@ void* GetMainWindow() {
 HHostWindow CreateHostWindow(int32_t layer, int32_t flags, void* handler, void* window) {
     return Answer(Win().CreateHostWindow, layer, flags, handler, Tables().extension, window);
 }
-void EndHostWindow() { Check(Win().EndHostWindow()); }
-void RegisterModelessWindow(void* window) { Check(Win().RegisterModelessWindow(window)); }
-void UnregisterModelessWindow(void* window) { Check(Win().UnregisterModelessWindow(window)); }
+void EndHostWindow() {
+    Check(Win().EndHostWindow());
+}
+void RegisterModelessWindow(void* window) {
+    Check(Win().RegisterModelessWindow(window));
+}
+void UnregisterModelessWindow(void* window) {
+    Check(Win().UnregisterModelessWindow(window));
+}
 
-void ReleaseHostPath(HostPath path) { ReleasePath(path.fileSystem, path.path); }
-void EndHostObjectScope(HostObjectScope scope) { EndObjectScope(scope.doc, scope.depth); }
-void CloseView(HView view) { CloseView(view, true); }
+void ReleaseHostPath(HostPath path) {
+    ReleasePath(path.fileSystem, path.path);
+}
+void EndHostObjectScope(HostObjectScope scope) {
+    EndObjectScope(scope.doc, scope.depth);
+}
+void CloseView(HView view) {
+    CloseView(view, true);
+}
 
 ObjectScopeHandle TryBeginObjectScope(HDoc doc) {
     try {

@@ -62,13 +62,14 @@ struct TesserionField {
 
     // The command line.
     CommandForm Form = CommandForm::None;
-    std::string_view Option{};       // the long option, without dashes
-    std::string_view Aliases{};      // further long names, separated by spaces
-    std::string_view ValueName{};    // "PT", "LENGTH", ...
-    std::string_view Help{};         // the --help line(s)
-    std::string_view NumberIs{};     // Number, Length: what a bad value is not ("a number of points")
-    std::span<const CommandWord> CommandWords{}; // Word: the option's words (the first of a value is shown)
-    int CommandOrder = 0;          // options are listed and shown in this order
+    std::string_view Option{};    // the long option, without dashes
+    std::string_view Aliases{};   // further long names, separated by spaces
+    std::string_view ValueName{}; // "PT", "LENGTH", ...
+    std::string_view Help{};      // the --help line(s)
+    std::string_view NumberIs{};  // Number, Length: what a bad value is not ("a number of points")
+    std::span<const CommandWord>
+        CommandWords{};   // Word: the option's words (the first of a value is shown)
+    int CommandOrder = 0; // options are listed and shown in this order
 
     // The journal: its fields in JournalOrder; Noun names a refused value ("the font size").
     std::string_view Noun{};
@@ -80,8 +81,9 @@ struct TesserionField {
     }
     double NumberIn(const Tesserion& t) const { return NumberOf(const_cast<Tesserion&>(t)); }
     bool FlagIn(const Tesserion& t) const { return FlagOf(const_cast<Tesserion&>(t)); }
-    std::string_view WordIn(const Tesserion& t) const;   // Choice: the profile's word
-    void ReadWord(Tesserion& t, std::string_view word) const; // Choice: unknown words change nothing
+    std::string_view WordIn(const Tesserion& t) const; // Choice: the profile's word
+    void ReadWord(Tesserion& t,
+                  std::string_view word) const; // Choice: unknown words change nothing
 };
 
 // The fields in the profile's order (the order a new section is written in).

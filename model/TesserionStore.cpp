@@ -53,8 +53,9 @@ void ReadFields(Profile& profile, const std::string& section, Tesserion& t) {
             field.TextOf(t) = profile.GetTrimmedString(section, field.Key, field.TextOf(t));
             break;
         case Kind::Choice: {
-            const std::string legacy =
-                field.LegacyKey.empty() ? std::string() : profile.GetString(section, field.LegacyKey);
+            const std::string legacy = field.LegacyKey.empty()
+                                           ? std::string()
+                                           : profile.GetString(section, field.LegacyKey);
             field.ReadWord(t, profile.GetTrimmedString(section, field.Key, legacy));
             break;
         }
@@ -80,11 +81,21 @@ void WriteFields(Profile& profile, const std::string& section, const Tesserion& 
             continue;
         }
         switch (field.Kind) {
-        case Kind::Text: profile.SetEscapedString(section, field.Key, field.TextIn(t)); break;
-        case Kind::Name: profile.SetString(section, field.Key, field.TextIn(t)); break;
-        case Kind::Choice: profile.SetString(section, field.Key, field.WordIn(t)); break;
-        case Kind::Number: profile.SetDouble(section, field.Key, field.NumberIn(t)); break;
-        case Kind::Flag: profile.SetBool(section, field.Key, field.FlagIn(t)); break;
+        case Kind::Text:
+            profile.SetEscapedString(section, field.Key, field.TextIn(t));
+            break;
+        case Kind::Name:
+            profile.SetString(section, field.Key, field.TextIn(t));
+            break;
+        case Kind::Choice:
+            profile.SetString(section, field.Key, field.WordIn(t));
+            break;
+        case Kind::Number:
+            profile.SetDouble(section, field.Key, field.NumberIn(t));
+            break;
+        case Kind::Flag:
+            profile.SetBool(section, field.Key, field.FlagIn(t));
+            break;
         }
     }
 }

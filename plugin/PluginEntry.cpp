@@ -16,8 +16,7 @@ uint32_t g_pair[2] = {0, 0};
 MainDialogRunner g_runner = nullptr;
 
 // The host connection (core table and extension) is the one ConnectHost keeps.
-template <typename Proc>
-HCallback Callback(Proc proc) {
+template <typename Proc> HCallback Callback(Proc proc) {
     const HostTables& host = Tables();
     HCallback callback = nullptr;
     if (host.core == nullptr ||
@@ -65,8 +64,12 @@ bool AddItem(const char* menuName, const char* itemName, HCallback execute, HCal
 
 } // namespace
 
-void SetMainDialogRunner(MainDialogRunner runner) { g_runner = runner; }
-void* HostMainWindow() { return g_mainWindow; }
+void SetMainDialogRunner(MainDialogRunner runner) {
+    g_runner = runner;
+}
+void* HostMainWindow() {
+    return g_mainWindow;
+}
 
 HBool HandshakeRoutine(uint32_t handshakeVersion, HostHandshakeRecord* record) {
     try {
@@ -114,9 +117,15 @@ HBool InitialiseProcedure() {
     }
 }
 
-HBool UnloadProcedure() { return 1; }
-HBool FurtherProcedure() { return 1; }
-HBool AlwaysEnabled(void*) { return 1; }
+HBool UnloadProcedure() {
+    return 1;
+}
+HBool FurtherProcedure() {
+    return 1;
+}
+HBool AlwaysEnabled(void*) {
+    return 1;
+}
 
 void OpenMainDialogCommand(void*) {
     try {
@@ -166,8 +175,8 @@ PlugInMain(uint32_t hostVersion, uint32_t* moduleVersion, HostHandshakeProc* han
         g_pair[1] = pair[1];
     }
     if (moduleVersion != nullptr) {
-        *moduleVersion = hostVersion >= HOST_HANDSHAKE_VERSION ? HOST_HANDSHAKE_VERSION
-                                                               : hostVersion;
+        *moduleVersion =
+            hostVersion >= HOST_HANDSHAKE_VERSION ? HOST_HANDSHAKE_VERSION : hostVersion;
     }
     if (handshake != nullptr) {
         *handshake = &HandshakeRoutine;

@@ -15,10 +15,9 @@ inline constexpr const char* kExtensionName = "KORV_KORV_Quorel";
 inline constexpr const char* kMainItemName = "KORV:QuorelTesser";
 inline constexpr const char* kAboutItemName = "KORV:QuorelHelp";
 inline constexpr const char* kMenuTitle = "Tesser Pro...";
-inline constexpr const char* kAboutText =
-    "Tesser Pro Version 1.0 Build 0\n\n"
-    "Text stamps for PDF documents.\n"
-    "Copyright (c) 2026 the Tesser Pro developers.";
+inline constexpr const char* kAboutText = "Tesser Pro Version 1.0 Build 0\n\n"
+                                          "Text stamps for PDF documents.\n"
+                                          "Copyright (c) 2026 the Tesser Pro developers.";
 
 // Runs the main dialog for the view of the active document (or none) with the host's main window
 // as parent. The module's dialog library sets it when the module initialises; without one the

@@ -1,7 +1,7 @@
 #include "stamp/ContentStream.h"
 
-#include "model/NumberText.h"
 #include "hostcalls/Guarded.h"
+#include "model/NumberText.h"
 #include "stamp/ContentsInsertion.h"
 #include "stamp/FontResources.h"
 #include "stamp/PdfString.h"
@@ -118,8 +118,8 @@ void TestCrop(StampSurface& surface, double x, double y, double shift, double wi
 
 } // namespace
 
-std::string BuildStampContent(const model::Tesserion& t, StampSurface& surface,
-                              std::time_t runTime, CropOverflow& overflow, bool& ok) {
+std::string BuildStampContent(const model::Tesserion& t, StampSurface& surface, std::time_t runTime,
+                              CropOverflow& overflow, bool& ok) {
     std::string out;
     AppendColour(out, t);
     out += "\r\nBT\r\n";

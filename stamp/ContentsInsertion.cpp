@@ -28,7 +28,8 @@ bool MakeStream(HDoc doc, std::string_view data, HObject& stream) {
         return false;
     }
     const auto size = static_cast<int32_t>(data.size());
-    if (!guarded::NewInteger(cos, false, size, length) || !guarded::CreateAtom("Length", lengthKey) ||
+    if (!guarded::NewInteger(cos, false, size, length) ||
+        !guarded::CreateAtom("Length", lengthKey) ||
         !guarded::DictPut(attributes, lengthKey, length)) {
         return false;
     }
@@ -78,7 +79,8 @@ bool FindSharedContents(HDoc doc, std::set<int32_t>& sharedArrays) {
         for (int32_t i = 0; i < count; ++i) {
             const hostcalls::ObjectScopeHandle scope = hostcalls::TryBeginObjectScope(doc);
             const hostcalls::PageHandle page(hostcalls::AcquirePage(doc, i));
-            const HObject contents = hostcalls::DictGet(hostcalls::GetPageCosObject(page.get()), key);
+            const HObject contents =
+                hostcalls::DictGet(hostcalls::GetPageCosObject(page.get()), key);
             if (hostcalls::GetObjectType(contents) != kHObjArray) {
                 continue;
             }

@@ -54,15 +54,13 @@ bool PrepareProcSet(HPage page, PassObjects* shared) {
         int32_t index = n;
         if (!hasPdf) {
             HObject name = nullptr;
-            if (guarded::NewName(cos, false, pdf, name) &&
-                guarded::ArrayPut(array, index, name)) {
+            if (guarded::NewName(cos, false, pdf, name) && guarded::ArrayPut(array, index, name)) {
                 ++index;
             }
         }
         if (!hasText) {
             HObject name = nullptr;
-            if (guarded::NewName(cos, false, text, name) &&
-                guarded::ArrayPut(array, index, name)) {
+            if (guarded::NewName(cos, false, text, name) && guarded::ArrayPut(array, index, name)) {
                 ++index;
             }
         }
@@ -82,7 +80,9 @@ bool UsesBuiltInEncoding(const std::string& fontFace) {
     return fontFace == "Symbol" || fontFace == "ZapfDingbats";
 }
 
-std::string NameText(HObject name) { return hostcalls::GetAtomText(hostcalls::GetNameAtom(name)); }
+std::string NameText(HObject name) {
+    return hostcalls::GetAtomText(hostcalls::GetNameAtom(name));
+}
 
 // Whether a page's font with the stamp's BaseFont draws the stamp's bytes as the stamp means
 // them without any change to it: a simple Type 1 font, not embedded, in the encoding the stamp
@@ -173,8 +173,8 @@ std::string ResourceNameText(HAtom atom) {
 
 } // namespace
 
-bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
-                           FontResource& found, PassObjects* shared) {
+bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace, FontResource& found,
+                           PassObjects* shared) {
     Lookup lookup;
     lookup.fontFace = &fontFace;
     if (!LookUpFont(page, lookup)) {
@@ -220,7 +220,7 @@ bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
         const HObject dict = hostcalls::NewDict(cos, true, 4);
         const auto putName = [&](const char* key, const std::string& value) {
             hostcalls::DictPut(dict, hostcalls::CreateAtom(key),
-                            hostcalls::NewName(cos, false, hostcalls::CreateAtom(value)));
+                               hostcalls::NewName(cos, false, hostcalls::CreateAtom(value)));
         };
         putName("Type", "Font");
         putName("Name", name);

@@ -38,7 +38,7 @@ struct FontResource {
 //
 // With shared objects, a dictionary the pass already added under the same name is put on the
 // page instead of a new one (fontFace is the same for the whole pass).
-bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace,
-                           FontResource& found, PassObjects* shared = nullptr);
+bool FindOrAddFontResource(HDoc doc, HPage page, const std::string& fontFace, FontResource& found,
+                           PassObjects* shared = nullptr);
 
 } // namespace tesser::stamp

@@ -11,9 +11,9 @@
 
 namespace tesser::stamp {
 
-// Every one of them is the same on every page that gets it. Filled as the pass goes: the first page that needs an object makes it, the later pages reuse
-// it. Handles of indirect objects live as long as the document, so they stay valid from page to
-// page.
+// Every one of them is the same on every page that gets it. Filled as the pass goes: the first page
+// that needs an object makes it, the later pages reuse it. Handles of indirect objects live as long
+// as the document, so they stay valid from page to page.
 //
 // Each pass has its own "q" and "Q" streams: a removal finds a stamp's "Q" by value in the
 // page's "Contents", and on one page every stamp's "Q" is then a different object, so the one

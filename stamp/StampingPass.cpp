@@ -71,8 +71,8 @@ bool StampDocument(const model::Tesserion& tesserion, HDoc doc, std::time_t runT
         if (!guarded::Authorise(doc, kHPermEdit, "", granted)) {
             ok = false;
         } else if ((granted & kHPermEdit) == 0) {
-            hostcalls::ShowAlert(kHAlertError,
-                              "The security settings of this document do not allow changes", "OK");
+            hostcalls::ShowAlert(
+                kHAlertError, "The security settings of this document do not allow changes", "OK");
             out.Refused = true;
             return false;
         }

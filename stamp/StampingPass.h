@@ -31,7 +31,7 @@ namespace tesser::stamp {
 // the date and time fields. When outcome is given it tells what happened (below). A host error
 // outside the guarded operations throws HostError.
 struct StampOutcome {
-    bool Refused = false;   // the security settings do not allow changes: no page was touched
+    bool Refused = false; // the security settings do not allow changes: no page was touched
     // The permission or the page count could not be had (a damaged page tree, a host failure,
     // its message shown): no page was touched.
     bool Unreadable = false;

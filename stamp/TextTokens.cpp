@@ -1,7 +1,7 @@
 #include "stamp/TextTokens.h"
 
-#include "model/TextEncoding.h"
 #include "hostcalls/Guarded.h"
+#include "model/TextEncoding.h"
 
 #include <array>
 #include <cerrno>
@@ -129,7 +129,8 @@ std::string ExpandTime(const std::string& name, std::string format, FieldSource&
             return {};
         }
     } else if (!ConvertToWindows1252(formatted, charset, converted)) {
-        fields.Alert("The " + name + " field cannot be written into the page: it has characters "
+        fields.Alert("The " + name +
+                     " field cannot be written into the page: it has characters "
                      "with no Windows-1252 form");
         ok = false;
         return {};

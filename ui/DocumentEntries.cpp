@@ -8,7 +8,9 @@ namespace fs = std::filesystem;
 
 namespace tesser::ui {
 
-bool IsFolderEntry(const std::string& entry) { return !entry.empty() && entry.back() == '/'; }
+bool IsFolderEntry(const std::string& entry) {
+    return !entry.empty() && entry.back() == '/';
+}
 
 bool IsPdfFileName(const std::string& name) {
     if (name.size() < 4) {

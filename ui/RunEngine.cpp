@@ -6,8 +6,8 @@
 #include "docsettings/DocumentInfo.h"
 #include "docsettings/InitialView.h"
 #include "docsettings/SecuritySettings.h"
-#include "model/TextEncoding.h"
 #include "hostcalls/HostCalls.h"
+#include "model/TextEncoding.h"
 #include "stamp/StampingPass.h"
 
 #include <algorithm>
@@ -118,9 +118,8 @@ std::string RunEngine::SkippedPagesText(const std::vector<model::Tesserion>& lis
     return text;
 }
 
-bool RunEngine::StampAll(const std::vector<model::Tesserion>& list, HDoc doc,
-                         std::time_t runTime, std::vector<stamp::StampOutcome>& outcomes,
-                         const std::string& name) {
+bool RunEngine::StampAll(const std::vector<model::Tesserion>& list, HDoc doc, std::time_t runTime,
+                         std::vector<stamp::StampOutcome>& outcomes, const std::string& name) {
     outcomes.clear();
     stampedPages_ = 0;
     stamp::PageProgress progress;
@@ -219,7 +218,7 @@ void RunEngine::RunApply() {
     record.Tesserions = ChosenTesserions();
     record.ChangedSecurity = security_.ChangeSecurity;
     record.Incremental = apply_.Incremental;
-    record.ReopenPassword = !security_.ChangeSecurity        ? security_.CurrentPassword
+    record.ReopenPassword = !security_.ChangeSecurity          ? security_.CurrentPassword
                             : !security_.OwnerPassword.empty() ? security_.OwnerPassword
                                                                : security_.OpenPassword;
     const std::time_t runTime = std::time(nullptr);
@@ -252,7 +251,8 @@ void RunEngine::RunApply() {
     if (openedAny_) {
         for (std::size_t i = 0; i < selectedSomewhere_.size(); ++i) {
             if (!selectedSomewhere_[i]) {
-                counts_.SelectedNothing.push_back(model::Windows1252ToUtf8(record.Tesserions[i].Name));
+                counts_.SelectedNothing.push_back(
+                    model::Windows1252ToUtf8(record.Tesserions[i].Name));
             }
         }
     }

@@ -3,9 +3,10 @@
 //
 // A run walks the current document or the entries of ApplySettings::DocumentEntries. A file
 // entry is opened through the host (with AuthoriseOpen), edited, saved with flags 37 (Optimise)
-// or 33, or 64 (Incremental: the changes appended), and closed; a folder entry (ending in "/") stands for the "*.pdf" files directly in it,
-// the extension compared ignoring letter case, in byte order of their names, subfolders only with
-// Recurse. Host errors of a document are reported with ReportError ("Error processing document: "
+// or 33, or 64 (Incremental: the changes appended), and closed; a folder entry (ending in "/")
+// stands for the "*.pdf" files directly in it, the extension compared ignoring letter case, in byte
+// order of their names, subfolders only with Recurse. Host errors of a document are reported with
+// ReportError ("Error processing document: "
 // + name + "\n" + the host's text); a No there clears the continue flag and every loop stops. The
 // progress window (through RunUi) names each file and counts them; its go-on flag is read after
 // each list entry.
@@ -134,8 +135,8 @@ public:
     // box or the progress window: a dry run. The host's questions (the crop-box warning) still
     // go to its message sink.
     struct DryOutcome {
-        std::string Failure;    // why the run would fail the file; empty when it would not
-        std::string Note;       // what the run would say with the file (or why not touched)
+        std::string Failure;     // why the run would fail the file; empty when it would not
+        std::string Note;        // what the run would say with the file (or why not touched)
         bool NotTouched = false; // the run would find nothing to do to it
         bool Cancelled = false;  // a question was answered Cancel: the run would stop there
         // The run would save the file: with a Failure, only some pages were stamped.
@@ -243,8 +244,8 @@ private:
     // Run state.
     bool continue_ = true;
     std::string* dryFailure_ = nullptr; // during CheckDocument: where a failure is told
-    bool cancelled_ = false;   // Cancel was answered at a crop-box warning of this run
-    bool leftAsItWas_ = false; // ApplyToDocument left the document in hand unchanged
+    bool cancelled_ = false;            // Cancel was answered at a crop-box warning of this run
+    bool leftAsItWas_ = false;          // ApplyToDocument left the document in hand unchanged
     // ApplyToDocument found nothing to do to the document in hand; untouchedText_ says why.
     bool untouched_ = false;
     std::string untouchedText_;
@@ -252,8 +253,8 @@ private:
     // For each of the run's Tesserions: it selected a page of a document the run opened.
     std::vector<bool> selectedSomewhere_;
     bool openedAny_ = false;
-    std::string partialText_;  // the pages the document in hand was not stamped on
-    std::string refusalText_;  // why StampAll left the document in hand as it was
+    std::string partialText_; // the pages the document in hand was not stamped on
+    std::string refusalText_; // why StampAll left the document in hand as it was
     bool progressOpen_ = false;
     void* progressHandle_ = nullptr;
     std::int32_t filesProcessed_ = -1;

@@ -27,14 +27,14 @@ struct ProgressEvent {
         NotTouched,
     };
     Kind What = Kind::Started;
-    std::string Name;   // the file's path (UTF-8), "[Current]", or a folder that could not be read
-    int Index = -1;     // 0-based number of the document among those taken up so far
-    int Total = 0;      // documents the run expects to take up, folders' files included
+    std::string Name; // the file's path (UTF-8), "[Current]", or a folder that could not be read
+    int Index = -1;   // 0-based number of the document among those taken up so far
+    int Total = 0;    // documents the run expects to take up, folders' files included
     // Failed: the error box's text after the name. NotTouched: why. Processed: a note, such as
     // the Tesserions that selected no page of it, or empty.
     std::string Reason;
-    int Pages = 0;      // Processed: pages that received a stamp (the most of any Tesserion)
-    int Processed = 0;  // the run's counts after this event
+    int Pages = 0;     // Processed: pages that received a stamp (the most of any Tesserion)
+    int Processed = 0; // the run's counts after this event
     int Failed = 0;
     int NotTouched = 0;
 };
@@ -58,7 +58,8 @@ public:
     // The window's handle for the host's modeless-window registration, or null for none.
     virtual void* ProgressWindowHandle() { return nullptr; }
     // New texts for the window: "Current file: " + name, and "Files processed: N".
-    virtual void ShowProgress(const std::string& currentFile, const std::string& filesProcessed) = 0;
+    virtual void ShowProgress(const std::string& currentFile,
+                              const std::string& filesProcessed) = 0;
     // The go-on flag: false once the user pressed "Abort" (or its stand-in, such as Ctrl-C).
     virtual bool ProgressGoOn() = 0;
     virtual void CloseProgress() = 0;

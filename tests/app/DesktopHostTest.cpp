@@ -180,8 +180,8 @@ private:
     // Opens the Tesser Pro dialog from the Extensions menu and runs work in it; answers once
     // the dialog has closed.
     void RunDialog(Desktop& desktop, std::function<void(QDialog*)> work) {
-        QAction* item = desktop.MenuAction(QStringLiteral("Extensions"),
-                                           QStringLiteral("KORV:QuorelTesser"));
+        QAction* item =
+            desktop.MenuAction(QStringLiteral("Extensions"), QStringLiteral("KORV:QuorelTesser"));
         QVERIFY(item != nullptr);
         WhenModalShown("QDialog", QStringLiteral("CTesserDialog"),
                        [work](QWidget* dialog) { work(static_cast<QDialog*>(dialog)); });
@@ -202,8 +202,8 @@ private slots:
         Desktop desktop;
         QCOMPARE(desktop.outcomes.size(), size_t(1));
         QVERIFY2(desktop.outcomes[0].loaded, qPrintable(desktop.outcomes[0].reason));
-        QAction* main = desktop.MenuAction(QStringLiteral("Extensions"),
-                                           QStringLiteral("KORV:QuorelTesser"));
+        QAction* main =
+            desktop.MenuAction(QStringLiteral("Extensions"), QStringLiteral("KORV:QuorelTesser"));
         QAction* about = desktop.MenuAction(QStringLiteral("AboutExtensions"),
                                             QStringLiteral("KORV:QuorelHelp"));
         QVERIFY(main != nullptr);
@@ -355,7 +355,9 @@ private slots:
         QTemporaryDir dir;
         const QString copy = dir.filePath(QStringLiteral("plain.pdf"));
         QVERIFY(QFile::copy(kSample, copy));
-        struct utimbuf old {1000000000, 1000000000};
+        struct utimbuf old {
+            1000000000, 1000000000
+        };
         QCOMPARE(::utime(QFile::encodeName(copy).constData(), &old), 0);
         const FileStamp original = StampOf(copy);
         Desktop desktop;
@@ -459,10 +461,12 @@ private slots:
     void dialogFrame() {
         QDir().mkpath(home_.filePath(QStringLiteral("config")));
         QFile::remove(ProfilePath());
-        QVERIFY(QFile::copy(QStringLiteral(TESSER_SOURCE_DIR "/samples/Quorel.ini"),
-                            ProfilePath()));
+        QVERIFY(
+            QFile::copy(QStringLiteral(TESSER_SOURCE_DIR "/samples/Quorel.ini"), ProfilePath()));
         // An old modification time, so that a rewrite cannot go unnoticed.
-        struct utimbuf old {1000000000, 1000000000};
+        struct utimbuf old {
+            1000000000, 1000000000
+        };
         QCOMPARE(::utime(QFile::encodeName(ProfilePath()).constData(), &old), 0);
         const FileStamp profileBefore = StampOf(ProfilePath());
 
@@ -495,11 +499,11 @@ private slots:
             for (QPushButton* b : buttons) {
                 frame.buttonsLeftToRight << b->text();
                 frame.buttonIds << b->property("controlId").toInt();
-                frame.buttonsOnOneRow = frame.buttonsOnOneRow &&
-                                        b->mapTo(b->window(), QPoint()).y() ==
-                                            buttons[0]->mapTo(b->window(), QPoint()).y() &&
-                                        b->accessibleName() ==
-                                            QString(b->text()).remove(QLatin1Char('&'));
+                frame.buttonsOnOneRow =
+                    frame.buttonsOnOneRow &&
+                    b->mapTo(b->window(), QPoint()).y() ==
+                        buttons[0]->mapTo(b->window(), QPoint()).y() &&
+                    b->accessibleName() == QString(b->text()).remove(QLatin1Char('&'));
             }
             for (int i = 0; i < tabs->count(); ++i) {
                 tabs->setCurrentIndex(i);
@@ -529,8 +533,7 @@ private slots:
         QCOMPARE(frame.tabAccessibleNames, frame.tabTitles);
         QCOMPARE(frame.tabHasIcon, (QList<bool>{false, true, true, true, false}));
         // Each with a mnemonic that no page uses.
-        QCOMPARE(frame.buttonsLeftToRight,
-                 (QStringList{"&Print...", "App&ly", "Und&o", "Clos&e"}));
+        QCOMPARE(frame.buttonsLeftToRight, (QStringList{"&Print...", "App&ly", "Und&o", "Clos&e"}));
         QCOMPARE(frame.buttonIds, (QList<int>{1102, 1101, 1032, 1103}));
         QVERIFY(frame.buttonsOnOneRow);
         const QList<bool> none{false, false, false};
@@ -551,8 +554,8 @@ private slots:
     void dialogWritesTheProfileWhenCustomColoursChange() {
         QDir().mkpath(home_.filePath(QStringLiteral("config")));
         QFile::remove(ProfilePath());
-        QVERIFY(QFile::copy(QStringLiteral(TESSER_SOURCE_DIR "/samples/Quorel.ini"),
-                            ProfilePath()));
+        QVERIFY(
+            QFile::copy(QStringLiteral(TESSER_SOURCE_DIR "/samples/Quorel.ini"), ProfilePath()));
         Desktop desktop;
         bool chooserSeen = false;
         RunDialog(desktop, [&chooserSeen](QDialog* dialog) {

@@ -61,8 +61,8 @@ protected:
     CommandResult Tesser(const std::string& arguments, const std::string& input = "",
                          const std::string& shell = "") {
         std::string command = shell + "XDG_STATE_HOME=" + Quote((dir_ / "state").string()) + " " +
-                              Quote(TESSER_BINARY) + " -p " + Quote((dir_ / "Quorel.ini").string()) +
-                              " " + arguments;
+                              Quote(TESSER_BINARY) + " -p " +
+                              Quote((dir_ / "Quorel.ini").string()) + " " + arguments;
         if (!input.empty()) {
             command = "printf '%s' " + Quote(input) + " | " + command;
         } else {
@@ -73,7 +73,7 @@ protected:
 
     CommandResult Undo(const std::string& arguments = "") {
         return test::Run("XDG_STATE_HOME=" + Quote((dir_ / "state").string()) + " " +
-                   Quote(TESSER_BINARY) + " --undo " + arguments + " < /dev/null");
+                         Quote(TESSER_BINARY) + " --undo " + arguments + " < /dev/null");
     }
 
     fs::path JournalPath() const { return dir_ / "state/tesser/journal"; }
@@ -88,7 +88,9 @@ protected:
     TempDir dir_;
 };
 
-std::string Q(const fs::path& path) { return Quote(path.string()); }
+std::string Q(const fs::path& path) {
+    return Quote(path.string());
+}
 
 // The text of a journal's records, from the first "record" line to the "end" line.
 std::string RecordsText(const std::string& journal) {
@@ -141,13 +143,13 @@ TEST_F(TesserCli, AppliesTesserionsAndSettingsToListAndFolderAndUndoRestoresThem
         ASSERT_TRUE(before.back().ok) << file;
     }
 
-    const CommandResult run = Tesser(
-        "-t Foot -t Draft --title 'New title' --author 'Ann Author' --subject Subj "
-        "--keywords 'k1 k2' --index /srv/index.pdx --base-url http://example.com/ "
-        "--view bookmarks --zoom fit-width --layout facing --open-page 1 --fit-window "
-        "--center-window=no --user-password usr --owner-password own --no-print --no-copy " +
-        Q(dir_ / "list/a.pdf") + " " + Q(dir_ / "list/b.pdf") + " " + Q(dir_ / "list/c.pdf") +
-        " " + Q(dir_ / "docs"));
+    const CommandResult run =
+        Tesser("-t Foot -t Draft --title 'New title' --author 'Ann Author' --subject Subj "
+               "--keywords 'k1 k2' --index /srv/index.pdx --base-url http://example.com/ "
+               "--view bookmarks --zoom fit-width --layout facing --open-page 1 --fit-window "
+               "--center-window=no --user-password usr --owner-password own --no-print --no-copy " +
+               Q(dir_ / "list/a.pdf") + " " + Q(dir_ / "list/b.pdf") + " " +
+               Q(dir_ / "list/c.pdf") + " " + Q(dir_ / "docs"));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_NE(run.errors.find("[4/5] " + (dir_ / "docs/Y.PDF").string() + ": stamped, 3 pages\n"),
               std::string::npos)
@@ -237,8 +239,8 @@ std::string EncryptDictionary(const fs::path& file, const std::string& password)
 TEST_F(TesserCli, UndoInALaterRunPutsBackAes256WhoseUserPasswordWasNeverGiven) {
     const fs::path plain = Pdf("plain.pdf");
     const fs::path file = dir_ / "secured.pdf";
-    const CommandResult encrypt = test::Run("qpdf --encrypt usr own 256 --print=none -- " +
-                                            Q(plain) + " " + Q(file));
+    const CommandResult encrypt =
+        test::Run("qpdf --encrypt usr own 256 --print=none -- " + Q(plain) + " " + Q(file));
     ASSERT_EQ(encrypt.exitCode, 0) << encrypt.errors;
     const DocumentView before = ViewDocument(file, "own");
     const std::string encryptBefore = EncryptDictionary(file, "own");
@@ -266,8 +268,7 @@ TEST_F(TesserCli, UndoInALaterRunPutsBackAes256WhoseUserPasswordWasNeverGiven) {
     EXPECT_EQ(after.info, before.info);
     EXPECT_EQ(after.catalogue, before.catalogue);
     EXPECT_EQ(EncryptDictionary(file, "own"), encryptBefore);
-    const std::string shown =
-        test::Run("qpdf --show-encryption --password=usr " + Q(file)).output;
+    const std::string shown = test::Run("qpdf --show-encryption --password=usr " + Q(file)).output;
     EXPECT_NE(shown.find("Supplied password is user password"), std::string::npos) << shown;
 }
 
@@ -275,9 +276,9 @@ TEST_F(TesserCli, ADamagedKeptSecurityInTheJournalIsRefusedAndTheFileLeftAlone) 
     const fs::path plain = Pdf("plain.pdf");
     const fs::path file = dir_ / "secured.pdf";
     ASSERT_EQ(test::Run("qpdf --encrypt usr own 256 -- " + Q(plain) + " " + Q(file)).exitCode, 0);
-    ASSERT_EQ(Tesser("-q -t Foot --current-password own --owner-password new-own " + Q(file))
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        Tesser("-q -t Foot --current-password own --owner-password new-own " + Q(file)).exitCode,
+        0);
     const fs::path journalPath = dir_ / "state/tesser/journal";
     std::string journal = ReadFile(journalPath);
     const auto at = journal.find("TesserKeptSecurity%201");
@@ -288,8 +289,7 @@ TEST_F(TesserCli, ADamagedKeptSecurityInTheJournalIsRefusedAndTheFileLeftAlone) 
 
     const CommandResult undo = Undo("-q");
     EXPECT_NE(undo.exitCode, 0);
-    EXPECT_NE(undo.errors.find("kept for undo cannot be used"), std::string::npos)
-        << undo.errors;
+    EXPECT_NE(undo.errors.find("kept for undo cannot be used"), std::string::npos) << undo.errors;
     EXPECT_EQ(ReadFile(file), fileBefore);
 }
 
@@ -343,8 +343,8 @@ TEST_F(TesserCli, AFileWrittenWithAKeyReadersDoNotDeriveIsRefusedAndKept) {
 TEST_F(TesserCli, OutputDirRefusesTwoSourcesWithTheSameName) {
     Pdf("one/a.pdf");
     Pdf("two/a.pdf");
-    const CommandResult run = Tesser("-t Foot -o " + Q(dir_ / "out") + " " + Q(dir_ / "one") +
-                                     " " + Q(dir_ / "two/a.pdf"));
+    const CommandResult run = Tesser("-t Foot -o " + Q(dir_ / "out") + " " + Q(dir_ / "one") + " " +
+                                     Q(dir_ / "two/a.pdf"));
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.errors.find("would be written to"), std::string::npos) << run.errors;
     EXPECT_FALSE(fs::exists(dir_ / "out/a.pdf"));
@@ -375,12 +375,11 @@ TEST_F(TesserCli, AFailedUndoKeepsItsRecordAndLeavesOlderRecordsAlone) {
     fs::rename(b, dir_ / "b.away");
     const CommandResult failed = Undo();
     EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_NE(failed.errors.find(b.string() + ": failed: "), std::string::npos)
-        << failed.errors;
+    EXPECT_NE(failed.errors.find(b.string() + ": failed: "), std::string::npos) << failed.errors;
     const std::string journal = ReadFile(JournalPath());
     EXPECT_EQ(journal.rfind("tesser%2Dundo%2Djournal 5 2\n", 0), 0u) << journal;
-    EXPECT_EQ(RecordsText(journal).rfind(olderRecord, 0), 0u)
-        << "the older record changed:\n" << journal;
+    EXPECT_EQ(RecordsText(journal).rfind(olderRecord, 0), 0u) << "the older record changed:\n"
+                                                              << journal;
     EXPECT_EQ(Occurrences(journal, "/b.pdf\n"), 2) << journal;
 
     // With b back, the same undo finishes the job, and the older run can still be undone.
@@ -500,8 +499,7 @@ TEST_F(TesserCli, AJournalThatCannotBeWrittenStopsTheRunBeforeAnyFileIsTouched) 
     std::vector<std::pair<fs::path, std::string>> files;
     const std::string longName(120, 'n');
     for (int i = 0; i < 60; ++i) {
-        const fs::path file =
-            Pdf("many/f" + std::to_string(100 + i) + longName + ".pdf", Pages(1));
+        const fs::path file = Pdf("many/f" + std::to_string(100 + i) + longName + ".pdf", Pages(1));
         files.emplace_back(file, ReadFile(file));
     }
     constexpr std::uintmax_t kLimit = 24 * 512;
@@ -607,8 +605,8 @@ TEST_F(TesserCli, AnOutputThatWouldReplaceAnInputIsRefusedBeforeAnythingIsTouche
         {"--print -t Foot --print-to-file " + Q(dir_ / "link.pdf") + " " + Q(a),
          "is the input " + a.string()},
         {"--print -t Foot --print-to-file " + Q(b) + " " + Q(b), "is the input " + b.string()},
-        {"--print -t Foot --print-to-file " + Q(dir_ / "alias") + " " + Q(dir_ / "prints") +
-             " " + Q(dir_ / "docs"),
+        {"--print -t Foot --print-to-file " + Q(dir_ / "alias") + " " + Q(dir_ / "prints") + " " +
+             Q(dir_ / "docs"),
          "is the folder of the input"},
     };
     for (const Case& c : cases) {
@@ -638,7 +636,8 @@ TEST_F(TesserCli, FailedFilesAreReportedAndLeftAsTheyWereWhileTheOthersAreProces
     WriteFile(damaged, "%PDF-1.4\nthis is not a PDF body at all\n");
     const fs::path plain = Pdf("plain.pdf");
     const fs::path locked = dir_ / "locked.pdf";
-    ASSERT_EQ(test::Run("qpdf --encrypt user owner 256 -- " + Q(plain) + " " + Q(locked)).exitCode, 0);
+    ASSERT_EQ(test::Run("qpdf --encrypt user owner 256 -- " + Q(plain) + " " + Q(locked)).exitCode,
+              0);
     const fs::path frozen = Pdf("frozen.pdf");
     const bool canFreeze = test::Run("chattr +i " + Q(frozen)).exitCode == 0;
     const fs::path last = Pdf("last.pdf");
@@ -654,16 +653,14 @@ TEST_F(TesserCli, FailedFilesAreReportedAndLeftAsTheyWereWhileTheOthersAreProces
     }
     EXPECT_EQ(run.exitCode, 1) << run.errors;
     for (const fs::path& failed : {damaged, locked}) {
-        EXPECT_NE(run.errors.find("] " + failed.string() + ": failed: "),
-                  std::string::npos)
+        EXPECT_NE(run.errors.find("] " + failed.string() + ": failed: "), std::string::npos)
             << run.errors;
     }
     EXPECT_NE(run.errors.find("password"), std::string::npos) << run.errors;
     EXPECT_EQ(ReadFile(damaged), damagedBefore);
     EXPECT_EQ(ReadFile(locked), lockedBefore);
     if (canFreeze) {
-        EXPECT_NE(run.errors.find("] " + frozen.string() + ": failed: "),
-                  std::string::npos)
+        EXPECT_NE(run.errors.find("] " + frozen.string() + ": failed: "), std::string::npos)
             << run.errors;
         EXPECT_EQ(ReadFile(frozen), frozenBefore);
         EXPECT_NE(run.errors.find("3 failed"), std::string::npos) << run.errors;
@@ -690,8 +687,7 @@ TEST_F(TesserCli, WithoutATerminalTheFirstErrorStopsTheRun) {
     const std::string thirdBefore = ReadFile(third);
     const CommandResult run = Tesser("-t Foot " + Q(first) + " " + Q(damaged) + " " + Q(third));
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.errors.find("[2/3] " + damaged.string() + ": failed: "),
-              std::string::npos)
+    EXPECT_NE(run.errors.find("[2/3] " + damaged.string() + ": failed: "), std::string::npos)
         << run.errors;
     EXPECT_EQ(ReadFile(third), thirdBefore);
     EXPECT_NE(PdfText(first).find("Page 1 of 3"), std::string::npos);
@@ -723,8 +719,10 @@ TEST_F(TesserCli, ADryRunSaysWhatTheRunWouldRefuseAndAsk) {
     ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
     const fs::path plain = Pdf("plain.pdf");
     const fs::path forbidding = dir_ / "forbidding.pdf";
-    ASSERT_EQ(test::Run("qpdf --encrypt '' own 256 --modify=none -- " + Q(plain) + " " +
-                        Q(forbidding)).exitCode, 0);
+    ASSERT_EQ(
+        test::Run("qpdf --encrypt '' own 256 --modify=none -- " + Q(plain) + " " + Q(forbidding))
+            .exitCode,
+        0);
     const fs::path fine = Pdf("fine.pdf");
     std::vector<std::string> before;
     for (const fs::path& f : {locked, forbidding, fine}) {
@@ -737,8 +735,8 @@ TEST_F(TesserCli, ADryRunSaysWhatTheRunWouldRefuseAndAsk) {
     const CommandResult run = Tesser("--yes -t Foot " + files);
     EXPECT_EQ(run.exitCode, 1);
     // The dry run's reasons are the run's.
-    for (const char* reason : {"may not be changed: it is read-only for this user",
-                               "its owner password grants them"}) {
+    for (const char* reason :
+         {"may not be changed: it is read-only for this user", "its owner password grants them"}) {
         EXPECT_NE(dry.output.find(std::string("would fail: ")), std::string::npos) << dry.output;
         EXPECT_NE(dry.output.find(reason), std::string::npos) << reason << "\n" << dry.output;
         EXPECT_NE(run.errors.find(reason), std::string::npos) << reason << "\n" << run.errors;
@@ -746,8 +744,7 @@ TEST_F(TesserCli, ADryRunSaysWhatTheRunWouldRefuseAndAsk) {
     EXPECT_NE(dry.output.find("  save to " + fine.string() + "\n"), std::string::npos)
         << dry.output;
     EXPECT_EQ(dry.output.find("save to " + locked.string()), std::string::npos) << dry.output;
-    EXPECT_EQ(dry.output.find("save to " + forbidding.string()), std::string::npos)
-        << dry.output;
+    EXPECT_EQ(dry.output.find("save to " + forbidding.string()), std::string::npos) << dry.output;
     EXPECT_EQ(ReadFile(locked), before[0]);
     EXPECT_EQ(ReadFile(forbidding), before[1]);
 
@@ -761,12 +758,11 @@ TEST_F(TesserCli, ADryRunSaysWhatTheRunWouldRefuseAndAsk) {
               std::string::npos)
         << ask.output;
     const CommandResult no = Tesser("--dry-run --no -t Outside " + Q(other));
-    EXPECT_NE(no.output.find("would cancel: the run would stop"), std::string::npos)
-        << no.output;
+    EXPECT_NE(no.output.find("would cancel: the run would stop"), std::string::npos) << no.output;
     EXPECT_EQ(no.output.find("save to"), std::string::npos) << no.output;
     EXPECT_EQ(ReadFile(other), otherBefore);
-    EXPECT_FALSE(fs::exists(JournalPath()) && ReadFile(JournalPath()).find("other.pdf") !=
-                                                  std::string::npos);
+    EXPECT_FALSE(fs::exists(JournalPath()) &&
+                 ReadFile(JournalPath()).find("other.pdf") != std::string::npos);
 }
 
 // The dry run and the run agree, file by file: where the dry run would save, the run writes that
@@ -836,16 +832,16 @@ TEST_F(TesserCli, TheDryRunAndTheRunAgreeOnPagesTextsAndOutputPaths) {
                     test::Run("pdftotext -f " + std::to_string(said[i].page) + " -l " +
                               std::to_string(said[i].page) + " " + Q(target) + " -")
                         .output;
-                EXPECT_NE(text.find(said[i].reads), std::string::npos)
-                    << said[i].reads << "\n" << text;
+                EXPECT_NE(text.find(said[i].reads), std::string::npos) << said[i].reads << "\n"
+                                                                       << text;
             }
             // A failure the dry run foresees is one the run reports for that file.
-            EXPECT_EQ(said[i].fails, run.errors.find(sources[i].string() + ": failed") !=
-                                         std::string::npos)
+            EXPECT_EQ(said[i].fails,
+                      run.errors.find(sources[i].string() + ": failed") != std::string::npos)
                 << run.errors;
         }
-        EXPECT_EQ(saved, static_cast<int>(std::distance(fs::directory_iterator(out),
-                                                        fs::directory_iterator())))
+        EXPECT_EQ(saved, static_cast<int>(
+                             std::distance(fs::directory_iterator(out), fs::directory_iterator())))
             << dry.output;
         EXPECT_EQ(saved, 2) << dry.output << run.errors; // the 1-page files have no page 2
     }
@@ -865,10 +861,11 @@ TEST_F(TesserCli, InterruptLeavesEveryFileWhollyProcessedOrUntouched) {
     }
     // Interrupt once a few files are through.
     const std::string script =
-        "XDG_STATE_HOME=" + Quote((dir_ / "state").string()) + " " + Quote(TESSER_BINARY) +
-        " -p " + Q(dir_ / "Quorel.ini") + " -t Foot " + Q(dir_ / "many") + " 2> " +
-        Q(dir_ / "err.txt") + " < /dev/null & pid=$!; "
-        "for i in $(seq 1 600); do n=$(grep -c '^\\[' " + Q(dir_ / "err.txt") +
+        "XDG_STATE_HOME=" + Quote((dir_ / "state").string()) + " " + Quote(TESSER_BINARY) + " -p " +
+        Q(dir_ / "Quorel.ini") + " -t Foot " + Q(dir_ / "many") + " 2> " + Q(dir_ / "err.txt") +
+        " < /dev/null & pid=$!; "
+        "for i in $(seq 1 600); do n=$(grep -c '^\\[' " +
+        Q(dir_ / "err.txt") +
         " 2>/dev/null || true); [ \"${n:-0}\" -ge 6 ] && break; sleep 0.05; done; "
         "kill -INT $pid; wait $pid; echo $?";
     const CommandResult run = test::Run(script);
@@ -980,8 +977,8 @@ TEST_F(TesserCli, KillsAtAnyMomentLeaveEveryChangedFileUndoable) {
     EXPECT_GE(changedSomewhere, 1) << "no kill landed inside a run";
 
     // Kills during an undo: the next undo restores the rest and fails on nothing.
-    const std::pair<int, const char*> undoMoments[] = {{1, "0.005"}, {2, "0"}, {4, "0.01"},
-                                                       {9, "0.003"}};
+    const std::pair<int, const char*> undoMoments[] = {
+        {1, "0.005"}, {2, "0"}, {4, "0.01"}, {9, "0.003"}};
     for (const auto& [lines, pause] : undoMoments) {
         SCOPED_TRACE("undo killed after " + std::to_string(lines) + " lines");
         reset();
@@ -1041,15 +1038,14 @@ TEST_F(TesserCli, PrintingOpensAProtectedFileWithThePasswordGiven) {
     EXPECT_FALSE(fs::exists(dir_ / "none.pdf"));
 
     // The user password as an option, the owner password on standard input.
-    const std::vector<std::pair<std::string, std::string>> ways = {
-        {"--current-password usr", ""}, {"--password-stdin", "own\n"}};
+    const std::vector<std::pair<std::string, std::string>> ways = {{"--current-password usr", ""},
+                                                                   {"--password-stdin", "own\n"}};
     for (const auto& [option, input] : ways) {
         SCOPED_TRACE(option);
         const fs::path printed = dir_ / "printed.pdf";
         fs::remove(printed);
-        const CommandResult run = Tesser("--print -t Foot " + option + " --print-to-file " +
-                                             Q(printed) + " " + Q(file),
-                                         input);
+        const CommandResult run = Tesser(
+            "--print -t Foot " + option + " --print-to-file " + Q(printed) + " " + Q(file), input);
         EXPECT_EQ(run.exitCode, 0) << run.errors;
         EXPECT_EQ(run.errors.find(": failed: "), std::string::npos) << run.errors;
         EXPECT_TRUE(QpdfCheckPasses(printed, "usr"));
@@ -1076,7 +1072,8 @@ TEST_F(TesserCli, UnknownOrInvalidTesserionsAreRefusedBeforeAnyFileIsTouched) {
 
     const CommandResult invalid = Tesser("-t Foot -t Bad " + Q(a));
     EXPECT_EQ(invalid.exitCode, 2);
-    EXPECT_NE(invalid.errors.find("tesser: Tesserion: Bad: The page range is invalid"), std::string::npos)
+    EXPECT_NE(invalid.errors.find("tesser: Tesserion: Bad: The page range is invalid"),
+              std::string::npos)
         << invalid.errors;
     EXPECT_EQ(ReadFile(a), before);
 }
@@ -1126,9 +1123,9 @@ TEST_F(TesserCli, AHugeCountInTheProfileIsReadAsTheKeysThatExist) {
     ASSERT_EQ(list.exitCode, 0) << list.errors;
     EXPECT_EQ(list.output, "Bad: invalid (the page range is invalid)\nDraft: valid\nFoot: valid\n"
                            "Outside: valid\n");
-    const CommandResult run = test::Run(
-        "XDG_STATE_HOME=" + Q(dir_ / "state") + " " + guard + Quote(TESSER_BINARY) + " -q -p " +
-        Q(dir_ / "Quorel.ini") + " -t Foot " + Q(a) + " < /dev/null");
+    const CommandResult run =
+        test::Run("XDG_STATE_HOME=" + Q(dir_ / "state") + " " + guard + Quote(TESSER_BINARY) +
+                  " -q -p " + Q(dir_ / "Quorel.ini") + " -t Foot " + Q(a) + " < /dev/null");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_NE(PdfText(a).find("Page 3 of 3"), std::string::npos);
 }
@@ -1148,7 +1145,8 @@ TEST_F(TesserCli, PasswordsCanComeFromStandardInput) {
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_TRUE(QpdfCheckPasses(a, "openme"));
     EXPECT_NE(test::Run("qpdf --check " + Q(a)).exitCode, 0);
-    const std::string encryption = test::Run("qpdf --show-encryption --password=ownme " + Q(a)).output;
+    const std::string encryption =
+        test::Run("qpdf --show-encryption --password=ownme " + Q(a)).output;
     EXPECT_NE(encryption.find("Supplied password is owner password"), std::string::npos)
         << encryption;
 }
@@ -1169,9 +1167,9 @@ TEST_F(TesserCli, EncryptedFilesGetOnlyMessagesThatAreTrue) {
     EXPECT_EQ(PdfText(a, "user").find("of 3"), std::string::npos);
 
     const fs::path b = dir_ / "b.pdf";
-    ASSERT_EQ(test::Run("qpdf --encrypt '' owner 256 --modify=none -- " + Q(plain) + " " + Q(b))
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        test::Run("qpdf --encrypt '' owner 256 --modify=none -- " + Q(plain) + " " + Q(b)).exitCode,
+        0);
     const std::string before = ReadFile(b);
     const CommandResult refused = Tesser("-t Foot " + Q(b));
     EXPECT_EQ(refused.exitCode, 1);
@@ -1210,7 +1208,8 @@ TEST_F(TesserCli, ReadersShowTheTitleAndOpenTheFileAsAsked) {
     const fs::path a = Pdf("a.pdf");
     const DocumentView before = ViewDocument(a);
     const CommandResult run = Tesser("-q --title 'Caf\xC3\xA9 \xE2\x80\x93 price 5 \xE2\x82\xAC' "
-                                     "--zoom 200 --hide-toolbar --hide-menubar=no " + Q(a));
+                                     "--zoom 200 --hide-toolbar --hide-menubar=no " +
+                                     Q(a));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     const CommandResult info = test::Run("pdfinfo " + Q(a));
     EXPECT_NE(info.output.find("Title:           Caf\xC3\xA9 \xE2\x80\x93 price 5 \xE2\x82\xAC\n"),

@@ -84,16 +84,17 @@ TEST_F(TesserCommandLine, SaveAsStoresTheStampSoThatTheNameGivesTheSameResult) {
     EXPECT_NE(shown.output.find("--font Times-Bold \\\n"), std::string::npos) << shown.output;
     std::string options = shown.output;
     options.pop_back(); // the last line's end
-    const CommandResult again = test::Run(
-        "export XDG_CONFIG_HOME=" + Q(dir_ / "config") + "; eval " +
-        Quote(Quote(TESSER_BINARY) + " -q " + options + " --save-as Copy"));
+    const CommandResult again =
+        test::Run("export XDG_CONFIG_HOME=" + Q(dir_ / "config") + "; eval " +
+                  Quote(Quote(TESSER_BINARY) + " -q " + options + " --save-as Copy"));
     ASSERT_EQ(again.exitCode, 0) << again.errors;
     const std::string both = ReadFile(ProfilePath());
     auto section = [&both](const std::string& name) {
         const auto at = both.find("[Tesserion_" + name + "]\r\n");
-        return at == std::string::npos ? std::string("missing")
-                                        : both.substr(both.find('\n', at),
-                                                      both.find("\r\n\r\n", at) - both.find('\n', at));
+        return at == std::string::npos
+                   ? std::string("missing")
+                   : both.substr(both.find('\n', at),
+                                 both.find("\r\n\r\n", at) - both.find('\n', at));
     };
     EXPECT_EQ(section("Copy"), section("Foot"));
 
@@ -147,9 +148,9 @@ TEST_F(TesserCommandLine, AStampThatSelectsNoPageSaysSoAndTouchesNothing) {
     const fs::path b = Pdf("b.pdf", two);
     const std::string beforeA = ReadFile(a);
     const std::string beforeB = ReadFile(b);
-    for (const std::string& options : {std::string("--pages 3-1"), std::string("--pages 11-20"),
-                                       std::string("--pages 2 --odd-even odd"),
-                                       std::string("-j 2 --pages 7-")}) {
+    for (const std::string& options :
+         {std::string("--pages 3-1"), std::string("--pages 11-20"),
+          std::string("--pages 2 --odd-even odd"), std::string("-j 2 --pages 7-")}) {
         SCOPED_TRACE(options);
         const CommandResult run = Tesser("--y 1 --text X " + options + " " + Q(a) + " " + Q(b));
         EXPECT_EQ(run.exitCode, 1) << run.errors;
@@ -200,8 +201,8 @@ TEST_F(TesserCommandLine, ControlCharactersInFileNamesAreShownEscaped) {
 // line; --show gives options that draw the same again.
 TEST_F(TesserCommandLine, BackslashesInTheTextDrawWhatTheManPageSays) {
     const fs::path a = Pdf("a.pdf");
-    const CommandResult run =
-        Tesser(R"(-q --y 1 --text 'C:\\dir \<PageNumber> <PageNumber>\nnext' --save-as Slash )" + Q(a));
+    const CommandResult run = Tesser(
+        R"(-q --y 1 --text 'C:\\dir \<PageNumber> <PageNumber>\nnext' --save-as Slash )" + Q(a));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     const std::string text = PdfText(a);
     EXPECT_NE(text.find("C:\\dir <PageNumber> 1\nnext"), std::string::npos) << text;
@@ -245,8 +246,7 @@ TEST_F(TesserCommandLine, NamesMissingProfilesAndUnlistedSectionsAreReportedPlai
     const fs::path a = Pdf("a.pdf");
     const CommandResult noProfile = Tesser("--list");
     EXPECT_EQ(noProfile.exitCode, 1);
-    EXPECT_NE(noProfile.errors.find("no profile at " + ProfilePath().string()),
-              std::string::npos)
+    EXPECT_NE(noProfile.errors.find("no profile at " + ProfilePath().string()), std::string::npos)
         << noProfile.errors;
     const CommandResult noProfileApply = Tesser("-t Foot " + Q(a));
     EXPECT_EQ(noProfileApply.exitCode, 2);
@@ -262,8 +262,7 @@ TEST_F(TesserCommandLine, NamesMissingProfilesAndUnlistedSectionsAreReportedPlai
 
     const CommandResult caseOnly = Tesser("-t foot " + Q(a));
     EXPECT_EQ(caseOnly.exitCode, 2);
-    EXPECT_NE(caseOnly.errors.find("did you mean \"Foot\"?"), std::string::npos)
-        << caseOnly.errors;
+    EXPECT_NE(caseOnly.errors.find("did you mean \"Foot\"?"), std::string::npos) << caseOnly.errors;
     const CommandResult far = Tesser("-t Header " + Q(a));
     EXPECT_EQ(far.errors.find("did you mean"), std::string::npos) << far.errors;
 }
@@ -274,7 +273,8 @@ TEST_F(TesserCommandLine, NamesMissingProfilesAndUnlistedSectionsAreReportedPlai
 TEST_F(TesserCommandLine, OutputToAFileWritesThatFileAndRefusesTheInputItself) {
     const fs::path a = Pdf("a.pdf");
     const std::string before = ReadFile(a);
-    const CommandResult run = Tesser("-q --y 1 --text Stamped -o " + Q(dir_ / "stamped.pdf") + " " + Q(a));
+    const CommandResult run =
+        Tesser("-q --y 1 --text Stamped -o " + Q(dir_ / "stamped.pdf") + " " + Q(a));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     ASSERT_TRUE(fs::is_regular_file(dir_ / "stamped.pdf"));
     EXPECT_TRUE(QpdfCheckPasses(dir_ / "stamped.pdf"));
@@ -284,13 +284,14 @@ TEST_F(TesserCommandLine, OutputToAFileWritesThatFileAndRefusesTheInputItself) {
     fs::create_symlink(a, dir_ / "link.pdf");
     for (const std::string& target : {a.string(), (dir_ / "link.pdf").string()}) {
         SCOPED_TRACE(target);
-        const CommandResult refused = Tesser("--y 1 --text X --output " + Quote(target) + " " + Q(a));
+        const CommandResult refused =
+            Tesser("--y 1 --text X --output " + Quote(target) + " " + Q(a));
         EXPECT_EQ(refused.exitCode, 2);
         EXPECT_NE(refused.errors.find("is the input"), std::string::npos) << refused.errors;
         EXPECT_EQ(ReadFile(a), before);
     }
-    const CommandResult two = Tesser("--y 1 --text X --output " + Q(dir_ / "x.pdf") + " " + Q(a) + " " +
-                                     Q(Pdf("b.pdf")));
+    const CommandResult two =
+        Tesser("--y 1 --text X --output " + Q(dir_ / "x.pdf") + " " + Q(a) + " " + Q(Pdf("b.pdf")));
     EXPECT_EQ(two.exitCode, 2);
     EXPECT_FALSE(fs::exists(dir_ / "x.pdf"));
 }
@@ -315,20 +316,20 @@ TEST_F(TesserCommandLine, ProgressHasOneLinePerDocumentAndTheJsonSummaryMatchesI
 
     // The summary parses, and says the same.
     WriteFile(dir_ / "summary.json", run.output);
-    const CommandResult parsed = test::Run(
-        "python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); "
-        "print(d[\"processed\"], d[\"failed\"], d[\"skipped\"], d[\"journal_id\"], "
-        "[x[\"outcome\"] for x in d[\"documents\"]], d[\"documents\"][1][\"path\"])' " +
-        Q(dir_ / "summary.json"));
+    const CommandResult parsed =
+        test::Run("python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); "
+                  "print(d[\"processed\"], d[\"failed\"], d[\"skipped\"], d[\"journal_id\"], "
+                  "[x[\"outcome\"] for x in d[\"documents\"]], d[\"documents\"][1][\"path\"])' " +
+                  Q(dir_ / "summary.json"));
     ASSERT_EQ(parsed.exitCode, 0) << parsed.errors << run.output;
     EXPECT_EQ(parsed.output,
               "2 1 0 1 ['processed', 'failed', 'processed'] " + damaged.string() + "\n");
 
     // Stopped at the first error (no terminal, no --yes): the rest is counted as skipped.
-    const CommandResult stopped = Tesser("--y 1 --text Hello " + Q(damaged) + " " + Q(a) + " " + Q(c));
+    const CommandResult stopped =
+        Tesser("--y 1 --text Hello " + Q(damaged) + " " + Q(a) + " " + Q(c));
     EXPECT_EQ(stopped.exitCode, 1);
-    EXPECT_NE(stopped.errors.find("tesser: 0 processed, 1 failed, 2 skipped\n"),
-              std::string::npos)
+    EXPECT_NE(stopped.errors.find("tesser: 0 processed, 1 failed, 2 skipped\n"), std::string::npos)
         << stopped.errors;
 }
 
@@ -338,7 +339,8 @@ TEST_F(TesserCommandLine, ADryRunSaysWhatWouldHappenAndLeavesEveryByteAndTheJour
     const fs::path a = Pdf("a.pdf", five);
     const std::string before = ReadFile(a);
     const CommandResult run = Tesser("--dry-run --text 'Page <PageNumber> of <PageCount>' "
-                                     "--y 1 --pages 2-3 --title New " + Q(a));
+                                     "--y 1 --pages 2-3 --title New " +
+                                     Q(a));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_NE(run.output.find("[1/1] " + a.string() + ": 5 pages\n"), std::string::npos)
         << run.output;
@@ -399,10 +401,10 @@ TEST_F(TesserCommandLine, HistoryListsTheRunsAndAChosenRunIsUndoneKeepingTheOthe
 
 TEST_F(TesserCommandLine, BundledShortOptionsAndTheDoubleDashWork) {
     const fs::path dash = Pdf("-x.pdf");
-    const CommandResult run = test::Run("cd " + Q(dir_.path()) + " && XDG_CONFIG_HOME=" +
-                                        Q(dir_ / "config") + " XDG_STATE_HOME=" +
-                                        Q(dir_ / "state") + " " + Quote(TESSER_BINARY) +
-                                        " -qy --y 1 --text Dashed -- -x.pdf < /dev/null");
+    const CommandResult run =
+        test::Run("cd " + Q(dir_.path()) + " && XDG_CONFIG_HOME=" + Q(dir_ / "config") +
+                  " XDG_STATE_HOME=" + Q(dir_ / "state") + " " + Quote(TESSER_BINARY) +
+                  " -qy --y 1 --text Dashed -- -x.pdf < /dev/null");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_EQ(run.errors, "") << "-q was taken";
     EXPECT_NE(PdfText(dash).find("Dashed"), std::string::npos);

@@ -163,8 +163,8 @@ TEST(CupsLibrary, OneThatCannotBeLoadedFailsThePrintSayingSo) {
                                " XDG_STATE_HOME=" + Quote((root / "state").string()) + " " +
                                Quote(TESSER_BINARY) + " -p " +
                                Quote((root / "Quorel.ini").string()) + " -t Foot ";
-    const auto print = Shell(tesser + "--print --printer any " + Quote(source.string()) +
-                             " < /dev/null");
+    const auto print =
+        Shell(tesser + "--print --printer any " + Quote(source.string()) + " < /dev/null");
     EXPECT_EQ(print.exitCode, 1) << print.errors;
     EXPECT_NE(print.errors.find("Printing needs the CUPS library (libcups.so.2), which cannot be "
                                 "loaded"),

@@ -29,21 +29,22 @@ protected:
             return ::testing::AssertionSuccess();
         }
         return ::testing::AssertionFailure()
-               << file << " (" << now.size() << " bytes) does not begin with the "
-               << bytes.size() << " bytes it had";
+               << file << " (" << now.size() << " bytes) does not begin with the " << bytes.size()
+               << " bytes it had";
     }
 };
 
 TEST_F(IncrementalRun, AppendsWhatAFullSaveWritesAndItsUndoCutsTheFileBack) {
-    const fs::path file = Pdf("a.pdf", PdfSpec{.pages = 4, .withInfo = true, .pageMode = {}, .label = "Page"});
-    const fs::path full = Pdf("full.pdf", PdfSpec{.pages = 4, .withInfo = true, .pageMode = {}, .label = "Page"});
+    const fs::path file =
+        Pdf("a.pdf", PdfSpec{.pages = 4, .withInfo = true, .pageMode = {}, .label = "Page"});
+    const fs::path full =
+        Pdf("full.pdf", PdfSpec{.pages = 4, .withInfo = true, .pageMode = {}, .label = "Page"});
     const std::string original = ReadFile(file);
     const DocumentView before = ViewDocument(file);
     ASSERT_TRUE(before.ok);
 
     ASSERT_EQ(
-        Tesser(std::string("-q --no-optimise ") + kStamp + " --title Appended " + Q(full))
-            .exitCode,
+        Tesser(std::string("-q --no-optimise ") + kStamp + " --title Appended " + Q(full)).exitCode,
         0);
     const CommandResult run =
         Tesser(std::string("-q --incremental ") + kStamp + " --title Appended " + Q(file));
@@ -80,9 +81,9 @@ TEST_F(IncrementalRun, AppendsWhatAFullSaveWritesAndItsUndoCutsTheFileBack) {
     EXPECT_EQ(ReadFile(file), original);
 
     // Two runs appended one after the other come off newest first, each to the bytes it found.
-    ASSERT_EQ(Tesser(std::string("-q --incremental ") + kStamp + " --title Appended " + Q(file))
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        Tesser(std::string("-q --incremental ") + kStamp + " --title Appended " + Q(file)).exitCode,
+        0);
     const std::string stamped = ReadFile(file);
     ASSERT_EQ(Tesser("-q --incremental --subject Later " + Q(file)).exitCode, 0);
     ASSERT_EQ(Tesser("-q --undo").exitCode, 0);
@@ -98,8 +99,9 @@ TEST_F(IncrementalRun, AppendsWhatAFullSaveWritesAndItsUndoCutsTheFileBack) {
 TEST_F(IncrementalRun, AFileTesserLinearisedTakesAnAppendedRevision) {
     const fs::path file = Pdf("l.pdf");
     ASSERT_EQ(Tesser("-q --title First " + Q(file)).exitCode, 0); // optimised by default
-    ASSERT_NE(test::Run("qpdf --check-linearization " + Q(file)).output.find("no linearization errors"),
-              std::string::npos);
+    ASSERT_NE(
+        test::Run("qpdf --check-linearization " + Q(file)).output.find("no linearization errors"),
+        std::string::npos);
     const std::string linearised = ReadFile(file);
     const CommandResult run = Tesser(std::string("-q --incremental ") + kStamp + " " + Q(file));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
@@ -113,7 +115,9 @@ struct Method {
     const char* encrypt; // qpdf's arguments after "--encrypt user owner"
     const char* shown;   // in qpdf --show-encryption
 };
-void PrintTo(const Method& method, std::ostream* os) { *os << method.name; }
+void PrintTo(const Method& method, std::ostream* os) {
+    *os << method.name;
+}
 
 class IncrementalRunEncrypted : public IncrementalRun,
                                 public ::testing::WithParamInterface<Method> {};
@@ -121,11 +125,13 @@ class IncrementalRunEncrypted : public IncrementalRun,
 TEST_P(IncrementalRunEncrypted, StaysReadableWithItsPasswordsAndItsOwnEncryption) {
     const fs::path plain = Pdf("plain.pdf");
     const fs::path file = dir_ / "secret.pdf";
-    const CommandResult encrypt = test::Run("qpdf --allow-weak-crypto --encrypt usr own " + std::string(GetParam().encrypt) +
-                                      " -- " + Q(plain) + " " + Q(file));
+    const CommandResult encrypt =
+        test::Run("qpdf --allow-weak-crypto --encrypt usr own " + std::string(GetParam().encrypt) +
+                  " -- " + Q(plain) + " " + Q(file));
     ASSERT_EQ(encrypt.exitCode, 0) << encrypt.errors;
     const std::string original = ReadFile(file);
-    const std::string security = test::Run("qpdf --show-encryption --password=own " + Q(file)).output;
+    const std::string security =
+        test::Run("qpdf --show-encryption --password=own " + Q(file)).output;
     ASSERT_NE(security.find(GetParam().shown), std::string::npos) << security;
     const DocumentView before = ViewDocument(file, "usr");
 
@@ -168,13 +174,14 @@ TEST_F(IncrementalRun, ASignedFileIsStampedAndItsSignatureStaysValidForItsRevisi
     ASSERT_EQ(test::Run("certutil -N -d " + Quote(db) + " --empty-password").exitCode, 0);
     const CommandResult cert =
         test::Run("certutil -S -d " + Quote(db) +
-            " -n tester -s 'CN=Tesser Test' -x -t CTu,Cu,Cu -k rsa -g 2048 -v 12 -z " +
-            Q(dir_ / "noise") + " --keyUsage digitalSignature,nonRepudiation");
+                  " -n tester -s 'CN=Tesser Test' -x -t CTu,Cu,Cu -k rsa -g 2048 -v 12 -z " +
+                  Q(dir_ / "noise") + " --keyUsage digitalSignature,nonRepudiation");
     ASSERT_EQ(cert.exitCode, 0) << cert.errors;
     const fs::path unsigned_ = Pdf("unsigned.pdf");
     const fs::path file = dir_ / "signed.pdf";
-    const CommandResult sign = test::Run("pdfsig -nssdir " + Quote(db) + " -add-signature -nick tester " +
-                                   Q(unsigned_) + " " + Q(file));
+    const CommandResult sign =
+        test::Run("pdfsig -nssdir " + Quote(db) + " -add-signature -nick tester " + Q(unsigned_) +
+                  " " + Q(file));
     ASSERT_EQ(sign.exitCode, 0) << sign.errors;
     auto verify = [&] { return test::Run("pdfsig -nssdir " + Quote(db) + " " + Q(file)).output; };
     const std::string signedReport = verify();
@@ -233,9 +240,8 @@ TEST_F(IncrementalRun, SecurityChangesAndPrintingAreRefusedAsUsage) {
     EXPECT_EQ(security.exitCode, 2);
     EXPECT_NE(security.errors.find("--incremental cannot change security"), std::string::npos)
         << security.errors;
-    const CommandResult print =
-        Tesser(std::string("--incremental --print --print-to-file ") + Q(dir_ / "p.pdf") + " " +
-               kStamp + " " + Q(file));
+    const CommandResult print = Tesser(std::string("--incremental --print --print-to-file ") +
+                                       Q(dir_ / "p.pdf") + " " + kStamp + " " + Q(file));
     EXPECT_EQ(print.exitCode, 2);
     EXPECT_EQ(ReadFile(file), original);
 }

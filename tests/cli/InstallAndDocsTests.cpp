@@ -62,16 +62,16 @@ TEST(TesserDocuments, ManPageRendersWithoutWarnings) {
     EXPECT_EQ(groff.exitCode, 0);
     EXPECT_EQ(groff.errors, "");
     const CommandResult man = test::Run("MANWIDTH=100 man -l " +
-                                  Quote((kSource / "cli/tesser.1").string()) + " 2>&1 | cat");
+                                        Quote((kSource / "cli/tesser.1").string()) + " 2>&1 | cat");
     EXPECT_NE(man.output.find("EXIT STATUS"), std::string::npos) << man.output;
     EXPECT_NE(man.output.find("<PageNumber>"), std::string::npos);
 }
 
 TEST(TesserInstall, TheInstalledTreeHoldsEverythingAndTheInstalledTesserRuns) {
     TempDir prefix;
-    const CommandResult install = test::Run(Quote(CMAKE_COMMAND) + " --install " +
-                                      Quote(TESSER_BUILD_DIR) + " --prefix " +
-                                      Quote(prefix.path().string()));
+    const CommandResult install =
+        test::Run(Quote(CMAKE_COMMAND) + " --install " + Quote(TESSER_BUILD_DIR) + " --prefix " +
+                  Quote(prefix.path().string()));
     ASSERT_EQ(install.exitCode, 0) << install.errors << install.output;
     EXPECT_TRUE(fs::is_regular_file(prefix / "bin/tesser"));
     EXPECT_TRUE(fs::is_regular_file(prefix / "share/man/man1/tesser.1"));

@@ -17,7 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Q(const fs::path& path) { return Quote(path.string()); }
+std::string Q(const fs::path& path) {
+    return Quote(path.string());
+}
 
 class TesserJobs : public ::testing::Test {
 protected:
@@ -35,7 +37,7 @@ protected:
     }
     CommandResult Undo() const {
         return test::Run("XDG_STATE_HOME=" + Q(dir_ / "state") + " " + Quote(TESSER_BINARY) +
-                   " --undo -q < /dev/null");
+                         " --undo -q < /dev/null");
     }
 
     // A folder of PDF files named f00.pdf, f01.pdf, ... with pages each; answers their paths.
@@ -124,8 +126,7 @@ TEST_F(TesserJobs, TwoWorkersDoEveryFileOnceReportTheFailureOnceAndRecordOneRun)
         listed += file == broken ? "" : "      " + file.string() + "\n";
     }
     const std::string history = Tesser("--history").output;
-    EXPECT_NE(history.find("  8 documents  stamped Foot\n" + listed), std::string::npos)
-        << history;
+    EXPECT_NE(history.find("  8 documents  stamped Foot\n" + listed), std::string::npos) << history;
 
     const CommandResult undo = Undo();
     EXPECT_EQ(undo.exitCode, 0) << undo.errors;
@@ -174,10 +175,11 @@ TEST_F(TesserJobs, OnATerminalTesserItselfAsksTheWorkersQuestion) {
     WriteFile(files[1], "%PDF-1.4\nbroken\n");
     // The answer typed on the terminal before it is asked waits there for the question.
     auto onTerminal = [&](const std::string& typed) {
-        const std::string command =
-            "XDG_STATE_HOME=" + Q(dir_ / "state") + " " + Quote(TESSER_BINARY) + " -p " +
-            Q(dir_ / "Quorel.ini") + " -j 2 -t Foot " + Q(dir_ / "docs");
-        return test::Run("printf '" + typed + "\\n' | script -qec " + Quote(command) + " /dev/null");
+        const std::string command = "XDG_STATE_HOME=" + Q(dir_ / "state") + " " +
+                                    Quote(TESSER_BINARY) + " -p " + Q(dir_ / "Quorel.ini") +
+                                    " -j 2 -t Foot " + Q(dir_ / "docs");
+        return test::Run("printf '" + typed + "\\n' | script -qec " + Quote(command) +
+                         " /dev/null");
     };
     const CommandResult yes = onTerminal("yes");
     EXPECT_NE(yes.output.find("Go on with the run? [yes/no] "), std::string::npos) << yes.output;
@@ -195,9 +197,9 @@ TEST_F(TesserJobs, OnATerminalTesserItselfAsksTheWorkersQuestion) {
     fs::remove_all(dir_ / "state");
     std::vector<fs::path> many = Folder("many", 30, 1);
     WriteFile(many[1], "%PDF-1.4\nbroken\n");
-    const std::string command = "XDG_STATE_HOME=" + Q(dir_ / "state") + " " +
-                                Quote(TESSER_BINARY) + " -p " + Q(dir_ / "Quorel.ini") +
-                                " -j 2 -t Foot " + Q(dir_ / "many");
+    const std::string command = "XDG_STATE_HOME=" + Q(dir_ / "state") + " " + Quote(TESSER_BINARY) +
+                                " -p " + Q(dir_ / "Quorel.ini") + " -j 2 -t Foot " +
+                                Q(dir_ / "many");
     const CommandResult slow =
         test::Run("(sleep 1.5; printf 'no\\n') | script -qec " + Quote(command) + " /dev/null");
     const std::size_t question = slow.output.find("Go on with the run? [yes/no] ");
@@ -220,8 +222,8 @@ TEST_F(TesserJobs, FilesFromReadsLinesNulTerminatedNamesAndStandardInput) {
 
     // Lines from a file, an empty line passed over, together with a PATH argument.
     WriteFile(dir_ / "list.txt", files[0].string() + "\n\n" + spaced.string() + "\n");
-    CommandResult run = Tesser("-q -t Foot --files-from " + Q(dir_ / "list.txt") + " " +
-                               Q(files[1]));
+    CommandResult run =
+        Tesser("-q -t Foot --files-from " + Q(dir_ / "list.txt") + " " + Q(files[1]));
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     for (const fs::path& file : {files[0], spaced, files[1]}) {
         EXPECT_EQ(Occurrences(PdfText(file), "Page 1 of 1"), 1) << file;
@@ -275,13 +277,15 @@ TEST_F(TesserJobs, CtrlCStopsEveryWorkerAndLeavesEachFileUntouchedOrComplete) {
     // A worker is a copy of tesser: the same command line.
     const std::string commandLine =
         std::string(TESSER_BINARY) + " -p " + (dir_ / "Quorel.ini").string() + " " + arguments;
-    const std::string script =
-        Command(arguments + " 2>" + Q(errors)) + " &\n"
-        "pid=$!\n"
-        "for i in $(seq 1 3000); do grep -q '^\\[1/' " + Q(errors) +
-        " && break; sleep 0.01; done\n"
-        "kill -INT $pid\nwait $pid\necho \"status $?\"\n"
-        "pgrep -x -f " + Quote(commandLine) + " || echo 'no workers'\n";
+    const std::string script = Command(arguments + " 2>" + Q(errors)) +
+                               " &\n"
+                               "pid=$!\n"
+                               "for i in $(seq 1 3000); do grep -q '^\\[1/' " +
+                               Q(errors) +
+                               " && break; sleep 0.01; done\n"
+                               "kill -INT $pid\nwait $pid\necho \"status $?\"\n"
+                               "pgrep -x -f " +
+                               Quote(commandLine) + " || echo 'no workers'\n";
     const CommandResult run = test::Run(script);
     const std::string stderrText = ReadFile(errors);
     EXPECT_NE(run.output.find("status 130"), std::string::npos) << run.output << stderrText;

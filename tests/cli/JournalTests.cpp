@@ -127,14 +127,13 @@ TEST(UndoJournal, RecordsComeBackExactly) {
 
 TEST(UndoJournal, AJournalOfTheFirstVersionIsStillRead) {
     // As tesser wrote it before the information dictionary's entries were kept.
-    const std::string v1 =
-        "tesser-undo-journal 1 1\n"
-        "record pw 0 0 1\n"
-        "entry 0 /tmp/a.pdf\n"
-        "info 1 0 0 0 0 0 Old - - - - - 0 0\n"
-        "open 0 0 0 0 2 2 2 2 2 2 0\n"
-        "security - - - 0 60 0\n"
-        "end\n";
+    const std::string v1 = "tesser-undo-journal 1 1\n"
+                           "record pw 0 0 1\n"
+                           "entry 0 /tmp/a.pdf\n"
+                           "info 1 0 0 0 0 0 Old - - - - - 0 0\n"
+                           "open 0 0 0 0 2 2 2 2 2 2 0\n"
+                           "security - - - 0 60 0\n"
+                           "end\n";
     const std::vector<JournalRecord> back = ParseJournal(v1);
     ASSERT_EQ(back.size(), 1u);
     ASSERT_EQ(back[0].Record.Entries.size(), 1u);
@@ -148,15 +147,14 @@ TEST(UndoJournal, AJournalOfTheFirstVersionIsStillRead) {
 }
 
 TEST(UndoJournal, AJournalOfTheSecondVersionReadsAsNothingSkippedAndNoFingerprint) {
-    const std::string v2 =
-        "tesser-undo-journal 2 1\n"
-        "record own 1 0 1\n"
-        "entry 0 /tmp/a.pdf\n"
-        "info 0 0 0 0 0 0 - - - - - - 0 0 0\n"
-        "open 0 0 0 0 2 2 2 2 2 2 0\n"
-        "security - - - 0 60 0\n"
-        "kept 0\n"
-        "end\n";
+    const std::string v2 = "tesser-undo-journal 2 1\n"
+                           "record own 1 0 1\n"
+                           "entry 0 /tmp/a.pdf\n"
+                           "info 0 0 0 0 0 0 - - - - - - 0 0 0\n"
+                           "open 0 0 0 0 2 2 2 2 2 2 0\n"
+                           "security - - - 0 60 0\n"
+                           "kept 0\n"
+                           "end\n";
     const std::vector<JournalRecord> back = ParseJournal(v2);
     ASSERT_EQ(back.size(), 1u);
     ASSERT_EQ(back[0].Record.Entries.size(), 1u);
@@ -177,14 +175,13 @@ TEST(UndoJournal, AMarkerWithoutItsKeptSecurityBecomesTheLostMarker) {
     test::TempDir dir;
     const auto folder = dir / "tesser";
     std::filesystem::create_directories(folder);
-    test::WriteFile(folder / "journal",
-                    "tesser-undo-journal 1 1\n"
-                    "record own 1 0 1\n"
-                    "entry 0 /tmp/a.pdf\n"
-                    "info 0 0 0 0 0 0 - - - - - - 0 0\n"
-                    "open 0 0 0 0 2 2 2 2 2 2 0\n"
-                    "security own %1BTesserKeptSecurity:1 own 1 60 0\n"
-                    "end\n");
+    test::WriteFile(folder / "journal", "tesser-undo-journal 1 1\n"
+                                        "record own 1 0 1\n"
+                                        "entry 0 /tmp/a.pdf\n"
+                                        "info 0 0 0 0 0 0 - - - - - - 0 0\n"
+                                        "open 0 0 0 0 2 2 2 2 2 2 0\n"
+                                        "security own %1BTesserKeptSecurity:1 own 1 60 0\n"
+                                        "end\n");
     Journal journal(folder);
     std::vector<JournalRecord> records = LoadAll(journal);
     ASSERT_EQ(records.size(), 1u);
@@ -246,15 +243,16 @@ TEST(UndoJournal, AValueThatDoesNotFitRefusesItsEntryAndTheRestIsRead) {
     // The writer writes what it is given; the reader checks each value against its field.
     const std::vector<JournalRecord> written = {
         RecordWith(1, [](JournalRecord& r) { r.Record.Entries[0].Open.Zoom = 99; }),
-        RecordWith(2, [](JournalRecord& r) {
-            r.Record.Tesserions[1].Units = static_cast<model::Units>(7);
-        }),
+        RecordWith(
+            2,
+            [](JournalRecord& r) { r.Record.Tesserions[1].Units = static_cast<model::Units>(7); }),
         RecordWith(3, [](JournalRecord& r) { r.Record.Tesserions[0].FontSize = 5000; }),
         RecordWith(4, [](JournalRecord& r) { r.Record.Entries[1].Info.SetAuthor = true; }),
-        RecordWith(5, [](JournalRecord& r) {
-            r.Record.Entries[0].Open.View = 5;
-            r.Record.Entries[1].Security.Permissions = 3;
-        }),
+        RecordWith(5,
+                   [](JournalRecord& r) {
+                       r.Record.Entries[0].Open.View = 5;
+                       r.Record.Entries[1].Security.Permissions = 3;
+                   }),
     };
     std::string text = FormatJournal(written);
     // A number too large for its field: the last skipped page of run 4's first entry.
@@ -283,8 +281,7 @@ TEST(UndoJournal, AValueThatDoesNotFitRefusesItsEntryAndTheRestIsRead) {
     EXPECT_NE(refused[0].find("run 1, file /tmp/some folder/a file.pdf: the zoom is \"99\""),
               std::string::npos)
         << refused[0];
-    EXPECT_NE(refused[1].find("run 2: its Tesserion \"\": the units is \"7\""),
-              std::string::npos)
+    EXPECT_NE(refused[1].find("run 2: its Tesserion \"\": the units is \"7\""), std::string::npos)
         << refused[1];
     EXPECT_NE(refused[2].find("run 3: its Tesserion \"Logo [1]\": the font size is invalid"),
               std::string::npos)

@@ -6,7 +6,9 @@
 namespace tesser::cli {
 namespace {
 
-CliOptions Parse(std::vector<std::string> args) { return ParseOptions(args); }
+CliOptions Parse(std::vector<std::string> args) {
+    return ParseOptions(args);
+}
 
 TEST(TesserOptions, TesserionsKeepTheirOrderAndRepeat) {
     const CliOptions o = Parse({"-t", "B", "--tesserion=A", "-tB", "f.pdf"});
@@ -15,8 +17,8 @@ TEST(TesserOptions, TesserionsKeepTheirOrderAndRepeat) {
 }
 
 TEST(TesserOptions, OpenSettingsMapToTheRowsOfTheOpenPage) {
-    const CliOptions o = Parse({"--view", "thumbnails", "--zoom=fit-visible", "--layout",
-                                "facing", "--open-page", "000000012", "f.pdf"});
+    const CliOptions o = Parse({"--view", "thumbnails", "--zoom=fit-visible", "--layout", "facing",
+                                "--open-page", "000000012", "f.pdf"});
     EXPECT_EQ(o.view, 4);
     EXPECT_EQ(o.zoom, 11);
     EXPECT_EQ(o.layout, 4);

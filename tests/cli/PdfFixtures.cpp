@@ -21,15 +21,15 @@ void WritePdf(const fs::path& path, const PdfSpec& spec) {
     for (int i = 0; i < spec.pages; ++i) {
         kids += std::to_string(3 + 2 * i) + " 0 R ";
     }
-    objects.push_back("<< /Type /Pages /Kids [" + kids + "] /Count " +
-                      std::to_string(spec.pages) + " >>");
+    objects.push_back("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(spec.pages) +
+                      " >>");
     const int fontObject = 3 + 2 * spec.pages;
     for (int i = 0; i < spec.pages; ++i) {
         objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " +
                           std::to_string(4 + 2 * i) + " 0 R /Resources << /Font << /F0 " +
                           std::to_string(fontObject) + " 0 R >> >> >>");
-        const std::string content = "BT /F0 24 Tf 72 400 Td (" + spec.label + " " +
-                                    std::to_string(i + 1) + ") Tj ET";
+        const std::string content =
+            "BT /F0 24 Tf 72 400 Td (" + spec.label + " " + std::to_string(i + 1) + ") Tj ET";
         objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" +
                           content + "\nendstream");
     }

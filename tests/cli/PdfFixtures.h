@@ -9,8 +9,8 @@ namespace tesser::test {
 
 struct PdfSpec {
     int pages = 3;
-    bool withInfo = true;      // an information dictionary with Title, Author, Subject, Keywords
-    std::string pageMode;      // a catalogue PageMode, e.g. "UseOutlines"; empty for none
+    bool withInfo = true;       // an information dictionary with Title, Author, Subject, Keywords
+    std::string pageMode;       // a catalogue PageMode, e.g. "UseOutlines"; empty for none
     std::string label = "Page"; // the text drawn on each page: label + " " + number
 };
 

@@ -25,9 +25,9 @@ protected:
     std::filesystem::path JournalPath() const { return dir_ / "state/tesser/journal"; }
 
     CommandResult Tesser(const std::string& arguments) {
-        return test::Run("XDG_CONFIG_HOME=" + Q(dir_ / "config") + " XDG_STATE_HOME=" +
-                   Q(dir_ / "state") + " " + Quote(TESSER_BINARY) + " " + arguments +
-                   " < /dev/null");
+        return test::Run("XDG_CONFIG_HOME=" + Q(dir_ / "config") +
+                         " XDG_STATE_HOME=" + Q(dir_ / "state") + " " + Quote(TESSER_BINARY) + " " +
+                         arguments + " < /dev/null");
     }
 
     std::filesystem::path Pdf(const std::string& name, const PdfSpec& spec = {}) {

@@ -41,10 +41,10 @@ QString Section(const QString& name, const QString& text, const QString& range) 
     return QStringLiteral("[Tesserion_%1]\nColorName=Black\nColorText=0.00\nFontFace=Helvetica\n"
                           "FontLeading=24.000000\nFontSize=20.000000\nJustifyH=Left\n"
                           "JustifyV=Bottom\nLayer=Foreground\nPagesAll=%3\n"
-                          "PagesOddEven=OddAndEven\nPagesRange=%4\nPosAngle=0.000000\nPosX=100.000000\nPosY=100.000000\n"
+                          "PagesOddEven=OddAndEven\nPagesRange=%4\nPosAngle=0.000000\nPosX=100."
+                          "000000\nPosY=100.000000\n"
                           "Text=%2\nUnits=Inches\n\n")
-        .arg(name, text, range.isEmpty() ? QStringLiteral("TRUE") : QStringLiteral("FALSE"),
-             range);
+        .arg(name, text, range.isEmpty() ? QStringLiteral("TRUE") : QStringLiteral("FALSE"), range);
 }
 
 void WriteProfile(const QStringList& names) {
@@ -114,7 +114,9 @@ DropResult Drop(QWidget* target, const QList<QUrl>& urls, QPoint pos = {-1, -1})
     return result;
 }
 
-QWidget* DocumentsArea(QDialog* d) { return Find<QListWidget>(d, "documentsList")->viewport(); }
+QWidget* DocumentsArea(QDialog* d) {
+    return Find<QListWidget>(d, "documentsList")->viewport();
+}
 
 struct Buttons {
     bool print, apply, undo;
@@ -190,20 +192,18 @@ struct ProgressWatch {
                 return;
             }
             const std::vector<void*> modeless = desktop.host.ModelessWindows();
-            registeredWithHost = registeredWithHost ||
-                                 std::find(modeless.begin(), modeless.end(), window) !=
-                                     modeless.end();
+            registeredWithHost = registeredWithHost || std::find(modeless.begin(), modeless.end(),
+                                                                 window) != modeless.end();
             dialogDisabled = !Find<QPushButton>(d, "applyButton")->isEnabled() &&
                              !Find<QPushButton>(d, "closeButton")->isEnabled() &&
                              !Find<QListWidget>(d, "documentsList")->isEnabled();
             QAccessibleInterface* a = QAccessible::queryAccessibleInterface(window);
             presentedAsDialog = a != nullptr && a->role() == QAccessible::Dialog;
             auto* bar = window->findChild<QWidget*>(QStringLiteral("progressBar"));
-            QAccessibleInterface* b = bar != nullptr ? QAccessible::queryAccessibleInterface(bar)
-                                                     : nullptr;
+            QAccessibleInterface* b =
+                bar != nullptr ? QAccessible::queryAccessibleInterface(bar) : nullptr;
             barShown = b != nullptr && b->role() == QAccessible::ProgressBar;
-            const QString shown = Find<QLabel>(window, "progressFile")->text() +
-                                  QLatin1Char('|') +
+            const QString shown = Find<QLabel>(window, "progressFile")->text() + QLatin1Char('|') +
                                   Find<QLabel>(window, "progressCount")->text();
             if (seen.isEmpty() || seen.constLast() != shown) {
                 seen.append(shown);
@@ -262,7 +262,8 @@ QString DisplayText(Desktop& desktop, const QString& dir) {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         return {};
     }
-    file.write(QByteArray::fromStdString(desktop.host.DisplayBytes(desktop.window.ActiveDocument())));
+    file.write(
+        QByteArray::fromStdString(desktop.host.DisplayBytes(desktop.window.ActiveDocument())));
     file.close();
     return Text(path);
 }
@@ -290,19 +291,18 @@ private slots:
         QTest::addColumn<QString>("accessible");
         QTest::addColumn<int>("mnemonic"); // radio buttons are reached with theirs, others by Tab
         QTest::newRow("None") << "noTesserion" << 1071 << "None" << int(Qt::Key_N);
-        QTest::newRow("Current tesserion") << "currentTesserion" << 1069 << "Current tesserion"
-                                           << int(Qt::Key_U);
-        QTest::newRow("Selected tesserions") << "selectedTesserions" << 1070
-                                             << "Selected tesserions" << int(Qt::Key_S);
+        QTest::newRow("Current tesserion")
+            << "currentTesserion" << 1069 << "Current tesserion" << int(Qt::Key_U);
+        QTest::newRow("Selected tesserions")
+            << "selectedTesserions" << 1070 << "Selected tesserions" << int(Qt::Key_S);
         QTest::newRow("To be applied") << "toBeApplied" << 1036 << "To be applied" << 0;
-        QTest::newRow("Not to be applied") << "notToBeApplied" << 1045 << "Not to be applied"
-                                           << 0;
+        QTest::newRow("Not to be applied") << "notToBeApplied" << 1045 << "Not to be applied" << 0;
         QTest::newRow("<-") << "moveToApplied" << 1046 << "Move into To be applied" << 0;
         QTest::newRow("->") << "moveToNotApplied" << 1047 << "Move into Not to be applied" << 0;
-        QTest::newRow("Current document") << "currentDocument" << 1067 << "Current document"
-                                          << int(Qt::Key_D);
-        QTest::newRow("Multiple documents") << "multipleDocuments" << 1068
-                                            << "Multiple documents" << int(Qt::Key_M);
+        QTest::newRow("Current document")
+            << "currentDocument" << 1067 << "Current document" << int(Qt::Key_D);
+        QTest::newRow("Multiple documents")
+            << "multipleDocuments" << 1068 << "Multiple documents" << int(Qt::Key_M);
         QTest::newRow("Optimise") << "optimise" << 1055 << "Optimise" << 0;
         QTest::newRow("documents") << "documentsList" << 1037 << "Documents" << 0;
         QTest::newRow("Browse...") << "browseDocumentsButton" << 1049 << "Browse..." << 0;
@@ -376,8 +376,8 @@ private slots:
             // Three selected, the second invalid: one alert, the first and third move.
             SelectItems(notApplied, {"Alpha", "beta", "Gamma"});
             QVERIFY(Find<QPushButton>(d, "moveToApplied")->isEnabled());
-            const QString alert = MessageDuring(
-                kHostAlert, [&] { Click(Find<QPushButton>(d, "moveToApplied")); });
+            const QString alert =
+                MessageDuring(kHostAlert, [&] { Click(Find<QPushButton>(d, "moveToApplied")); });
             QCOMPARE(alert, QStringLiteral("Tesserion: beta\nThe page range is invalid\n\n"));
             QCOMPARE(Items(toApply), (QStringList{"Alpha", "Gamma"}));
             QCOMPARE(Items(notApplied), QStringList{"beta"});
@@ -408,8 +408,7 @@ private slots:
         QVERIFY(desktop.RunDialog([&](QDialog* d) {
             ClickTab(d, kApplyTab);
             // "ALPHA" comes first in byte order; "Alpha" equals it ignoring letter case.
-            QCOMPARE(Items(Find<QListWidget>(d, "notToBeApplied")),
-                     (QStringList{"ALPHA", "zeta"}));
+            QCOMPARE(Items(Find<QListWidget>(d, "notToBeApplied")), (QStringList{"ALPHA", "zeta"}));
             Choose(d, {"ALPHA"});
             QCOMPARE(Items(Find<QListWidget>(d, "toBeApplied")), QStringList{"ALPHA"});
             QCOMPARE(Items(Find<QListWidget>(d, "notToBeApplied")), QStringList{"zeta"});
@@ -424,8 +423,7 @@ private slots:
             ClickTab(d, kApplyTab);
             // Gone from both lists; "Alpha" is no longer hidden by it.
             QCOMPARE(Items(Find<QListWidget>(d, "toBeApplied")), QStringList{});
-            QCOMPARE(Items(Find<QListWidget>(d, "notToBeApplied")),
-                     (QStringList{"Alpha", "zeta"}));
+            QCOMPARE(Items(Find<QListWidget>(d, "notToBeApplied")), (QStringList{"Alpha", "zeta"}));
         }));
     }
 
@@ -448,17 +446,15 @@ private slots:
 
             QStringList filters;
             bool multiple = false;
-            WhenModalShown("QFileDialog", QStringLiteral("browseDocumentsDialog"),
-                           [&](QWidget* w) {
-                               auto* chooser = static_cast<QFileDialog*>(w);
-                               filters = chooser->nameFilters();
-                               multiple = chooser->fileMode() == QFileDialog::ExistingFiles;
-                               chooser->setDirectory(dir.path());
-                               chooser->selectNameFilter(QStringLiteral("All Files (*)"));
-                               ChooseInFileDialog(chooser,
-                                                  QStringLiteral("\"a.pdf\" \"B.pdf\" "
-                                                                 "\"notes.txt\""));
-                           });
+            WhenModalShown("QFileDialog", QStringLiteral("browseDocumentsDialog"), [&](QWidget* w) {
+                auto* chooser = static_cast<QFileDialog*>(w);
+                filters = chooser->nameFilters();
+                multiple = chooser->fileMode() == QFileDialog::ExistingFiles;
+                chooser->setDirectory(dir.path());
+                chooser->selectNameFilter(QStringLiteral("All Files (*)"));
+                ChooseInFileDialog(chooser, QStringLiteral("\"a.pdf\" \"B.pdf\" "
+                                                           "\"notes.txt\""));
+            });
             Click(browse);
             QCOMPARE(filters, (QStringList{"PDF Files (*.pdf)", "All Files (*)"}));
             QVERIFY(multiple);
@@ -467,12 +463,11 @@ private slots:
             QCOMPARE(Items(list), files);
 
             // The same files again, one in other letter case: nothing is added.
-            WhenModalShown("QFileDialog", QStringLiteral("browseDocumentsDialog"),
-                           [&](QWidget* w) {
-                               auto* chooser = static_cast<QFileDialog*>(w);
-                               chooser->setDirectory(dir.path());
-                               ChooseInFileDialog(chooser, QStringLiteral("a.pdf"));
-                           });
+            WhenModalShown("QFileDialog", QStringLiteral("browseDocumentsDialog"), [&](QWidget* w) {
+                auto* chooser = static_cast<QFileDialog*>(w);
+                chooser->setDirectory(dir.path());
+                ChooseInFileDialog(chooser, QStringLiteral("a.pdf"));
+            });
             Click(browse);
             QCOMPARE(Items(list), files);
 
@@ -505,10 +500,9 @@ private slots:
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<QStringList>("entries");
         QTest::newRow("a PDF file") << QStringList{"a.pdf"} << true << QStringList{"a.pdf"};
-        QTest::newRow("capital extension") << QStringList{"C.PDF"} << true
-                                           << QStringList{"C.PDF"};
-        QTest::newRow("a folder gets its slash") << QStringList{"Docs"} << true
-                                                 << QStringList{"Docs/"};
+        QTest::newRow("capital extension") << QStringList{"C.PDF"} << true << QStringList{"C.PDF"};
+        QTest::newRow("a folder gets its slash")
+            << QStringList{"Docs"} << true << QStringList{"Docs/"};
         QTest::newRow("files and a folder") << QStringList{"a.pdf", "Docs", "C.PDF"} << true
                                             << QStringList{"a.pdf", "C.PDF", "Docs/"};
         QTest::newRow("a PDF with a text file is refused whole")
@@ -548,8 +542,7 @@ private slots:
             }
             QCOMPARE(Items(Find<QListWidget>(d, "documentsList")), expected);
             // Nothing changed on disk.
-            QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(),
-                     4);
+            QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 4);
         }));
     }
 
@@ -589,8 +582,7 @@ private slots:
             ClickTab(d, kApplyTab);
             Choose(d, {"Alpha"});
             Click(Find<QRadioButton>(d, "multipleDocuments"));
-            QVERIFY(Drop(DocumentsArea(d), {QUrl::fromLocalFile(file),
-                                            QUrl::fromLocalFile(deep)})
+            QVERIFY(Drop(DocumentsArea(d), {QUrl::fromLocalFile(file), QUrl::fromLocalFile(deep)})
                         .dropAccepted);
             QCOMPARE(Items(Find<QListWidget>(d, "documentsList")),
                      (QStringList{deep + QLatin1Char('/'), file}));
@@ -611,20 +603,20 @@ private slots:
         QTest::addColumn<bool>("infoTitle");
         QTest::addColumn<bool>("print");
         QTest::addColumn<bool>("apply");
-        QTest::newRow("none, nothing to set") << "none" << true << true << true << false
-                                              << false << false;
-        QTest::newRow("none, a title to set") << "none" << true << true << true << true
-                                              << false << true;
-        QTest::newRow("current tesserion, current document") << "current" << false << true
-                                                             << false << false << true << true;
-        QTest::newRow("no current document") << "current" << false << false << false << true
-                                             << false << false;
-        QTest::newRow("selected, none chosen") << "selected-empty" << true << false << true
-                                               << false << false << false;
-        QTest::newRow("selected, one chosen") << "selected" << true << false << true << false
-                                              << true << true;
-        QTest::newRow("empty list") << "selected" << true << true << false << true << false
-                                    << false;
+        QTest::newRow("none, nothing to set")
+            << "none" << true << true << true << false << false << false;
+        QTest::newRow("none, a title to set")
+            << "none" << true << true << true << true << false << true;
+        QTest::newRow("current tesserion, current document")
+            << "current" << false << true << false << false << true << true;
+        QTest::newRow("no current document")
+            << "current" << false << false << false << true << false << false;
+        QTest::newRow("selected, none chosen")
+            << "selected-empty" << true << false << true << false << false << false;
+        QTest::newRow("selected, one chosen")
+            << "selected" << true << false << true << false << true << true;
+        QTest::newRow("empty list")
+            << "selected" << true << true << false << true << false << false;
     }
     void commandButtonsFollowWhatARunWouldDo() {
         QFETCH(QString, tesserions);
@@ -695,8 +687,7 @@ private slots:
             QVERIFY(DisplayText(desktop, dir.path()).contains(QStringLiteral("GAMMASTAMP")));
             // The view renders the stamps once the run has handed control back.
             QTRY_VERIFY(view->RenderedPage(0) != before && !view->RenderedPage(0).isNull());
-            QTRY_COMPARE(desktop.window.windowTitle(),
-                         Title(QStringLiteral("report.pdf*")));
+            QTRY_COMPARE(desktop.window.windowTitle(), Title(QStringLiteral("report.pdf*")));
 
             Click(Find<QPushButton>(d, "undoButton"));
             QCOMPARE(CommandButtons(d), (Buttons{true, true, false}));
@@ -754,8 +745,8 @@ private slots:
         const QStringList inFolder =
             Copies(dir.filePath(QStringLiteral("Folder")), {"four.pdf", "Five.PDF"});
         QVERIFY(QDir(dir.filePath(QStringLiteral("Folder"))).mkdir(QStringLiteral("Deeper")));
-        const QString deeper = Copies(dir.filePath(QStringLiteral("Folder/Deeper")),
-                                      {"six.pdf"}).constFirst();
+        const QString deeper =
+            Copies(dir.filePath(QStringLiteral("Folder/Deeper")), {"six.pdf"}).constFirst();
         const QByteArray original = ReadAll(kSample);
         Desktop desktop;
         QVERIFY(desktop.RunDialog([&](QDialog* d) {
@@ -777,9 +768,8 @@ private slots:
                                        files[1]};
             QStringList named;
             for (int i = 0; i < order.size(); ++i) {
-                named.append(QStringLiteral("Current file: %1|Files processed: %2")
-                                 .arg(order[i])
-                                 .arg(i));
+                named.append(
+                    QStringLiteral("Current file: %1|Files processed: %2").arg(order[i]).arg(i));
             }
             for (const QString& expected : named) {
                 QVERIFY2(watch.seen.contains(expected), qPrintable(watch.seen.join("\n")));
@@ -833,15 +823,16 @@ private slots:
             ClickTab(d, kApplyTab);
             Choose(d, {"Alpha"});
             Click(Find<QRadioButton>(d, "multipleDocuments"));
-            QVERIFY(Drop(DocumentsArea(d), {QUrl::fromLocalFile(files[0]),
-                                            QUrl::fromLocalFile(broken),
-                                            QUrl::fromLocalFile(files[1])})
-                        .dropAccepted);
+            QVERIFY(
+                Drop(DocumentsArea(d), {QUrl::fromLocalFile(files[0]), QUrl::fromLocalFile(broken),
+                                        QUrl::fromLocalFile(files[1])})
+                    .dropAccepted);
             ErrorAnswers answers(goOn ? QMessageBox::Yes : QMessageBox::No);
             Click(Find<QPushButton>(d, "applyButton"));
             QCOMPARE(answers.texts.size(), 1);
-            QVERIFY2(answers.texts[0].startsWith(QStringLiteral(
-                         "Tesser Pro|Error processing document: ") + broken + QLatin1Char('\n')),
+            QVERIFY2(answers.texts[0].startsWith(
+                         QStringLiteral("Tesser Pro|Error processing document: ") + broken +
+                         QLatin1Char('\n')),
                      qPrintable(answers.texts[0]));
             QVERIFY(Text(files[0]).contains(QStringLiteral("ALPHASTAMP")));
             if (goOn) {
@@ -872,8 +863,8 @@ private slots:
             ClickTab(d, kApplyTab);
             Choose(d, {"Alpha"});
             Click(Find<QRadioButton>(d, "multipleDocuments"));
-            QVERIFY(Drop(DocumentsArea(d), {QUrl::fromLocalFile(dir.filePath("many"))})
-                        .dropAccepted);
+            QVERIFY(
+                Drop(DocumentsArea(d), {QUrl::fromLocalFile(dir.filePath("many"))}).dropAccepted);
             ProgressWatch watch(desktop, d, 2);
             Click(Find<QPushButton>(d, "applyButton"));
             // The click came while the third file was taken up at the latest; the run stopped
@@ -895,8 +886,9 @@ private slots:
             // The window is gone; the page keeps what the run did.
             auto* status = Find<QLabel>(d, "runStatus");
             QVERIFY(status->isVisible());
-            QCOMPARE(status->text(), QStringLiteral("Apply: %1 processed, 0 failed; aborted after %1.")
-                                         .arg(stamped));
+            QCOMPARE(
+                status->text(),
+                QStringLiteral("Apply: %1 processed, 0 failed; aborted after %1.").arg(stamped));
             QCOMPARE(CommandButtons(d), (Buttons{true, true, true}));
             // Undo is not stopped by the earlier abort.
             Click(Find<QPushButton>(d, "undoButton"));
@@ -936,8 +928,7 @@ private slots:
             ClickTab(d, kApplyTab);
             Choose(d, {"Alpha"});
             Click(Find<QRadioButton>(d, "multipleDocuments"));
-            QVERIFY(Drop(DocumentsArea(d), {QUrl::fromLocalFile(big),
-                                            QUrl::fromLocalFile(after[0]),
+            QVERIFY(Drop(DocumentsArea(d), {QUrl::fromLocalFile(big), QUrl::fromLocalFile(after[0]),
                                             QUrl::fromLocalFile(after[1])})
                         .dropAccepted);
             {
@@ -952,13 +943,13 @@ private slots:
             }
             SelectItems(Find<QListWidget>(d, "documentsList"), {big, after[0], after[1]});
             Click(Find<QPushButton>(d, "removeButton"));
-            QVERIFY(Drop(DocumentsArea(d), {QUrl::fromLocalFile(dir.filePath("many"))})
-                        .dropAccepted);
+            QVERIFY(
+                Drop(DocumentsArea(d), {QUrl::fromLocalFile(dir.filePath("many"))}).dropAccepted);
             {
                 ProgressWatch watch(desktop, d, 100);
                 Click(Find<QPushButton>(d, "applyButton"));
-                qInfo("200 files: Abort clicked at %lld ms, run ended at %lld ms",
-                      watch.clickedAt, watch.clock.elapsed());
+                qInfo("200 files: Abort clicked at %lld ms, run ended at %lld ms", watch.clickedAt,
+                      watch.clock.elapsed());
                 int stamped = 0;
                 for (const QString& f : many) {
                     stamped += ReadAll(f) != original ? 1 : 0;

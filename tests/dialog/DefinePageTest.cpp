@@ -182,32 +182,75 @@ private slots:
     void everyFieldComesBackFromTheProfile_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<Fields>("fields");
-        Fields inches{QStringLiteral("Page &p of &P\nC:\\Docs\\\n\\\\server"), 1,
-                      QStringLiteral("1.5"), QStringLiteral("-0.25"), QStringLiteral("45"), 1, 0,
-                      10, QStringLiteral("24"), QStringLiteral("26.5"), kRed,
-                      QStringLiteral("1.00,0.00,0.00"), true, QString(), 1};
+        Fields inches{QStringLiteral("Page &p of &P\nC:\\Docs\\\n\\\\server"),
+                      1,
+                      QStringLiteral("1.5"),
+                      QStringLiteral("-0.25"),
+                      QStringLiteral("45"),
+                      1,
+                      0,
+                      10,
+                      QStringLiteral("24"),
+                      QStringLiteral("26.5"),
+                      kRed,
+                      QStringLiteral("1.00,0.00,0.00"),
+                      true,
+                      QString(),
+                      1};
         Fields points{QStringLiteral("\u00A0Gr\u00F6\u00DFe \u00BF\u00BD\u00A9 \u00FF\u00E9\n"
                                      "  trailing  "),
-                      0, QStringLiteral("300"), QStringLiteral("700.5"), QStringLiteral("-90"), 2,
-                      1, 0, QStringLiteral("1"), QStringLiteral("-1000"), kCustomRgb,
-                      QStringLiteral("0.25,0.50,0.75"), false, QStringLiteral("-3,5-7,10,20-"),
+                      0,
+                      QStringLiteral("300"),
+                      QStringLiteral("700.5"),
+                      QStringLiteral("-90"),
+                      2,
+                      1,
+                      0,
+                      QStringLiteral("1"),
+                      QStringLiteral("-1000"),
+                      kCustomRgb,
+                      QStringLiteral("0.25,0.50,0.75"),
+                      false,
+                      QStringLiteral("-3,5-7,10,20-"),
                       2};
-        Fields centimetres{QStringLiteral("Draft"), 2, QStringLiteral("2.54"),
-                           QStringLiteral("10"), QStringLiteral("360"), 0, 0, 13,
-                           QStringLiteral("1000"), QStringLiteral("1000"), kCustomGray,
-                           QStringLiteral("0.33"), false, QString(), 0};
-        Fields cmyk{QStringLiteral("\n\nafter two empty lines"), 1, QStringLiteral("0"),
-                    QStringLiteral("11"), QStringLiteral("-360"), 0, 1, 8,
-                    QStringLiteral("0.5"), QStringLiteral("0"), kCustomCmyk,
-                    QStringLiteral("0.10,0.20,0.30,0.40"), false, QStringLiteral("1 2,,4-"), 1};
+        Fields centimetres{QStringLiteral("Draft"),
+                           2,
+                           QStringLiteral("2.54"),
+                           QStringLiteral("10"),
+                           QStringLiteral("360"),
+                           0,
+                           0,
+                           13,
+                           QStringLiteral("1000"),
+                           QStringLiteral("1000"),
+                           kCustomGray,
+                           QStringLiteral("0.33"),
+                           false,
+                           QString(),
+                           0};
+        Fields cmyk{QStringLiteral("\n\nafter two empty lines"),
+                    1,
+                    QStringLiteral("0"),
+                    QStringLiteral("11"),
+                    QStringLiteral("-360"),
+                    0,
+                    1,
+                    8,
+                    QStringLiteral("0.5"),
+                    QStringLiteral("0"),
+                    kCustomCmyk,
+                    QStringLiteral("0.10,0.20,0.30,0.40"),
+                    false,
+                    QStringLiteral("1 2,,4-"),
+                    1};
         cmyk.size = QStringLiteral("7.25");
-        QTest::newRow("inches, centred, red, odd pages") << QStringLiteral("Page numbers")
-                                                         << inches;
+        QTest::newRow("inches, centred, red, odd pages")
+            << QStringLiteral("Page numbers") << inches;
         QTest::newRow("points, bytes A0-FF, custom RGB, range, even pages")
             << QStringLiteral("Gr\u00F6\u00DFe \u00E9t\u00E9") << points;
-        QTest::newRow("centimetres, custom gray, empty range") << QStringLiteral("cm") << centimetres;
-        QTest::newRow("custom CMYK, background, odd pages") << QStringLiteral("Symbol 4")
-                                                            << cmyk;
+        QTest::newRow("centimetres, custom gray, empty range")
+            << QStringLiteral("cm") << centimetres;
+        QTest::newRow("custom CMYK, background, odd pages") << QStringLiteral("Symbol 4") << cmyk;
     }
     void everyFieldComesBackFromTheProfile() {
         QFETCH(QString, name);
@@ -218,8 +261,7 @@ private slots:
             QCOMPARE(Describe(Shown(d)), Describe(fields));
             TypeText(Find<QComboBox>(d, "nameBox"), name);
             QVERIFY(Find<QPushButton>(d, "saveButton")->isEnabled());
-            QCOMPARE(MessageDuring(kHostAlert,
-                                   [d] { Click(Find<QPushButton>(d, "saveButton")); }),
+            QCOMPARE(MessageDuring(kHostAlert, [d] { Click(Find<QPushButton>(d, "saveButton")); }),
                      QString());
             QVERIFY(!Find<QPushButton>(d, "saveButton")->isEnabled());
             QVERIFY(Find<QPushButton>(d, "deleteButton")->isEnabled());
@@ -238,8 +280,8 @@ private slots:
             QCOMPARE(Describe(Shown(d)), Describe(fields));
         }));
 
-        const ToolResult list = RunTool(kTesserCli, {QStringLiteral("--list"),
-                                                     QStringLiteral("-p"), ProfilePath()});
+        const ToolResult list =
+            RunTool(kTesserCli, {QStringLiteral("--list"), QStringLiteral("-p"), ProfilePath()});
         QCOMPARE(list.exitCode, 0);
         QCOMPARE(list.output, name + QStringLiteral(": valid\n"));
     }
@@ -270,36 +312,54 @@ private slots:
         QTest::addColumn<bool>("specified");
         QTest::addColumn<QString>("message");
         const QString none;
-        QTest::newRow("X letters") << "posX" << "abc" << -1 << false << kBadPosX;
-        QTest::newRow("X white space only") << "posX" << " " << -1 << false << kBadPosX;
-        QTest::newRow("X empty is 0") << "posX" << "" << -1 << false << none;
-        QTest::newRow("Y with a unit") << "posY" << "2.5cm" << -1 << false << kBadPosY;
-        QTest::newRow("Y spaces around") << "posY" << " 2.5 " << -1 << false << none;
-        QTest::newRow("angle 360.5") << "angle" << "360.5" << -1 << false << kBadAngle;
-        QTest::newRow("angle 360") << "angle" << "360" << -1 << false << none;
-        QTest::newRow("angle -360") << "angle" << "-360" << -1 << false << none;
-        QTest::newRow("angle text") << "angle" << "ninety" << -1 << false << kBadAngle;
-        QTest::newRow("size 0.5") << "fontSize" << "0.5" << -1 << false << kBadSize;
-        QTest::newRow("size 1") << "fontSize" << "1" << -1 << false << none;
-        QTest::newRow("size 1000") << "fontSize" << "1000" << -1 << false << none;
-        QTest::newRow("size 1000.5") << "fontSize" << "1000.5" << -1 << false << kBadSize;
-        QTest::newRow("leading -1000") << "fontLeading" << "-1000" << -1 << false << none;
-        QTest::newRow("leading -1000.5") << "fontLeading" << "-1000.5" << -1 << false
-                                         << kBadLeading;
-        QTest::newRow("gray 1.5") << "colorText" << "1.5" << int(kCustomGray) << false
-                                  << kBadGray;
-        QTest::newRow("gray 0.75") << "colorText" << "0.75" << int(kCustomGray) << false << none;
-        QTest::newRow("RGB two numbers") << "colorText" << "0.5,0.5" << int(kCustomRgb) << false
-                                         << kBadRgb;
-        QTest::newRow("RGB spaced") << "colorText" << " 0.66 , 0.80 ,1.00 " << int(kCustomRgb)
-                                    << false << none;
-        QTest::newRow("CMYK negative") << "colorText" << "0,0,-0.1,0" << int(kCustomCmyk)
-                                       << false << kBadCmyk;
-        QTest::newRow("range 0") << "pageRange" << "0" << -1 << true << kBadRange;
-        QTest::newRow("range space after a span") << "pageRange" << "1-3 ,5" << -1 << true
-                                                  << kBadRange;
-        QTest::newRow("range empty") << "pageRange" << "" << -1 << true << none;
-        QTest::newRow("range bad but all pages") << "pageRange" << "x" << -1 << false << none;
+        QTest::newRow("X letters") << "posX"
+                                   << "abc" << -1 << false << kBadPosX;
+        QTest::newRow("X white space only") << "posX"
+                                            << " " << -1 << false << kBadPosX;
+        QTest::newRow("X empty is 0") << "posX"
+                                      << "" << -1 << false << none;
+        QTest::newRow("Y with a unit") << "posY"
+                                       << "2.5cm" << -1 << false << kBadPosY;
+        QTest::newRow("Y spaces around") << "posY"
+                                         << " 2.5 " << -1 << false << none;
+        QTest::newRow("angle 360.5") << "angle"
+                                     << "360.5" << -1 << false << kBadAngle;
+        QTest::newRow("angle 360") << "angle"
+                                   << "360" << -1 << false << none;
+        QTest::newRow("angle -360") << "angle"
+                                    << "-360" << -1 << false << none;
+        QTest::newRow("angle text") << "angle"
+                                    << "ninety" << -1 << false << kBadAngle;
+        QTest::newRow("size 0.5") << "fontSize"
+                                  << "0.5" << -1 << false << kBadSize;
+        QTest::newRow("size 1") << "fontSize"
+                                << "1" << -1 << false << none;
+        QTest::newRow("size 1000") << "fontSize"
+                                   << "1000" << -1 << false << none;
+        QTest::newRow("size 1000.5") << "fontSize"
+                                     << "1000.5" << -1 << false << kBadSize;
+        QTest::newRow("leading -1000") << "fontLeading"
+                                       << "-1000" << -1 << false << none;
+        QTest::newRow("leading -1000.5") << "fontLeading"
+                                         << "-1000.5" << -1 << false << kBadLeading;
+        QTest::newRow("gray 1.5") << "colorText"
+                                  << "1.5" << int(kCustomGray) << false << kBadGray;
+        QTest::newRow("gray 0.75") << "colorText"
+                                   << "0.75" << int(kCustomGray) << false << none;
+        QTest::newRow("RGB two numbers") << "colorText"
+                                         << "0.5,0.5" << int(kCustomRgb) << false << kBadRgb;
+        QTest::newRow("RGB spaced") << "colorText"
+                                    << " 0.66 , 0.80 ,1.00 " << int(kCustomRgb) << false << none;
+        QTest::newRow("CMYK negative") << "colorText"
+                                       << "0,0,-0.1,0" << int(kCustomCmyk) << false << kBadCmyk;
+        QTest::newRow("range 0") << "pageRange"
+                                 << "0" << -1 << true << kBadRange;
+        QTest::newRow("range space after a span") << "pageRange"
+                                                  << "1-3 ,5" << -1 << true << kBadRange;
+        QTest::newRow("range empty") << "pageRange"
+                                     << "" << -1 << true << none;
+        QTest::newRow("range bad but all pages") << "pageRange"
+                                                 << "x" << -1 << false << none;
     }
     void aBadFieldKeepsThePageWithItsMessage() {
         QFETCH(QString, field);
@@ -322,7 +382,9 @@ private slots:
             }
             int shown = -1;
             QString title;
-            QCOMPARE(MessageDuring(kHostAlert, [&] { shown = ClickTab(d, 1); }, &title), message);
+            QCOMPARE(MessageDuring(
+                         kHostAlert, [&] { shown = ClickTab(d, 1); }, &title),
+                     message);
             QCOMPARE(shown, message.isEmpty() ? 1 : 0);
             // A box over the dialog is titled as the dialog's own boxes are.
             QCOMPARE(title, message.isEmpty() ? QString() : QStringLiteral("Tesser Pro"));
@@ -384,9 +446,9 @@ private slots:
         QVERIFY(desktop.RunDialog([&](QDialog* d) {
             auto* x = Find<QLineEdit>(d, "posX");
             TypeText(x, QStringLiteral("abc"));
-            QCOMPARE(MessageDuring(kHostAlert,
-                                   [&] { ChooseRow(Find<QComboBox>(d, "unitsList"), 0); }),
-                     QString());
+            QCOMPARE(
+                MessageDuring(kHostAlert, [&] { ChooseRow(Find<QComboBox>(d, "unitsList"), 0); }),
+                QString());
             QCOMPARE(x->text(), QStringLiteral("0"));
             QCOMPARE(MessageDuring(kHostAlert, [&] { ClickTab(d, 1); }), QString());
             QCOMPARE(ShownTab(d), 1);
@@ -469,8 +531,8 @@ private slots:
             QCOMPARE(items(), (QStringList{"[Untitled]", "a"}));
             Click(Find<QPushButton>(d, "closeButton"));
         }));
-        const ToolResult list = RunTool(kTesserCli, {QStringLiteral("--list"),
-                                                     QStringLiteral("-p"), ProfilePath()});
+        const ToolResult list =
+            RunTool(kTesserCli, {QStringLiteral("--list"), QStringLiteral("-p"), ProfilePath()});
         QCOMPARE(list.exitCode, 0);
         QCOMPARE(list.output, QStringLiteral("a: valid\n"));
     }
@@ -546,9 +608,8 @@ private slots:
         QFile::remove(ProfilePath());
         QVERIFY(desktop.RunDialog([&](QDialog* d) {
             ChooseRow(Find<QComboBox>(d, "colorList"), kCustomRgb);
-            WhenModalShown("QColorDialog", {}, [](QWidget* w) {
-                static_cast<QColorDialog*>(w)->reject();
-            });
+            WhenModalShown("QColorDialog", {},
+                           [](QWidget* w) { static_cast<QColorDialog*>(w)->reject(); });
             Click(Find<QPushButton>(d, "colorChooserButton"));
             QCOMPARE(Find<QLineEdit>(d, "colorText")->text(), QStringLiteral("0.00,0.00,0.00"));
             Click(Find<QPushButton>(d, "closeButton"));
@@ -572,9 +633,9 @@ private slots:
             TypeText(text, QStringLiteral("Hi \u4E2D"));
             QCOMPARE(MessageDuring(kPageMessage, [&] { ClickTab(d, 1); }), refused);
             QCOMPARE(ShownTab(d), 0);
-            QCOMPARE(MessageDuring(kPageMessage,
-                                   [&] { Click(Find<QPushButton>(d, "saveButton")); }),
-                     refused);
+            QCOMPARE(
+                MessageDuring(kPageMessage, [&] { Click(Find<QPushButton>(d, "saveButton")); }),
+                refused);
             // A units change is refused too, and what was typed stays.
             QCOMPARE(MessageDuring(kPageMessage, [&] { ChooseRow(units, 0); }), refused);
             QCOMPARE(units->currentText(), QStringLiteral("Inches"));
@@ -656,8 +717,8 @@ private slots:
             {"unitsList", 1019, "Units"},
         };
         for (const auto& c : controls) {
-            QTest::newRow(c.object) << QString::fromLatin1(c.object) << c.id
-                                    << QString::fromLatin1(c.name);
+            QTest::newRow(c.object)
+                << QString::fromLatin1(c.object) << c.id << QString::fromLatin1(c.name);
         }
     }
     void everyControlHasItsIdAndName() {

@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QRadioButton>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -16,6 +15,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -105,7 +105,9 @@ Desktop::Desktop() {
     window.show();
 }
 
-Desktop::~Desktop() { host.SetMessageSink(nullptr); }
+Desktop::~Desktop() {
+    host.SetMessageSink(nullptr);
+}
 
 bool Desktop::RunDialog(const std::function<void(QDialog*)>& work) {
     auto* menu = window.findChild<QMenu*>(QStringLiteral("Extensions"));
@@ -153,8 +155,8 @@ void TypeText(QWidget* field, const QString& text) {
         } else if (c.unicode() >= 0x20 && c.unicode() < 0x7F) {
             QTest::keyClick(field, static_cast<char>(c.unicode()));
         } else {
-            QTest::sendKeyEvent(QTest::Click, field, static_cast<Qt::Key>(c.unicode()),
-                                QString(c), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Click, field, static_cast<Qt::Key>(c.unicode()), QString(c),
+                                Qt::NoModifier);
         }
     }
 }

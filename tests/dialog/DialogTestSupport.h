@@ -9,8 +9,8 @@
 
 #include <QPointer>
 #include <QString>
-#include <QTemporaryDir>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <functional>
@@ -69,8 +69,7 @@ struct Desktop {
     bool RunDialog(const std::function<void(QDialog*)>& work);
 };
 
-template <typename T>
-T* Find(QWidget* root, const char* objectName) {
+template <typename T> T* Find(QWidget* root, const char* objectName) {
     return root->findChild<T*>(QString::fromLatin1(objectName));
 }
 

@@ -12,15 +12,15 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
-#include <QMap>
-#include <QTabWidget>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -95,24 +95,22 @@ void ApplySettingsToCurrentDocument(QDialog* d) {
 }
 
 QJsonObject Catalogue(const QString& path, const QString& password) {
-    const ToolResult json = RunTool(QStringLiteral("qpdf"),
-                                    {QStringLiteral("--json"), QStringLiteral("--password=") +
-                                                                   password, path});
+    const ToolResult json =
+        RunTool(QStringLiteral("qpdf"),
+                {QStringLiteral("--json"), QStringLiteral("--password=") + password, path});
     const QJsonObject root = QJsonDocument::fromJson(json.output.toUtf8()).object();
     const QJsonObject objects = root[QStringLiteral("qpdf")].toArray()[1].toObject();
     const QString rootRef = objects[QStringLiteral("trailer")]
                                 .toObject()[QStringLiteral("value")]
                                 .toObject()[QStringLiteral("/Root")]
                                 .toString();
-    return objects[QStringLiteral("obj:") + rootRef]
-        .toObject()[QStringLiteral("value")]
-        .toObject();
+    return objects[QStringLiteral("obj:") + rootRef].toObject()[QStringLiteral("value")].toObject();
 }
 
 QString PageObject(const QString& path, const QString& password, int index) {
-    const ToolResult json = RunTool(QStringLiteral("qpdf"),
-                                    {QStringLiteral("--json"), QStringLiteral("--password=") +
-                                                                   password, path});
+    const ToolResult json =
+        RunTool(QStringLiteral("qpdf"),
+                {QStringLiteral("--json"), QStringLiteral("--password=") + password, path});
     const QJsonObject root = QJsonDocument::fromJson(json.output.toUtf8()).object();
     return root[QStringLiteral("pages")]
         .toArray()[index]
@@ -174,10 +172,9 @@ private slots:
                              qPrintable(tabs->tabText(tab) + QStringLiteral(": Alt+") + it.key() +
                                         QStringLiteral(" is ") + it.value().join(", ")));
                 }
-                for (const char* name : {"printButton", "applyButton", "undoButton",
-                                         "closeButton"}) {
-                    QVERIFY2(Find<QPushButton>(d, name)->text().contains(QLatin1Char('&')),
-                             name);
+                for (const char* name :
+                     {"printButton", "applyButton", "undoButton", "closeButton"}) {
+                    QVERIFY2(Find<QPushButton>(d, name)->text().contains(QLatin1Char('&')), name);
                 }
             }
         }));
@@ -227,9 +224,12 @@ private slots:
         Desktop desktop;
         QVERIFY(desktop.RunDialog([&](QDialog* d) {
             const std::pair<const char*, const char*> lists[] = {
-                {"fontFace", "Face"},       {"colorList", "Colour"},
-                {"nameBox", "Name"},        {"unitsList", "Units"},
-                {"viewList", "View"},       {"magnificationList", "Magnification"},
+                {"fontFace", "Face"},
+                {"colorList", "Colour"},
+                {"nameBox", "Name"},
+                {"unitsList", "Units"},
+                {"viewList", "View"},
+                {"magnificationList", "Magnification"},
                 {"pageLayoutList", "Page layout"}};
             for (const auto& [object, name] : lists) {
                 auto* list = Find<QComboBox>(d, object);
@@ -280,12 +280,11 @@ private slots:
             QVERIFY(Find<QLineEdit>(d, "indexText")->isEnabled());
             QVERIFY(Find<QPushButton>(d, "browseButton")->isEnabled());
             QStringList filters;
-            WhenModalShown("QFileDialog", QStringLiteral("indexFileDialog"),
-                           [&](QWidget* w) {
-                               auto* chooser = static_cast<QFileDialog*>(w);
-                               filters = chooser->nameFilters();
-                               ChooseInFileDialog(chooser, index);
-                           });
+            WhenModalShown("QFileDialog", QStringLiteral("indexFileDialog"), [&](QWidget* w) {
+                auto* chooser = static_cast<QFileDialog*>(w);
+                filters = chooser->nameFilters();
+                ChooseInFileDialog(chooser, index);
+            });
             Click(Find<QPushButton>(d, "browseButton"));
             QCOMPARE(filters, (QStringList{"Acrobat Index Files (*.pdx)", "All Files (*)"}));
             QCOMPARE(Find<QLineEdit>(d, "indexText")->text(), index);
@@ -298,11 +297,16 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("message");
-        QTest::newRow("leading zeros") << "000000012" << "000000012" << QString();
-        QTest::newRow("nine digits") << "999999999" << "999999999" << QString();
-        QTest::newRow("empty") << "" << "" << QString();
-        QTest::newRow("ten digits") << "1234567890" << "1234567890" << kBadPageNumber;
-        QTest::newRow("letters are not taken") << "1a2-" << "12" << QString();
+        QTest::newRow("leading zeros") << "000000012"
+                                       << "000000012" << QString();
+        QTest::newRow("nine digits") << "999999999"
+                                     << "999999999" << QString();
+        QTest::newRow("empty") << ""
+                               << "" << QString();
+        QTest::newRow("ten digits") << "1234567890"
+                                    << "1234567890" << kBadPageNumber;
+        QTest::newRow("letters are not taken") << "1a2-"
+                                               << "12" << QString();
     }
     void openPageNumberIsCheckedWhenLeaving() {
         QFETCH(QString, typed);
@@ -373,8 +377,10 @@ private slots:
                 QVERIFY(!Find<QCheckBox>(d, name)->isEnabled());
                 QVERIFY(!Find<QCheckBox>(d, name)->isChecked()); // all four permissions granted
             }
-            QVERIFY(Find<QLabel>(d, "ownerPasswordNote")->text().contains(
-                QStringLiteral("the password to open the document is used for both")));
+            QVERIFY(Find<QLabel>(d, "ownerPasswordNote")
+                        ->text()
+                        .contains(
+                            QStringLiteral("the password to open the document is used for both")));
 
             Click(Find<QCheckBox>(d, "changeSecurity"));
             QCOMPARE(TabImage(d, kSecurityTab), kTick);
@@ -416,9 +422,9 @@ private slots:
             }
 
             QCOMPARE(ClickTab(d, kOpenTab), kOpenTab);
-            ChooseRow(Find<QComboBox>(d, "viewList"), 3);          // Bookmarks and page
+            ChooseRow(Find<QComboBox>(d, "viewList"), 3);           // Bookmarks and page
             ChooseRow(Find<QComboBox>(d, "magnificationList"), 10); // Fit width
-            ChooseRow(Find<QComboBox>(d, "pageLayoutList"), 3);    // Continuous
+            ChooseRow(Find<QComboBox>(d, "pageLayoutList"), 3);     // Continuous
             TypeText(Find<QLineEdit>(d, "pageNumber"), QStringLiteral("000000002"));
             SetState(Find<QCheckBox>(d, "fitWindow"), Qt::Unchecked);
             SetState(Find<QCheckBox>(d, "hideMenuBar"), Qt::Checked);
@@ -447,7 +453,8 @@ private slots:
         const ToolResult info =
             RunTool(QStringLiteral("pdfinfo"), {QStringLiteral("-upw"), confirm.open, copy});
         QCOMPARE(info.exitCode, 0);
-        QVERIFY2(info.output.contains(QStringLiteral("Title:           Quarterly report \u00E9t\u00E9\n")),
+        QVERIFY2(info.output.contains(
+                     QStringLiteral("Title:           Quarterly report \u00E9t\u00E9\n")),
                  qPrintable(info.output));
         QVERIFY(info.output.contains(QStringLiteral("Subject:         Figures\n")));
         QVERIFY(info.output.contains(QStringLiteral("Author:          Finance\n")));
@@ -548,13 +555,18 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("Title") << int(kInfoTab) << "titleBox" << "titleText" << "Title";
-        QTest::newRow("Base URL") << int(kInfoTab) << "baseUrlBox" << "baseUrlText"
+        QTest::newRow("Title") << int(kInfoTab) << "titleBox"
+                               << "titleText"
+                               << "Title";
+        QTest::newRow("Base URL") << int(kInfoTab) << "baseUrlBox"
+                                  << "baseUrlText"
                                   << "Base URL";
-        QTest::newRow("current password") << int(kSecurityTab) << "" << "currentPassword"
+        QTest::newRow("current password") << int(kSecurityTab) << ""
+                                          << "currentPassword"
                                           << "Password";
         QTest::newRow("owner password") << int(kSecurityTab) << "changeSecurity"
-                                        << "ownerPassword" << "Change security options";
+                                        << "ownerPassword"
+                                        << "Change security options";
     }
     void aCharacterWithoutWindows1252FormIsRefused() {
         QFETCH(int, tab);

@@ -21,8 +21,8 @@ std::string BuildPdf(const PdfSpec& spec) {
     }
     bodies.push_back("<< /Type /Pages /Count " + std::to_string(spec.pages) + " /Kids [" + kids +
                      "] >>");
-    const int contentsObject = 3 + spec.pages + static_cast<int>(spec.extraObjects.size()) +
-                               (spec.info.empty() ? 0 : 1);
+    const int contentsObject =
+        3 + spec.pages + static_cast<int>(spec.extraObjects.size()) + (spec.info.empty() ? 0 : 1);
     const std::string contents =
         spec.pageText.empty()
             ? std::string()
@@ -66,7 +66,9 @@ std::string BuildPdf(const PdfSpec& spec) {
     return pdf;
 }
 
-int FirstExtraObject(const PdfSpec& spec) { return 3 + spec.pages; }
+int FirstExtraObject(const PdfSpec& spec) {
+    return 3 + spec.pages;
+}
 
 void EncryptWithQpdf(const std::filesystem::path& in, const std::filesystem::path& out,
                      const std::string& user, const std::string& owner,
@@ -97,8 +99,8 @@ std::string PasswordOption(const std::string& password) {
 }
 
 int RootObject(const std::filesystem::path& path, const std::string& password) {
-    auto trailer = Run("qpdf --show-object=trailer" + PasswordOption(password) + " " +
-                       Quote(path.string()));
+    auto trailer =
+        Run("qpdf --show-object=trailer" + PasswordOption(password) + " " + Quote(path.string()));
     std::smatch match;
     if (!std::regex_search(trailer.output, match, std::regex(R"(/Root (\d+) 0 R)"))) {
         ADD_FAILURE() << "no /Root in the trailer of " << path << ": " << trailer.output
@@ -111,9 +113,9 @@ int RootObject(const std::filesystem::path& path, const std::string& password) {
 std::filesystem::path Canonical(const std::filesystem::path& path, const std::string& password) {
     std::filesystem::path qdf = path;
     qdf += ".canonical.qdf";
-    auto result = Run("qpdf --qdf --object-streams=disable --no-original-object-ids --decrypt" +
-                      PasswordOption(password) + " " + Quote(path.string()) + " " +
-                      Quote(qdf.string()));
+    auto result =
+        Run("qpdf --qdf --object-streams=disable --no-original-object-ids --decrypt" +
+            PasswordOption(password) + " " + Quote(path.string()) + " " + Quote(qdf.string()));
     EXPECT_EQ(result.exitCode, 0) << result.errors;
     return qdf;
 }
@@ -133,19 +135,24 @@ TestHost::~TestHost() {
 }
 
 HDoc TestHost::Open(const std::filesystem::path& path, const std::string& password) {
-    hostcalls::PathHandle p(hostcalls::GetDefaultFileSystem(),
-                         hostcalls::PathFromPlatformPath(hostcalls::GetDefaultFileSystem(), path));
+    hostcalls::PathHandle p(
+        hostcalls::GetDefaultFileSystem(),
+        hostcalls::PathFromPlatformPath(hostcalls::GetDefaultFileSystem(), path));
     OpenPassword offered{password};
-    return hostcalls::OpenDocument(p.get(), p.get().fileSystem, AuthoriseWithPassword, &offered, false);
+    return hostcalls::OpenDocument(p.get(), p.get().fileSystem, AuthoriseWithPassword, &offered,
+                                   false);
 }
 
 void TestHost::Save(HDoc doc, const std::filesystem::path& path) {
-    hostcalls::PathHandle p(hostcalls::GetDefaultFileSystem(),
-                         hostcalls::PathFromPlatformPath(hostcalls::GetDefaultFileSystem(), path));
+    hostcalls::PathHandle p(
+        hostcalls::GetDefaultFileSystem(),
+        hostcalls::PathFromPlatformPath(hostcalls::GetDefaultFileSystem(), path));
     hostcalls::SaveDocument(doc, kHSaveFull, p.get(), p.get().fileSystem);
 }
 
-void TestHost::Close(HDoc doc) { hostcalls::CloseDocument(doc); }
+void TestHost::Close(HDoc doc) {
+    hostcalls::CloseDocument(doc);
+}
 
 std::vector<std::string> TestHost::Notes() const {
     std::vector<std::string> notes;
@@ -159,8 +166,8 @@ std::vector<std::string> TestHost::Notes() const {
 
 std::string ShowObject(const std::filesystem::path& path, const std::string& object,
                        const std::string& password) {
-    auto result = Run("qpdf --show-object=" + object + PasswordOption(password) + " " +
-                      Quote(path.string()));
+    auto result =
+        Run("qpdf --show-object=" + object + PasswordOption(password) + " " + Quote(path.string()));
     EXPECT_EQ(result.exitCode, 0) << result.errors;
     return result.output;
 }
@@ -172,8 +179,9 @@ std::string CatalogText(const std::filesystem::path& path, const std::string& pa
 
 std::string CatalogJson(const std::filesystem::path& path, const std::string& password) {
     const auto qdf = Canonical(path, password);
-    auto result = Run("qpdf --json=2 --json-key=qpdf --json-object=" +
-                      std::to_string(RootObject(qdf, "")) + " " + Quote(qdf.string()));
+    auto result =
+        Run("qpdf --json=2 --json-key=qpdf --json-object=" + std::to_string(RootObject(qdf, "")) +
+            " " + Quote(qdf.string()));
     EXPECT_EQ(result.exitCode, 0) << result.errors;
     // From the object on; the header before it counts objects, which a save may change.
     const auto at = result.output.find("\"obj:");
@@ -204,8 +212,8 @@ std::string PageRef(const std::filesystem::path& path, int page, const std::stri
 }
 
 std::string InfoText(const std::filesystem::path& path, const std::string& password) {
-    auto trailer = Run("qpdf --show-object=trailer" + PasswordOption(password) + " " +
-                       Quote(path.string()));
+    auto trailer =
+        Run("qpdf --show-object=trailer" + PasswordOption(password) + " " + Quote(path.string()));
     std::smatch match;
     if (!std::regex_search(trailer.output, match, std::regex(R"(/Info (\d+) 0 R)"))) {
         return "";
@@ -221,8 +229,8 @@ std::string PdfInfo(const std::filesystem::path& path, const std::string& passwo
 }
 
 std::string ShowEncryption(const std::filesystem::path& path, const std::string& password) {
-    auto result = Run("qpdf --show-encryption" + PasswordOption(password) + " " +
-                      Quote(path.string()));
+    auto result =
+        Run("qpdf --show-encryption" + PasswordOption(password) + " " + Quote(path.string()));
     EXPECT_EQ(result.exitCode, 0) << result.errors;
     return result.output;
 }

@@ -3,8 +3,8 @@
 #include "docsettings/DocumentInfo.h"
 #include "docsettings/CosAccess.h"
 #include "docsettings/TextString.h"
-#include "model/TextEncoding.h"
 #include "hostcalls/HostCalls.h"
+#include "model/TextEncoding.h"
 #include "tests/docsettings/DocFixtures.h"
 #include "tests/support/OlderHostTable.h"
 
@@ -17,11 +17,11 @@
 namespace tesser::docsettings {
 namespace {
 
+using tesser::test::TempDir;
+using tesser::test::WriteFile;
 using test::BuildPdf;
 using test::PdfSpec;
 using test::ShowObject;
-using tesser::test::TempDir;
-using tesser::test::WriteFile;
 
 class DocumentInfoOnFile : public ::testing::Test {
 protected:
@@ -158,8 +158,9 @@ TEST_F(DocumentInfoOnFile, ApplyingTheIndexTwiceLeavesOneEntry) {
     s.IndexFile = "second.pdx";
     host.Edit(path, "", [&](HDoc doc) { ApplyInfo(s, doc); });
     const std::string cat = Catalog(path);
-    EXPECT_NE(cat.find("/Indexes [ << /Index << /F (second.pdx) /Type /FileSpec >> /Name /PDX >> ]"),
-              std::string::npos)
+    EXPECT_NE(
+        cat.find("/Indexes [ << /Index << /F (second.pdx) /Type /FileSpec >> /Name /PDX >> ]"),
+        std::string::npos)
         << cat;
     EXPECT_EQ(cat.find("first.pdx"), std::string::npos) << cat;
 }
@@ -365,7 +366,10 @@ TEST(TextString, EveryWindows1252ByteComesBackFromItsTextString) {
     EXPECT_EQ(DecodeTextString("\xFE\xFF\xD8\x3D"), std::nullopt) << "a lone surrogate";
     EXPECT_EQ(DecodeTextString(std::string_view("\xFE\xFF\x00", 3)), std::nullopt)
         << "an odd byte count";
-    EXPECT_EQ(DecodeTextString("\xEF\xBB\xBF" "Caf\xC3\xA9"), "Caf\xE9") << "UTF-8";
+    EXPECT_EQ(DecodeTextString("\xEF\xBB\xBF"
+                               "Caf\xC3\xA9"),
+              "Caf\xE9")
+        << "UTF-8";
 }
 
 TEST_F(DocumentInfoOnFile, CaptureDecodesBothStringFormsAndUndoGivesBackTheirBytes) {
@@ -427,12 +431,10 @@ TEST_F(DocumentInfoOnFile, AHostFailureEndsTheOperationAndKeepsWhatWasWritten) {
     EXPECT_EQ(Catalog(path).find("/Search"), std::string::npos);
 }
 
-
 // A host built before the later Cos entries: its Cos table ends at GetCatalog.
 struct OlderHost {
     explicit OlderHost(const HostCoreTable* table)
-        : real(table),
-          older(table, HOST_TABLE_COS, offsetof(HostCosTable, GetInfoDict)) {
+        : real(table), older(table, HOST_TABLE_COS, offsetof(HostCosTable, GetInfoDict)) {
         EXPECT_TRUE(hostcalls::ConnectHost(older.core(), 1));
     }
     ~OlderHost() { hostcalls::ConnectHost(real, 1); }
@@ -456,8 +458,9 @@ TEST_F(DocumentInfoOnFile, AHostWithoutTheLaterCosEntriesGivesAnErrorNamingTheEn
             EXPECT_NE(std::string(error.what()).find("GetInfoDict"), std::string::npos)
                 << error.what();
         }
-        EXPECT_THROW(hostcalls::DictEnumerate(cos::Catalog(doc), [](HAtom, HObject) { return true; }),
-                     hostcalls::HostError);
+        EXPECT_THROW(
+            hostcalls::DictEnumerate(cos::Catalog(doc), [](HAtom, HObject) { return true; }),
+            hostcalls::HostError);
     }
     // Connected to the full host again.
     InfoSettings s;

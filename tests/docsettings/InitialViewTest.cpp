@@ -8,10 +8,10 @@
 namespace tesser::docsettings {
 namespace {
 
-using test::BuildPdf;
-using test::PdfSpec;
 using tesser::test::TempDir;
 using tesser::test::WriteFile;
+using test::BuildPdf;
+using test::PdfSpec;
 
 class InitialViewOnFile : public ::testing::Test {
 protected:
@@ -58,7 +58,8 @@ TEST_F(InitialViewOnFile, InitialSettingsRemoveNonFullScreenModeOutsideFullScree
                                          "/HideToolBar false >> /OpenAction [ 3 0 R /Fit ]"});
     const std::string cat = Apply(path, OpenSettings{});
     EXPECT_TRUE(Has(cat, "/ViewerPreferences << /FitWindow true /HideToolBar false >>")) << cat;
-    EXPECT_TRUE(Has(cat, "/OpenAction [ " + test::PageRef(path, 1) + " /Fit ]")) << cat << " (not a GoTo action: stays)";
+    EXPECT_TRUE(Has(cat, "/OpenAction [ " + test::PageRef(path, 1) + " /Fit ]"))
+        << cat << " (not a GoTo action: stays)";
 }
 
 TEST_F(InitialViewOnFile, DefaultViewWritesTheEmptyNameAndDefaultLayoutRemovesPageLayout) {
@@ -101,15 +102,15 @@ TEST_F(InitialViewOnFile, Zoom100WithoutOpenActionGoesToTheFirstPageAtOneToOne) 
 }
 
 TEST_F(InitialViewOnFile, AFixedMagnificationLeavesLeftAndTopNullOnAnyDestination) {
-    auto path = Write({.pages = 2,
-                       .catalogEntries = "/OpenAction << /S /GoTo /D [ 4 0 R /XYZ 10 20 2 ] >>"});
+    auto path = Write(
+        {.pages = 2, .catalogEntries = "/OpenAction << /S /GoTo /D [ 4 0 R /XYZ 10 20 2 ] >>"});
     const char* const zooms[] = {"0.5", "0.75", "1", "1.25", "1.5", "2", "4", "8"};
     for (int32_t row = 1; row <= 8; ++row) {
         OpenSettings s;
         s.Zoom = row;
         const std::string cat = Apply(path, s);
-        EXPECT_TRUE(Has(cat, "/D [ " + test::PageRef(path, 2) + " /XYZ null null " +
-                                 zooms[row - 1] + " ]"))
+        EXPECT_TRUE(
+            Has(cat, "/D [ " + test::PageRef(path, 2) + " /XYZ null null " + zooms[row - 1] + " ]"))
             << "zoom row " << row << ": " << cat;
     }
     EXPECT_EQ(Capture(path).Zoom, 8);
@@ -122,13 +123,14 @@ TEST_F(InitialViewOnFile, APageBeyondThePageCountGoesToPageOne) {
         s.Page = 500;
         s.Zoom = zoom;
         const std::string cat = Apply(path, s);
-        EXPECT_TRUE(Has(cat, "/D [ " + test::PageRef(path, 1) + " ")) << "zoom row " << zoom << ": " << cat;
+        EXPECT_TRUE(Has(cat, "/D [ " + test::PageRef(path, 1) + " "))
+            << "zoom row " << zoom << ": " << cat;
     }
 }
 
 TEST_F(InitialViewOnFile, FitWidthOnAnXYZDestinationKeepsItsPageAndOtherElements) {
-    auto path = Write({.pages = 4,
-                       .catalogEntries = "/OpenAction << /S /GoTo /D [ 5 0 R /XYZ 10 20 2 ] >>"});
+    auto path = Write(
+        {.pages = 4, .catalogEntries = "/OpenAction << /S /GoTo /D [ 5 0 R /XYZ 10 20 2 ] >>"});
     OpenSettings s;
     s.Zoom = 10;
     const std::string cat = Apply(path, s);
@@ -136,8 +138,8 @@ TEST_F(InitialViewOnFile, FitWidthOnAnXYZDestinationKeepsItsPageAndOtherElements
 }
 
 TEST_F(InitialViewOnFile, CaptureOfAFitDestinationPutsPageAndZoomBack) {
-    auto path = Write({.pages = 3,
-                       .catalogEntries = "/OpenAction << /S /GoTo /D [ 4 0 R /Fit ] >>"});
+    auto path =
+        Write({.pages = 3, .catalogEntries = "/OpenAction << /S /GoTo /D [ 4 0 R /Fit ] >>"});
     OpenSettings undo = Capture(path);
     EXPECT_EQ(undo.Page, 2);
     EXPECT_EQ(undo.Zoom, 9);
@@ -157,18 +159,19 @@ TEST_F(InitialViewOnFile, CaptureOfABareCatalogueRecordsEverythingAsAbsent) {
     EXPECT_EQ(s.Layout, kNotPresent);
     EXPECT_EQ(s.Page, kNotPresent);
     EXPECT_EQ(s.Zoom, 0);
-    for (int32_t option : {s.FitWindow, s.CenterWindow, s.FullScreen, s.HideToolBar,
-                           s.HideMenuBar, s.HideWindowUI}) {
+    for (int32_t option : {s.FitWindow, s.CenterWindow, s.FullScreen, s.HideToolBar, s.HideMenuBar,
+                           s.HideWindowUI}) {
         EXPECT_EQ(option, kOptionAbsent);
     }
 }
 
 TEST_F(InitialViewOnFile, CaptureReadsModesOptionsAndXYZMagnification) {
-    auto path = Write({.pages = 2,
-                       .catalogEntries = "/PageMode /FullScreen /PageLayout /TwoColumnRight "
-                                         "/ViewerPreferences << /NonFullScreenPageMode /UseThumbs "
-                                         "/CenterWindow true /HideMenuBar false >> "
-                                         "/OpenAction << /S /GoTo /D [ 4 0 R /XYZ null null 1.5 ] >>"});
+    auto path =
+        Write({.pages = 2,
+               .catalogEntries = "/PageMode /FullScreen /PageLayout /TwoColumnRight "
+                                 "/ViewerPreferences << /NonFullScreenPageMode /UseThumbs "
+                                 "/CenterWindow true /HideMenuBar false >> "
+                                 "/OpenAction << /S /GoTo /D [ 4 0 R /XYZ null null 1.5 ] >>"});
     const OpenSettings s = Capture(path);
     EXPECT_EQ(s.View, 4);
     EXPECT_EQ(s.FullScreen, 1);

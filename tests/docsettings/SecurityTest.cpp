@@ -8,12 +8,12 @@
 namespace tesser::docsettings {
 namespace {
 
-using test::BuildPdf;
-using test::PdfSpec;
-using test::ShowEncryption;
 using tesser::test::Quote;
 using tesser::test::TempDir;
 using tesser::test::WriteFile;
+using test::BuildPdf;
+using test::PdfSpec;
+using test::ShowEncryption;
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -21,8 +21,9 @@ bool Has(const std::string& text, const std::string& part) {
 
 // qpdf opens the file with this password (or none).
 bool Opens(const std::filesystem::path& path, const std::string& password) {
-    return tesser::test::Run("qpdf --check" + (password.empty() ? std::string() : " --password=" + Quote(password)) +
-               " " + Quote(path.string()))
+    return tesser::test::Run("qpdf --check" +
+                             (password.empty() ? std::string() : " --password=" + Quote(password)) +
+                             " " + Quote(path.string()))
                .exitCode == 0;
 }
 
@@ -73,7 +74,9 @@ TEST_F(SecurityOnFile, OpenAndOwnerPasswordsWithPrintAndCopyGiveAes256WithThoseP
     EXPECT_TRUE(Has(shown, "modify annotations: not allowed")) << shown;
     EXPECT_TRUE(Has(shown, "modify forms: not allowed")) << shown;
     const std::string encrypt =
-        tesser::test::Run("qpdf --json=2 --json-key=encrypt --password=owner1 " + Quote(path.string())).output;
+        tesser::test::Run("qpdf --json=2 --json-key=encrypt --password=owner1 " +
+                          Quote(path.string()))
+            .output;
     EXPECT_TRUE(Has(encrypt, "\"filtermethod\": \"AESv3\"") || Has(encrypt, "AESv3")) << encrypt;
     const std::string trailer = test::ShowObject(path, "trailer", "owner1");
     EXPECT_TRUE(Has(trailer, "/Encrypt")) << trailer;
@@ -128,9 +131,9 @@ TEST_F(SecurityOnFile, A300BytePasswordKeepsItsFirst255BytesAndStillOpensTheFile
 TEST_F(SecurityOnFile, ChangeSecurityFalseMakesNoHostCall) {
     auto path = Secured("u", "o", "--print=none");
     HDoc doc = host.Open(path, "o");
-    for (const char* op : {"GetSecurityData", "GetSecurityHandlerName", "Authorise",
-                           "SetSecurityHandler", "NewSecurityData", "SetSecurityData",
-                           "SetDocumentFlags"}) {
+    for (const char* op :
+         {"GetSecurityData", "GetSecurityHandlerName", "Authorise", "SetSecurityHandler",
+          "NewSecurityData", "SetSecurityData", "SetDocumentFlags"}) {
         host::FaultSwitch::Arm(op, 1);
     }
     SecuritySettings s = NewSecurity("x", "y", 0);

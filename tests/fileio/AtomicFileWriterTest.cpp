@@ -209,8 +209,7 @@ TEST(AtomicFileWriter, FilesThatReplacingWouldChangeOtherwiseAreRefused) {
     EXPECT_EQ(ReadFile(dir / "plain"), "kept");
     fs::remove(dir / "plain");
     EXPECT_EQ(StatOf(dir / "linked").st_nlink, 2u);
-    EXPECT_EQ(FilesIn(dir.path()),
-              (std::vector<std::string>{"linked", "other-name", "read-only"}));
+    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"linked", "other-name", "read-only"}));
 
     // Another user's file that this user may write (here: as nobody, when the test may become
     // nobody) keeps its owner only when it is not replaced.

@@ -112,7 +112,9 @@ TEST_F(DocumentRoundTrip, PageCountNumberAndDocument) {
     ASSERT_TRUE(Ok(model->CloseDocument(doc)));
 }
 
-HFixed Fx(double v) { return static_cast<HFixed>(v * 65536); }
+HFixed Fx(double v) {
+    return static_cast<HFixed>(v * 65536);
+}
 
 TEST_F(DocumentRoundTrip, InheritedMediaBoxAndCropBoxSmallerThanMediaBox) {
     auto file = dir / "boxes.pdf";

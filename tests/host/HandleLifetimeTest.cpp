@@ -40,7 +40,8 @@ protected:
     ::testing::AssertionResult Refused(HObject o) {
         HErrorCode code = Read(o);
         if (code == kHErrNone || Text(code) != "Bad object handle.") {
-            return ::testing::AssertionFailure() << "answered " << code << " (" << Text(code) << ")";
+            return ::testing::AssertionFailure()
+                   << "answered " << code << " (" << Text(code) << ")";
         }
         return ::testing::AssertionSuccess();
     }

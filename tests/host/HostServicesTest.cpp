@@ -61,8 +61,8 @@ TEST_F(HostServices, FaultSwitchFailsTheNthCallOnly) {
 TEST_F(HostServices, AlertsGoToTheSink) {
     sink.alertAnswers = {2};
     int32_t answer = 0;
-    ASSERT_TRUE(Ok(view->ShowAlert(kHAlertError, "Failed to acquire page", "OK", "Cancel",
-                                   nullptr, &answer)));
+    ASSERT_TRUE(Ok(
+        view->ShowAlert(kHAlertError, "Failed to acquire page", "OK", "Cancel", nullptr, &answer)));
     EXPECT_EQ(answer, 2);
     sink.confirmAnswers = {0};
     ASSERT_TRUE(Ok(view->ConfirmAlert("Go on?", &answer)));
@@ -120,16 +120,19 @@ TEST_F(HostServices, DisplayBytesShowTheDocumentAsInMemoryAndReportProgress) {
     // What a renderer gets needs no password and holds every page.
     auto shown = dir / "shown.pdf";
     tesser::test::WriteFile(shown, bytes);
-    EXPECT_NE(Qpdf("--show-npages " + Quote(shown.string())).output.find("400"),
-              std::string::npos);
+    EXPECT_NE(Qpdf("--show-npages " + Quote(shown.string())).output.find("400"), std::string::npos);
     EXPECT_NE(Qpdf("--show-encryption " + Quote(shown.string())).output.find("not encrypted"),
               std::string::npos);
     model->CloseDocument(doc);
 }
 
 int g_executed = 0;
-void CountCommand(void*) { ++g_executed; }
-HBool Disabled(void*) { return 0; }
+void CountCommand(void*) {
+    ++g_executed;
+}
+HBool Disabled(void*) {
+    return 0;
+}
 
 TEST_F(HostServices, MenusHoldItemsAndRunTheirCommands) {
     HMenuBar bar = nullptr;

@@ -16,8 +16,7 @@ QPDFObjectHandle Rect(double a, double b, double c, double d) {
 }
 
 QPDFObjectHandle TextStream(QPDF& pdf, const std::string& text) {
-    return QPDFObjectHandle::newStream(
-        &pdf, "BT /F1 24 Tf 72 700 Td (" + text + ") Tj ET\n");
+    return QPDFObjectHandle::newStream(&pdf, "BT /F1 24 Tf 72 700 Td (" + text + ") Tj ET\n");
 }
 
 QPDFObjectHandle HelveticaFont(QPDF& pdf) {
@@ -240,8 +239,8 @@ HPath HostTest::Path(const std::filesystem::path& path) {
     return p;
 }
 
-HErrorCode HostTest::Open(const std::filesystem::path& path, HDoc* doc,
-                          const std::string& password, int32_t required) {
+HErrorCode HostTest::Open(const std::filesystem::path& path, HDoc* doc, const std::string& password,
+                          int32_t required) {
     auth.password = password;
     auth.required = required;
     auth.calls = 0;

@@ -22,12 +22,12 @@ using tesser::test::TempDir;
 // What a fixture file looks like.
 struct PdfSpec {
     int pages = 3;
-    bool inheritMediaBox = true;   // MediaBox on the page tree root only
-    bool inheritResources = true;  // Resources (with a Helvetica font F1) on the root only
-    bool contentsArray = true;     // page 1 has a Contents array of two streams
-    int rotate = 90;               // /Rotate of page 2 (0 for none)
-    bool cropBox = true;           // page 3 has a CropBox inside its MediaBox
-    bool sharedResources = false;  // every page has /Resources pointing at one shared dict
+    bool inheritMediaBox = true;  // MediaBox on the page tree root only
+    bool inheritResources = true; // Resources (with a Helvetica font F1) on the root only
+    bool contentsArray = true;    // page 1 has a Contents array of two streams
+    int rotate = 90;              // /Rotate of page 2 (0 for none)
+    bool cropBox = true;          // page 3 has a CropBox inside its MediaBox
+    bool sharedResources = false; // every page has /Resources pointing at one shared dict
 };
 
 // Writes a fresh PDF made with QPDF (object streams off, uncompressed).

@@ -81,8 +81,8 @@ private:
         if (x.isString()) {
             return x.getStringValue() == y.getStringValue() ? "" : where + ": different strings";
         }
-        return x.unparse() == y.unparse() ? "" : where + ": " + x.unparse() + " against " +
-                                                     y.unparse();
+        return x.unparse() == y.unparse() ? ""
+                                          : where + ": " + x.unparse() + " against " + y.unparse();
     }
 
     std::string Dict(QPDFObjectHandle x, QPDFObjectHandle y, const std::string& where,
@@ -205,8 +205,8 @@ protected:
 
     // Opens the file, changes it in every way, appends the changes to it and writes the same
     // document in full to full.
-    void AppendAndWriteInFull(const std::filesystem::path& file,
-                              const std::filesystem::path& full, const std::string& password) {
+    void AppendAndWriteInFull(const std::filesystem::path& file, const std::filesystem::path& full,
+                              const std::string& password) {
         HDoc doc = OpenOk(file, password);
         ChangeInEveryWay(doc);
         ASSERT_TRUE(Ok(Save(doc, file, kIncremental)));
@@ -226,7 +226,9 @@ struct Layout {
     const char* qpdfArguments; // how the fixture is rewritten before the test
     bool xrefStream;
 };
-void PrintTo(const Layout& layout, std::ostream* os) { *os << layout.name; }
+void PrintTo(const Layout& layout, std::ostream* os) {
+    *os << layout.name;
+}
 
 class IncrementalSaveLayouts : public IncrementalSave,
                                public ::testing::WithParamInterface<Layout> {};
@@ -261,12 +263,11 @@ TEST_P(IncrementalSaveLayouts, AppendsWhatChangedAfterTheFileAndReadsAsAFullSave
                 page4.getOffset() < static_cast<qpdf_offset_t>(before.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sections, IncrementalSaveLayouts,
-    ::testing::Values(Layout{"Table", "--object-streams=disable", false},
-                      Layout{"Stream", "--object-streams=generate", true},
-                      Layout{"Linearised", "--linearize", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sections, IncrementalSaveLayouts,
+                         ::testing::Values(Layout{"Table", "--object-streams=disable", false},
+                                           Layout{"Stream", "--object-streams=generate", true},
+                                           Layout{"Linearised", "--linearize", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(IncrementalSave, EachSaveAppendsToTheLastAndAnUnchangedDocumentKeepsItsFile) {
     auto file = dir / "twice.pdf";
@@ -313,8 +314,7 @@ std::string ReusedNumberPdf() {
                "\nendobj\n";
     };
     const auto stream = [](const std::string& data) {
-        return "<< /Length " + std::to_string(data.size()) + " >>\nstream\n" + data +
-               "\nendstream";
+        return "<< /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
     };
     const auto entry = [](size_t offset, int generation, char kind) {
         char line[32];
@@ -333,8 +333,7 @@ std::string ReusedNumberPdf() {
     for (int n = 1; n <= 5; ++n) {
         pdf += entry(at[n * 10], 0, 'n');
     }
-    pdf += "trailer\n<< /Size 6 /Root 1 0 R >>\nstartxref\n" + std::to_string(first) +
-           "\n%%EOF\n";
+    pdf += "trailer\n<< /Size 6 /Root 1 0 R >>\nstartxref\n" + std::to_string(first) + "\n%%EOF\n";
     const size_t second = pdf.size();
     pdf += "xref\n0 1\n" + entry(4, 65535, 'f') + "4 1\n" + entry(0, 1, 'f') +
            "trailer\n<< /Size 6 /Root 1 0 R /Prev " + std::to_string(first) + " >>\nstartxref\n" +
@@ -385,7 +384,9 @@ struct Encryption {
     const char* qpdfArguments; // after "--encrypt user owner" (weak crypto allowed)
     const char* method;        // how qpdf --show-encryption tells it
 };
-void PrintTo(const Encryption& encryption, std::ostream* os) { *os << encryption.name; }
+void PrintTo(const Encryption& encryption, std::ostream* os) {
+    *os << encryption.name;
+}
 
 class IncrementalSaveEncrypted : public IncrementalSave,
                                  public ::testing::WithParamInterface<Encryption> {};
@@ -413,8 +414,7 @@ TEST_P(IncrementalSaveEncrypted, AppendedObjectsAreEncryptedWithTheFilesKey) {
     EXPECT_NE(text.find("Stamp one"), std::string::npos) << text;
     auto info = Shell("pdfinfo -upw user " + Quote(file));
     EXPECT_NE(info.output.find("Appended"), std::string::npos) << info.output;
-    EXPECT_NE(Shell("pdftotext " + Quote(file) + " -").exitCode, 0)
-        << "still needs its password";
+    EXPECT_NE(Shell("pdftotext " + Quote(file) + " -").exitCode, 0) << "still needs its password";
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, IncrementalSaveEncrypted,
@@ -519,8 +519,8 @@ TEST_P(IncrementalSaveFault, LeavesTheFileAsItWasAndTheNextSaveStillAppends) {
     EXPECT_NE(Text(file).find("After the fault"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Points, IncrementalSaveFault,
-                         ::testing::ValuesIn(kSaveFaultPoints), SaveFaultPointName);
+INSTANTIATE_TEST_SUITE_P(Points, IncrementalSaveFault, ::testing::ValuesIn(kSaveFaultPoints),
+                         SaveFaultPointName);
 
 TEST_F(IncrementalSave, AFullDiskLeavesTheFile) {
     auto file = dir / "full-disk.pdf";
@@ -541,10 +541,10 @@ TEST_F(IncrementalSave, AFullDiskLeavesTheFile) {
         setrlimit(RLIMIT_FSIZE, &limit);
         HErrorCode code = Save(doc, file, kIncremental);
         std::string text = Text(code);
-        _exit(code == kHErrNone                                   ? 10
-              : text.find(file.string()) == std::string::npos     ? 11
+        _exit(code == kHErrNone                                  ? 10
+              : text.find(file.string()) == std::string::npos    ? 11
               : text.find("File too large") == std::string::npos ? 12
-                                                                  : 0);
+                                                                 : 0);
     }
     int status = 0;
     waitpid(pid, &status, 0);

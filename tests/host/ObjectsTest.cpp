@@ -121,8 +121,8 @@ TEST_F(Objects, DirectObjectsAreCopiedIntoPlace) {
 TEST_F(Objects, ArrayPutInsertRemove) {
     HObject a = nullptr;
     ASSERT_TRUE(Ok(cos->NewArray(cd, 0, 0, &a)));
-    ASSERT_TRUE(Ok(cos->ArrayPut(a, 0, Int(10))));  // append
-    ASSERT_TRUE(Ok(cos->ArrayPut(a, 1, Int(30))));  // append
+    ASSERT_TRUE(Ok(cos->ArrayPut(a, 0, Int(10)))); // append
+    ASSERT_TRUE(Ok(cos->ArrayPut(a, 1, Int(30)))); // append
     ASSERT_TRUE(Ok(cos->ArrayInsert(a, 1, Int(20))));
     ASSERT_TRUE(Ok(cos->ArrayInsert(a, 0, Int(0))));
     int32_t n = 0;
@@ -297,9 +297,10 @@ TEST_F(Objects, DictEnumerateVisitsEveryEntryInKeyOrderWithItsValue) {
     ASSERT_TRUE(Ok(cos->DictPut(dict, Atom("Gone"), null)));
     Visited v(core, cos);
     ASSERT_TRUE(Ok(cos->DictEnumerate(dict, Visit, &v)));
-    const std::vector<std::pair<std::string, int32_t>> expected = {
-        {"Alpha", kHObjString}, {"Indirect", kHObjInteger}, {"Mid", kHObjArray},
-        {"Zeta", kHObjName}};
+    const std::vector<std::pair<std::string, int32_t>> expected = {{"Alpha", kHObjString},
+                                                                   {"Indirect", kHObjInteger},
+                                                                   {"Mid", kHObjArray},
+                                                                   {"Zeta", kHObjName}};
     EXPECT_EQ(v.entries, expected);
 }
 

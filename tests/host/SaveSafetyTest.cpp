@@ -60,8 +60,8 @@ TEST_P(InjectedSaveFailure, LeavesTheOriginalByteForByteAndNamesTheFile) {
     EXPECT_TRUE(QpdfCheckPasses(file));
 }
 
-INSTANTIATE_TEST_SUITE_P(Points, InjectedSaveFailure,
-                         ::testing::ValuesIn(kSaveFaultPoints), SaveFaultPointName);
+INSTANTIATE_TEST_SUITE_P(Points, InjectedSaveFailure, ::testing::ValuesIn(kSaveFaultPoints),
+                         SaveFaultPointName);
 
 TEST_F(SaveSafety, FullDiskLeavesTheOriginalAndReportsTheFile) {
     auto file = dir / "full.pdf";

@@ -37,7 +37,8 @@ std::string RootText(const std::filesystem::path& file, const std::string& passw
 
 class EncryptedFiles : public HostTest, public ::testing::WithParamInterface<Encryption> {
 protected:
-    std::filesystem::path Make(const std::string& user = "user", const std::string& owner = "owner") {
+    std::filesystem::path Make(const std::string& user = "user",
+                               const std::string& owner = "owner") {
         auto plain = dir / "plain.pdf";
         auto file = dir / (std::string(GetParam().name) + ".pdf");
         MakePdf(plain);
@@ -405,7 +406,6 @@ TEST_F(NewSecurity, UnsecuredDocumentHasNoStandardRecord) {
     EXPECT_EQ(granted, kHPermAll);
     model->CloseDocument(doc);
 }
-
 
 TEST_F(NewSecurity, KeptSecurityThatIsDamagedUnknownOrLostIsRefusedSayingSo) {
     EXPECT_THROW(ImportKeptSecurity("not an export"), std::runtime_error);

@@ -1,8 +1,8 @@
 // Each guarded operation, failed by the host's fault switch, shows its message once and answers
 // false; without a fault it answers true with the host's result.
+#include "hostcalls/Guarded.h"
 #include "host/FaultSwitch.h"
 #include "host/Host.h"
-#include "hostcalls/Guarded.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -21,18 +21,17 @@ namespace hc = tesser::hostcalls;
 void MakeTwoPagePdf(const std::filesystem::path& path) {
     tesser::test::TempDir scratch;
     auto raw = scratch / "raw.pdf";
-    tesser::test::WriteFile(raw,
-                            "%PDF-1.4\n"
-                            "1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
-                            "2 0 obj << /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 "
-                            "/MediaBox [0 0 612 792] >> endobj\n"
-                            "3 0 obj << /Type /Page /Parent 2 0 R /Contents 5 0 R "
-                            "/Resources << /Font << /F1 6 0 R >> >> >> endobj\n"
-                            "4 0 obj << /Type /Page /Parent 2 0 R >> endobj\n"
-                            "5 0 obj << /Length 0 >> stream\n\nendstream endobj\n"
-                            "6 0 obj << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> "
-                            "endobj\n"
-                            "trailer << /Root 1 0 R >>\n%%EOF\n");
+    tesser::test::WriteFile(raw, "%PDF-1.4\n"
+                                 "1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
+                                 "2 0 obj << /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 "
+                                 "/MediaBox [0 0 612 792] >> endobj\n"
+                                 "3 0 obj << /Type /Page /Parent 2 0 R /Contents 5 0 R "
+                                 "/Resources << /Font << /F1 6 0 R >> >> >> endobj\n"
+                                 "4 0 obj << /Type /Page /Parent 2 0 R >> endobj\n"
+                                 "5 0 obj << /Length 0 >> stream\n\nendstream endobj\n"
+                                 "6 0 obj << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> "
+                                 "endobj\n"
+                                 "trailer << /Root 1 0 R >>\n%%EOF\n");
     auto result = tesser::test::Run("qpdf " + tesser::test::Quote(raw.string()) + " " +
                                     tesser::test::Quote(path.string()));
     ASSERT_TRUE(result.exitCode == 0 || result.exitCode == 3) << result.errors;

@@ -29,7 +29,7 @@ protected:
                   "endobj\n3 0 obj << /Type /Page /Parent 2 0 R >> endobj\n"
                   "trailer << /Root 1 0 R >>\n%%EOF\n");
         const auto made = tesser::test::Run("qpdf " + Quote((dir / "raw.pdf").string()) + " " +
-                              Quote((dir / "one.pdf").string()));
+                                            Quote((dir / "one.pdf").string()));
         ASSERT_TRUE(made.exitCode == 0 || made.exitCode == 3) << made.errors;
         fs = hc::GetDefaultFileSystem();
     }

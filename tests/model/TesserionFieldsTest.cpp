@@ -1,7 +1,7 @@
 // The field table's own consistency: what a new entry must get right so that the profile, the
 // journal and the command line stay readable.
-#include "model/Profile.h"
 #include "model/TesserionFields.h"
+#include "model/Profile.h"
 #include "model/TesserionList.h"
 #include "model/TesserionStore.h"
 

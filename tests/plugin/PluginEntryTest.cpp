@@ -1,8 +1,8 @@
 // The module entry, the handshake against a host that grants or refuses tables, and the menus.
+#include "plugin/PluginEntry.h"
 #include "host/FaultSwitch.h"
 #include "host/Host.h"
 #include "hostcalls/HostCalls.h"
-#include "plugin/PluginEntry.h"
 
 #include <gtest/gtest.h>
 

@@ -126,8 +126,7 @@ TEST(StampContent, LineBreaksGiveTheDocumentedNumberOfLines) {
         {"A\r\nB", "0 0 TD (A) Tj 0 -14 TD\r\n0 0 TD (B) Tj 0 -14 TD\r\n"},
         {"A\nB", "0 0 TD (A) Tj 0 -14 TD\r\n0 0 TD (B) Tj 0 -14 TD\r\n"},
         {"A\rB", "0 0 TD (A) Tj 0 -14 TD\r\n0 0 TD (B) Tj 0 -14 TD\r\n"},
-        {"A\n\nB",
-         "0 0 TD (A) Tj 0 -14 TD\r\n0 0 TD () Tj 0 -14 TD\r\n0 0 TD (B) Tj 0 -14 TD\r\n"},
+        {"A\n\nB", "0 0 TD (A) Tj 0 -14 TD\r\n0 0 TD () Tj 0 -14 TD\r\n0 0 TD (B) Tj 0 -14 TD\r\n"},
         {"\n", "0 0 TD () Tj 0 -14 TD\r\n"},
         {"A\r\n\r\n", "0 0 TD (A) Tj 0 -14 TD\r\n0 0 TD () Tj 0 -14 TD\r\n"},
     };
@@ -136,8 +135,8 @@ TEST(StampContent, LineBreaksGiveTheDocumentedNumberOfLines) {
         auto t = WorkedExample();
         t.Text = c.text;
         const Built b = Build(t, surface);
-        EXPECT_EQ(b.content, std::string("0 g \r\nBT\r\n/F1 12 Tf 1 0 0 1 72 756 Tm ") + c.lines +
-                                 "ET\r\n")
+        EXPECT_EQ(b.content,
+                  std::string("0 g \r\nBT\r\n/F1 12 Tf 1 0 0 1 72 756 Tm ") + c.lines + "ET\r\n")
             << "text: " << c.text;
     }
 }
@@ -145,7 +144,8 @@ TEST(StampContent, LineBreaksGiveTheDocumentedNumberOfLines) {
 TEST(StampContent, SpecialBytesAreEscapedAndHighLatinKept) {
     FakeSurface surface;
     auto t = WorkedExample();
-    t.Text = std::string("a(b)c\td\x80" "e\xE9");
+    t.Text = std::string("a(b)c\td\x80"
+                         "e\xE9");
     const Built b = Build(t, surface);
     EXPECT_NE(b.content.find("0 0 TD (a\\(b\\)c\\011d\\200e\xE9) Tj"), std::string::npos)
         << b.content;

@@ -29,7 +29,9 @@ struct FaultCase {
     model::Layer layer = model::Layer::Foreground;
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.operation << "#" << c.call; }
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.operation << "#" << c.call;
+}
 
 class StampFault : public ::testing::TestWithParam<FaultCase> {
 protected:
@@ -94,12 +96,19 @@ INSTANTIATE_TEST_SUITE_P(
         // Insertion failing after one or two of its streams are in "Contents": they come out.
         FaultCase{"NewStream", 2, "Failed to create new stream", {2, 3}, true},
         FaultCase{"ArrayInsert", 3, "Failed to insert object into array", {2, 3}, true},
-        FaultCase{"ArrayInsert", 6, "Failed to insert object into array", {1, 3}, true,
+        FaultCase{"ArrayInsert",
+                  6,
+                  "Failed to insert object into array",
+                  {1, 3},
+                  true,
                   model::Layer::Background},
-        FaultCase{"OpenMemoryReadStream", 3, "Failed to open read stream from memory", {2, 3},
-                  true},
-        FaultCase{"NotifyPageContentsChanged", 1, "Failed to notify page contents did change",
-                  {2, 3}, true}));
+        FaultCase{
+            "OpenMemoryReadStream", 3, "Failed to open read stream from memory", {2, 3}, true},
+        FaultCase{"NotifyPageContentsChanged",
+                  1,
+                  "Failed to notify page contents did change",
+                  {2, 3},
+                  true}));
 
 TEST(StampFaultRemoval, FailedRemovalSkipsThePageAndTheRestComeOff) {
     TempDir dir;

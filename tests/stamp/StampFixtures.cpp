@@ -55,7 +55,9 @@ private:
     std::vector<std::string> bodies_;
 };
 
-std::string Ref(int n) { return std::to_string(n) + " 0 R"; }
+std::string Ref(int n) {
+    return std::to_string(n) + " 0 R";
+}
 
 } // namespace
 
@@ -95,10 +97,10 @@ std::string MakePdf(const std::vector<PageSpec>& pages) {
             dict += " /Font <<";
             for (const auto& [name, base] : spec.fonts) {
                 dict += " /" + name + " " +
-                        Ref(pdf.Add(std::string("<< /Type /Font") +
-                                    (base.find("/Subtype") == std::string::npos ? " /Subtype /Type1"
-                                                                                : "") +
-                                    " /BaseFont /" + base + " >>"));
+                        Ref(pdf.Add(
+                            std::string("<< /Type /Font") +
+                            (base.find("/Subtype") == std::string::npos ? " /Subtype /Type1" : "") +
+                            " /BaseFont /" + base + " >>"));
             }
             dict += " >>";
         }
@@ -108,8 +110,8 @@ std::string MakePdf(const std::vector<PageSpec>& pages) {
         dict += " >> >>";
         pdf.Set(page, dict);
     }
-    pdf.Set(tree, "<< /Type /Pages /Kids [ " + kids + "] /Count " + std::to_string(pages.size()) +
-                      " >>");
+    pdf.Set(tree,
+            "<< /Type /Pages /Kids [ " + kids + "] /Count " + std::to_string(pages.size()) + " >>");
     return pdf.Finish(catalog);
 }
 
@@ -174,8 +176,8 @@ int HostSession::Count(const std::string& text) const {
 }
 
 std::string ShowObject(const std::filesystem::path& pdf, int objectNumber) {
-    const auto r = Run("qpdf --show-object=" + std::to_string(objectNumber) + " " +
-                       Quote(pdf.string()));
+    const auto r =
+        Run("qpdf --show-object=" + std::to_string(objectNumber) + " " + Quote(pdf.string()));
     EXPECT_EQ(r.exitCode, 0) << r.errors;
     std::string text = r.output;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
@@ -216,7 +218,8 @@ std::vector<PdfPage> ReadPages(const std::filesystem::path& pdf) {
 
 std::string CheckProblems(const std::filesystem::path& pdf) {
     const auto r = Run("qpdf --check " + Quote(pdf.string()) + " 2>&1");
-    if (r.exitCode == 0 && r.output.find("No syntax or stream encoding errors") != std::string::npos) {
+    if (r.exitCode == 0 &&
+        r.output.find("No syntax or stream encoding errors") != std::string::npos) {
         return {};
     }
     return r.output.empty() ? "qpdf --check failed with code " + std::to_string(r.exitCode)
@@ -254,7 +257,8 @@ Gray Render(const std::filesystem::path& pdf, int page) {
     EXPECT_EQ(magic, "P5");
     EXPECT_EQ(maxValue, 255);
     g.pixels.resize(static_cast<size_t>(g.width) * static_cast<size_t>(g.height));
-    in.read(reinterpret_cast<char*>(g.pixels.data()), static_cast<std::streamsize>(g.pixels.size()));
+    in.read(reinterpret_cast<char*>(g.pixels.data()),
+            static_cast<std::streamsize>(g.pixels.size()));
     EXPECT_EQ(in.gcount(), static_cast<std::streamsize>(g.pixels.size()));
     return g;
 }

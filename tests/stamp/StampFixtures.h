@@ -22,7 +22,7 @@ struct PageSpec {
     // resource name, BaseFont (further entries of the font dictionary may follow it:
     // "Helvetica /Encoding /MacRomanEncoding")
     std::vector<std::pair<std::string, std::string>> fonts;
-    std::string procSet;                                     // e.g. "[/PDF /ImageB]"; empty: none
+    std::string procSet; // e.g. "[/PDF /ImageB]"; empty: none
     std::string mediaBox = "[0 0 612 792]";
     std::string cropBox; // empty: none
 };

@@ -62,8 +62,7 @@ protected:
     // the same data as the same page of expected.
     void UnstampAndCompare(const std::filesystem::path& from,
                            const std::vector<model::Tesserion>& removals,
-                           const std::filesystem::path& to,
-                           const std::filesystem::path& expected) {
+                           const std::filesystem::path& to, const std::filesystem::path& expected) {
         HDoc doc = session.Open(from);
         ASSERT_NE(doc, nullptr);
         for (const auto& t : removals) {
@@ -115,8 +114,8 @@ TEST_F(StampOnPdf, AddedStreamsCarryOnlyTheirLengthAndNoFilter) {
     ASSERT_NE(doc, nullptr);
     ASSERT_TRUE(StampDocument(TextStamp("Page <PageNumber>"), doc, kRunTime));
     hostcalls::PageHandle page(hostcalls::AcquirePage(doc, 2));
-    const HObject contents =
-        hostcalls::DictGet(hostcalls::GetPageCosObject(page.get()), hostcalls::CreateAtom("Contents"));
+    const HObject contents = hostcalls::DictGet(hostcalls::GetPageCosObject(page.get()),
+                                                hostcalls::CreateAtom("Contents"));
     ASSERT_EQ(hostcalls::ArrayLength(contents), 4);
     const HAtom length = hostcalls::CreateAtom("Length");
     const HAtom filter = hostcalls::CreateAtom("Filter");
@@ -149,7 +148,9 @@ TEST_F(StampOnPdf, VariantsWriteTheDocumentedOperators) {
          "TD\r\nET\r\n"},
         {"empty text", 0, model::JustifyH::Left, "",
          "0 g \r\nBT\r\n/F1 12 Tf 1 0 0 1 72 756 Tm ET\r\n"},
-        {"special bytes", 0, model::JustifyH::Left, "a(b)c\td\x80" "e\xE9",
+        {"special bytes", 0, model::JustifyH::Left,
+         "a(b)c\td\x80"
+         "e\xE9",
          "0 g \r\nBT\r\n/F1 12 Tf 1 0 0 1 72 756 Tm 0 0 TD (a\\(b\\)c\\011d\\200e\xE9) Tj 0 -14 "
          "TD\r\nET\r\n"},
     };
@@ -192,7 +193,8 @@ TEST_F(StampOnPdf, PositionsBeyondWhatReadersAcceptFailThePageAndWriteNothing) {
     for (const auto& [t, said] :
          {std::pair{far, std::string("The text cannot be placed at x = 1e+19, y = 756 points: PDF "
                                      "readers accept coordinates from -32767 to 32767 only")},
-          std::pair{longLine, std::string("The text cannot be placed at x = -90552, y = 756 points")}}) {
+          std::pair{longLine,
+                    std::string("The text cannot be placed at x = -90552, y = 756 points")}}) {
         WriteFile(dir / "in.pdf", MakeLetterPdf(1));
         HDoc doc = session.Open(dir / "in.pdf");
         ASSERT_NE(doc, nullptr);
@@ -362,7 +364,8 @@ TEST_F(StampOnPdf, RemovingTheLaterOfTwoStampsFromSomePagesLeavesTheEarlierExact
         EXPECT_EQ(both[0].contents.front(), both[4].contents.front());
         EXPECT_EQ(both[1].contents.front(), both[3].contents.front());
         EXPECT_NE(both[0].contents.front(), both[1].contents.front());
-        EXPECT_NE(WordsOnPage(dir / "both.pdf", 3).size(), WordsOnPage(dir / "first.pdf", 3).size());
+        EXPECT_NE(WordsOnPage(dir / "both.pdf", 3).size(),
+                  WordsOnPage(dir / "first.pdf", 3).size());
 
         UnstampAndCompare(dir / "both.pdf", {t2}, dir / "removed.pdf", dir / "first.pdf");
         for (size_t i = 0; i < 5; ++i) {
@@ -544,8 +547,7 @@ TEST_F(StampOnPdf, NextFreeFontNameFollowsTheNamesInUse) {
     page.fonts = {{"F1", "Times-Roman"}, {"F2", "Courier"}};
     const auto out = StampFile(MakePdf({page}), {TextStamp("X")});
     EXPECT_NE(ForegroundStamp(out, 0).find("/F3 12 Tf "), std::string::npos);
-    EXPECT_NE(FontOf(out, ReadPages(out)[0], "F3").find("/BaseFont /Helvetica"),
-              std::string::npos);
+    EXPECT_NE(FontOf(out, ReadPages(out)[0], "F3").find("/BaseFont /Helvetica"), std::string::npos);
 }
 
 TEST_F(StampOnPdf, ProcSetGainsOnlyTheMissingNames) {
@@ -619,7 +621,8 @@ TEST_F(StampOnPdf, SelectionDecidesExactlyWhichPagesChange) {
                 EXPECT_NE(StreamData(out, page.contents[3]).find("(" + std::to_string(n) + ")"),
                           std::string::npos);
             } else {
-                EXPECT_EQ(Shape(page.unparsed), Shape(original[static_cast<size_t>(n - 1)].unparsed))
+                EXPECT_EQ(Shape(page.unparsed),
+                          Shape(original[static_cast<size_t>(n - 1)].unparsed))
                     << c.name << " page " << n;
             }
         }
@@ -636,8 +639,7 @@ TEST_F(StampOnPdf, OverflowOnTwoPagesGivesOneWarningListingBothSides) {
     shiftedLeft.cropBox = "[150 0 612 792]";
     PageSpec shortCrop;
     shortCrop.cropBox = "[0 770 612 792]";
-    const auto out =
-        StampFile(MakePdf({normal, shiftedLeft, normal, shortCrop}), {t});
+    const auto out = StampFile(MakePdf({normal, shiftedLeft, normal, shortCrop}), {t});
     ASSERT_EQ(session.sink.messages.size(), 1u);
     EXPECT_EQ(session.sink.messages[0].kind, host::RecordingSink::Message::Kind::Confirm);
     EXPECT_EQ(session.sink.messages[0].text,
@@ -669,10 +671,9 @@ TEST_F(StampOnPdf, CancelAtTheWarningAnswersFalseAndKeepsTheStamps) {
 
 TEST_F(StampOnPdf, DocumentThatForbidsChangesIsLeftAlone) {
     WriteFile(dir / "plain.pdf", MakeLetterPdf(2));
-    const auto r = tesser::test::Run(
-        "qpdf --encrypt '' owner 256 --modify=none -- " +
-        tesser::test::Quote((dir / "plain.pdf").string()) + " " +
-        tesser::test::Quote((dir / "locked.pdf").string()));
+    const auto r = tesser::test::Run("qpdf --encrypt '' owner 256 --modify=none -- " +
+                                     tesser::test::Quote((dir / "plain.pdf").string()) + " " +
+                                     tesser::test::Quote((dir / "locked.pdf").string()));
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     HDoc doc = session.Open(dir / "locked.pdf");
     ASSERT_NE(doc, nullptr);
@@ -683,9 +684,9 @@ TEST_F(StampOnPdf, DocumentThatForbidsChangesIsLeftAlone) {
     EXPECT_TRUE(outcome.Refused);
     EXPECT_FALSE(outcome.Cancelled);
     EXPECT_EQ(outcome.Stamped, 0);
-    EXPECT_EQ(session.Messages(),
-              std::vector<std::string>{
-                  "The security settings of this document do not allow changes"});
+    EXPECT_EQ(
+        session.Messages(),
+        std::vector<std::string>{"The security settings of this document do not allow changes"});
     const int32_t flags = hostcalls::GetDocumentFlags(doc);
     EXPECT_EQ(flags & kHDocNeedsSave, 0);
     session.Close(doc);
@@ -693,9 +694,9 @@ TEST_F(StampOnPdf, DocumentThatForbidsChangesIsLeftAlone) {
 
 TEST_F(StampOnPdf, SecuredDocumentThatAllowsChangesIsStamped) {
     WriteFile(dir / "plain.pdf", MakeLetterPdf(1));
-    const auto r = tesser::test::Run(
-        "qpdf --encrypt '' owner 256 -- " + tesser::test::Quote((dir / "plain.pdf").string()) +
-        " " + tesser::test::Quote((dir / "secured.pdf").string()));
+    const auto r = tesser::test::Run("qpdf --encrypt '' owner 256 -- " +
+                                     tesser::test::Quote((dir / "plain.pdf").string()) + " " +
+                                     tesser::test::Quote((dir / "secured.pdf").string()));
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     HDoc doc = session.Open(dir / "secured.pdf");
     ASSERT_NE(doc, nullptr);

@@ -244,7 +244,8 @@ TEST_F(LocaleTimeFieldTest, FrenchMonthIsWrittenInWindows1252) {
     FakeFields fields;
     Expanded e = Expand("Date:%d %B %Y>", fields);
     EXPECT_TRUE(e.ok);
-    EXPECT_EQ(e.text, "25 d\xE9" "cembre 2021");
+    EXPECT_EQ(e.text, "25 d\xE9"
+                      "cembre 2021");
     EXPECT_TRUE(fields.alerts.empty());
 }
 
@@ -269,8 +270,11 @@ TEST_F(LocaleTimeFieldTest, MonthWithoutWindows1252FormIsRefusedWithAMessage) {
 
 TEST(ConvertToWindows1252, ConvertsFromTheNamedCharacterSet) {
     std::string out;
-    EXPECT_TRUE(ConvertToWindows1252("d\xC3\xA9" "cembre", "UTF-8", out));
-    EXPECT_EQ(out, "d\xE9" "cembre");
+    EXPECT_TRUE(ConvertToWindows1252("d\xC3\xA9"
+                                     "cembre",
+                                     "UTF-8", out));
+    EXPECT_EQ(out, "d\xE9"
+                   "cembre");
     EXPECT_TRUE(ConvertToWindows1252("M\xE4rz", "ISO-8859-1", out));
     EXPECT_EQ(out, "M\xE4rz");
     EXPECT_TRUE(ConvertToWindows1252("\xE2\x82\xAC", "UTF-8", out));

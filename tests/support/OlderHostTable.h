@@ -17,8 +17,7 @@
 
 namespace tesser::test {
 
-template <typename Table>
-class OlderHostTable {
+template <typename Table> class OlderHostTable {
 public:
     OlderHostTable(const HostCoreTable* real, const char* tableName, size_t size) {
         real_ = real;

@@ -24,7 +24,8 @@ public:
     void OpenProgress() override { ++opened; }
     void ShowProgress(const std::string& file, const std::string& count) override {
         shown.push_back(file + " | " + count);
-        if (abortAfterAnnouncements > 0 && static_cast<int>(shown.size()) >= abortAfterAnnouncements) {
+        if (abortAfterAnnouncements > 0 &&
+            static_cast<int>(shown.size()) >= abortAfterAnnouncements) {
             goOn = false;
         }
     }
@@ -150,8 +151,7 @@ TEST_F(RunEngineTest, NoToTheErrorBoxStopsTheRunAndKeepsTheEntriesSoFar) {
     ui_.answerYes = false;
     engine_.RunApply();
     ASSERT_EQ(ui_.questions.size(), 1u);
-    EXPECT_EQ(ui_.questions[0].rfind("Tesser Pro: Error processing document: " + bad + "\n", 0),
-              0u)
+    EXPECT_EQ(ui_.questions[0].rfind("Tesser Pro: Error processing document: " + bad + "\n", 0), 0u)
         << ui_.questions[0];
     EXPECT_EQ(ReadFile(c), cBefore);
     ASSERT_EQ(engine_.Apply().UndoHistory.size(), 1u);
@@ -232,7 +232,8 @@ TEST_F(RunEngineTest, ApplyAndUndoOnTheCurrentDocumentChangeItInTheHostOnly) {
     engine_.RunApply();
     ASSERT_EQ(engine_.Apply().UndoHistory.size(), 1u);
     EXPECT_EQ(engine_.Apply().UndoHistory[0].Entries[0].Name, "[Current]");
-    EXPECT_NE(hostcalls::GetDocumentFlags(doc) & kHDocNeedsSave, 0) << "left unsaved, marked changed";
+    EXPECT_NE(hostcalls::GetDocumentFlags(doc) & kHDocNeedsSave, 0)
+        << "left unsaved, marked changed";
     EXPECT_EQ(ReadFile(a), before);
     // Printing with no Tesserion shows the document as the host holds it.
     engine_.Apply().SelectionMode = kSelectNone;
@@ -302,12 +303,14 @@ TEST_F(RunEngineTest, SaveFlagsFollowOptimise) {
     const std::string a = Pdf("a.pdf");
     engine_.Apply().DocumentEntries = {a};
     engine_.RunApply();
-    EXPECT_NE(test::Run("qpdf --check-linearization " + test::Quote(a)).output.find("no linearization errors"),
+    EXPECT_NE(test::Run("qpdf --check-linearization " + test::Quote(a))
+                  .output.find("no linearization errors"),
               std::string::npos);
     engine_.Apply().Optimise = false;
     engine_.RunApply();
-    EXPECT_NE(test::Run("qpdf --check-linearization " + test::Quote(a)).output.find("not linearized"),
-              std::string::npos);
+    EXPECT_NE(
+        test::Run("qpdf --check-linearization " + test::Quote(a)).output.find("not linearized"),
+        std::string::npos);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -317,8 +320,8 @@ TEST_F(RunEngineTest, SaveFlagsFollowOptimise) {
 void Encrypt(const std::string& path, const std::string& arguments) {
     const std::string plain = path + ".plain";
     fs::rename(path, plain);
-    const auto r = test::Run("qpdf --allow-weak-crypto --encrypt " + arguments + " -- " + test::Quote(plain) + " " +
-                             test::Quote(path));
+    const auto r = test::Run("qpdf --allow-weak-crypto --encrypt " + arguments + " -- " +
+                             test::Quote(plain) + " " + test::Quote(path));
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     fs::remove(plain);
 }
@@ -593,14 +596,15 @@ TEST_F(RunEngineTest, APrintErrorAnsweredNoStillTakesThePrintStampsOff) {
 }
 
 TEST_F(RunEngineTest, ADocumentWhosePageTreeLoopsFailsCleanlyAndIsNeverSaved) {
-    const std::string raw = "%PDF-1.4\n"
-                            "1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
-                            "2 0 obj << /Type /Pages /Kids [5 0 R] /Count 2 >> endobj\n"
-                            "5 0 obj << /Type /Pages /Parent 2 0 R /Kids [3 0 R 2 0 R] /Count 2 >>"
-                            " endobj\n"
-                            "3 0 obj << /Type /Page /Parent 5 0 R /MediaBox [0 0 612 792] >> endobj\n"
-                            "trailer << /Root 1 0 R /Size 6 >>\n"
-                            "%%EOF\n";
+    const std::string raw =
+        "%PDF-1.4\n"
+        "1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
+        "2 0 obj << /Type /Pages /Kids [5 0 R] /Count 2 >> endobj\n"
+        "5 0 obj << /Type /Pages /Parent 2 0 R /Kids [3 0 R 2 0 R] /Count 2 >>"
+        " endobj\n"
+        "3 0 obj << /Type /Page /Parent 5 0 R /MediaBox [0 0 612 792] >> endobj\n"
+        "trailer << /Root 1 0 R /Size 6 >>\n"
+        "%%EOF\n";
     const fs::path a = dir_ / "loop.pdf";
     test::WriteFile(a, raw);
     engine_.Apply().DocumentEntries = {a.string()};
@@ -616,8 +620,8 @@ TEST_F(RunEngineTest, ADocumentWhosePageTreeLoopsFailsCleanlyAndIsNeverSaved) {
     HDoc doc = OpenCurrent(a.string());
     EXPECT_THROW(hostcalls::GetPageCount(doc), hostcalls::HostError);
     HFileSys fileSystem = hostcalls::GetDefaultFileSystem();
-    hostcalls::PathHandle out(fileSystem,
-                           hostcalls::PathFromPlatformPath(fileSystem, (dir_ / "out.pdf").string()));
+    hostcalls::PathHandle out(
+        fileSystem, hostcalls::PathFromPlatformPath(fileSystem, (dir_ / "out.pdf").string()));
     try {
         hostcalls::SaveDocument(doc, kSaveFlagsOptimised, out.get(), fileSystem);
         ADD_FAILURE() << "saved";
@@ -673,10 +677,10 @@ TEST_F(RunEngineTest, ProgressEventsSayWhatHappenedToEachDocument) {
                        std::to_string(e.Index) + "/" + std::to_string(e.Total) + " " +
                        std::to_string(e.Processed) + "+" + std::to_string(e.Failed));
     }
-    EXPECT_EQ(seen, (std::vector<std::string>{
-                        "started a.pdf 0/3 0+0", "processed a.pdf 0/3 1+0",
-                        "started b.pdf 1/3 1+0", "processed b.pdf 1/3 2+0",
-                        "started missing.pdf 2/3 2+0", "failed missing.pdf 2/3 2+1"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"started a.pdf 0/3 0+0", "processed a.pdf 0/3 1+0",
+                                              "started b.pdf 1/3 1+0", "processed b.pdf 1/3 2+0",
+                                              "started missing.pdf 2/3 2+0",
+                                              "failed missing.pdf 2/3 2+1"}));
     ASSERT_EQ(ui_.events.size(), 6u);
     EXPECT_NE(ui_.events[5].Reason.find("missing.pdf"), std::string::npos) << ui_.events[5].Reason;
 
