@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils libnss3-tools xvfb xauth
   locales bc e2fsprogs
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   python3-pyatspi at-spi2-core dbus imagemagick
 )
 

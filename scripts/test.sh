@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds everything, and runs every test: the optimised build first,
-# then the sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer), then a short run of
-# every fuzz target (clang's libFuzzer with both sanitizers).
+# Installs what is needed, checks the formatting, builds everything, and runs every test: the
+# optimised build first, then the sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer),
+# then a short run of every fuzz target (clang's libFuzzer with both sanitizers).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
+
+echo "== Formatting == (${SECONDS}s)"
+./scripts/check-format.sh
 
 jobs=${JOBS:-2}
 export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-2}
