@@ -445,6 +445,7 @@ const Table<model::Tesserion>& TesserionFields() {
         Table<T> fields = {Tag<T>("tesserion"), Text<T>(FIELD(Name))};
         for (const model::TesserionField* field : model::JournalFields()) {
             fields.push_back(JournalForm(*field));
+            fields.back().since = field->JournalSince;
         }
         return fields;
     }();

@@ -72,8 +72,11 @@ struct TesserionField {
     int CommandOrder = 0; // options are listed and shown in this order
 
     // The journal: its fields in JournalOrder; Noun names a refused value ("the font size").
+    // JournalSince is the journal version that added the field: an older journal's record has
+    // no value for it, and the field keeps its default there.
     std::string_view Noun{};
     int JournalOrder = 0;
+    int JournalSince = 1;
 
     // Read and write through the accessors of any kind.
     const std::string& TextIn(const Tesserion& t) const {

@@ -119,9 +119,10 @@ std::string RunEngine::SkippedPagesText(const std::vector<model::Tesserion>& lis
 }
 
 bool RunEngine::StampAll(const std::vector<model::Tesserion>& list, HDoc doc, std::time_t runTime,
-                         std::vector<stamp::StampOutcome>& outcomes, const std::string& name) {
+                         std::vector<stamp::StampOutcome>& outcomes, const std::string& name,
+                         DocumentPass& pass) {
     outcomes.clear();
-    stampedPages_ = 0;
+    pass.StampedPages = 0;
     stamp::PageProgress progress;
     if (dryFailure_ == nullptr) {
         progress = [&](std::int32_t page, std::int32_t count) {
@@ -135,7 +136,7 @@ bool RunEngine::StampAll(const std::vector<model::Tesserion>& list, HDoc doc, st
         stamp::StampOutcome outcome;
         stamp::StampDocument(tesserion, doc, runTime, &outcome, progress);
         outcomes.push_back(outcome);
-        stampedPages_ = std::max(stampedPages_, static_cast<int>(outcome.Stamped));
+        pass.StampedPages = std::max(pass.StampedPages, static_cast<int>(outcome.Stamped));
         if (outcome.Cancelled) {
             // The person chose to stop: the run ends after the document in hand, which is left
             // as it was.
@@ -145,7 +146,7 @@ bool RunEngine::StampAll(const std::vector<model::Tesserion>& list, HDoc doc, st
             return false;
         }
         if (outcome.Refused || outcome.Unreadable) {
-            refusalText_ = outcome.Refused ? kRefusedText : kUnreadableText;
+            pass.Refusal = outcome.Refused ? kRefusedText : kUnreadableText;
             return false;
         }
     }
@@ -234,11 +235,12 @@ void RunEngine::RunApply() {
         Emit(ProgressEvent::Kind::Started, kCurrentDocumentName);
         try {
             HDoc doc = hc::GetViewDocument(activeView_);
-            applied = ApplyToDocument(doc, runTime, record, true, kCurrentDocumentName);
-            if (applied && untouched_) {
-                CountUntouched(kCurrentDocumentName);
-            } else if (applied && !leftAsItWas_) {
-                FinishDocument(kCurrentDocumentName);
+            DocumentPass pass;
+            applied = ApplyToDocument(doc, runTime, record, true, kCurrentDocumentName, pass);
+            if (applied && pass.Untouched) {
+                CountUntouched(kCurrentDocumentName, pass.Note);
+            } else if (applied && !pass.LeftAsItWas) {
+                FinishDocument(kCurrentDocumentName, pass);
             }
         } catch (const std::exception& e) {
             ReportError(kCurrentDocumentName, e.what());
@@ -298,8 +300,9 @@ void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTi
         const FileFingerprint before =
             target == name ? TakeFingerprint(name, unreadable) : FileFingerprint{};
         hc::DocumentHandle doc(hc::OpenDocument(path, fileSystem, AuthoriseOpenProc, this, false));
-        const bool ok = ApplyToDocument(doc.get(), runTime, record, false, name);
-        if (ok && !leftAsItWas_) {
+        DocumentPass pass;
+        const bool ok = ApplyToDocument(doc.get(), runTime, record, false, name, pass);
+        if (ok && !pass.LeftAsItWas) {
             try {
                 UndoEntry& entry = record.Entries.back();
                 entry.Name = target;
@@ -328,9 +331,9 @@ void RunEngine::OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTi
                     // The entry was recorded ahead; the fingerprint is found again from the file.
                 }
             }
-            FinishDocument(name);
-        } else if (ok && untouched_) {
-            CountUntouched(name);
+            FinishDocument(name, pass);
+        } else if (ok && pass.Untouched) {
+            CountUntouched(name, pass.Note);
         }
         doc.Close();
     } catch (const std::exception& e) {
@@ -357,20 +360,19 @@ RunEngine::DryOutcome RunEngine::CheckDocument(const std::string& name, std::tim
         hc::PathHandle path(fileSystem, hc::PathFromPlatformPath(fileSystem, name));
         hc::DocumentHandle doc(
             hc::OpenDocument(path.get(), fileSystem, AuthoriseOpenProc, this, false));
-        const bool ok = ApplyToDocument(doc.get(), runTime, record, false, name);
-        if (ok && !leftAsItWas_) {
+        DocumentPass pass;
+        const bool ok = ApplyToDocument(doc.get(), runTime, record, false, name, pass);
+        if (ok && !pass.LeftAsItWas) {
             hc::PathHandle target(fileSystem,
                                   hc::PathFromPlatformPath(fileSystem, SavePathFor(name)));
             hc::SaveDocument(doc.get(), SaveFlags() | kHSaveCheckOnly, target.get(), fileSystem);
             out.Saved = true;
-            if (!partialText_.empty()) {
-                ReportError(name, partialText_);
+            if (!pass.Partial.empty()) {
+                ReportError(name, pass.Partial);
             }
-            out.Note = noteText_;
-        } else if (ok && untouched_) {
-            out.NotTouched = true;
-            out.Note = untouchedText_;
         }
+        out.NotTouched = ok && pass.Untouched;
+        out.Note = pass.Note;
         out.Cancelled = cancelled_;
         doc.Close();
     } catch (const std::exception& e) {
@@ -382,37 +384,33 @@ RunEngine::DryOutcome RunEngine::CheckDocument(const std::string& name, std::tim
     return out;
 }
 
-void RunEngine::FinishDocument(const std::string& name) {
-    if (partialText_.empty()) {
-        CountProcessed(name, noteText_);
+void RunEngine::FinishDocument(const std::string& name, const DocumentPass& pass) {
+    if (pass.Partial.empty()) {
+        CountProcessed(name, pass.Note, pass.StampedPages);
     } else {
-        ReportError(name, partialText_);
+        ReportError(name, pass.Partial);
     }
 }
 
 bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& record, bool isCurrent,
-                                const std::string& name) {
-    leftAsItWas_ = false;
-    untouched_ = false;
-    untouchedText_.clear();
-    noteText_.clear();
-    partialText_.clear();
+                                const std::string& name, DocumentPass& pass) {
+    pass = DocumentPass{};
     UndoEntry added;
     added.IsCurrent = isCurrent;
     added.Name = name;
     record.Entries.push_back(std::move(added));
     std::vector<stamp::StampOutcome> outcomes;
     try {
-        if (!StampAll(record.Tesserions, doc, runTime, outcomes, name)) {
+        if (!StampAll(record.Tesserions, doc, runTime, outcomes, name, pass)) {
             // Cancelled, or the document may not be changed: it is left as it was. A listed file
             // is not saved by the caller; the current document loses the stamps put on.
             if (isCurrent) {
                 UnstampAll(record.Tesserions, outcomes, doc);
             }
             record.Entries.pop_back();
-            leftAsItWas_ = true;
+            pass.LeftAsItWas = true;
             if (!cancelled_) {
-                ReportError(name, refusalText_);
+                ReportError(name, pass.Refusal);
             }
             return true;
         }
@@ -431,15 +429,13 @@ bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& recor
             }
         }
         if (!unselected.empty()) {
-            noteText_ = unselected + " selected no page of this document";
+            pass.Note = unselected + " selected no page of this document";
         }
         if (!record.Tesserions.empty() && !selectedAny && !ChangesBesidesStamps()) {
             // Nothing to do: the document is left as it was, unsaved and unrecorded.
             record.Entries.pop_back();
-            leftAsItWas_ = true;
-            untouched_ = true;
-            untouchedText_ = noteText_;
-            noteText_.clear();
+            pass.LeftAsItWas = true;
+            pass.Untouched = true;
             return true;
         }
         UndoEntry& entry = record.Entries.back();
@@ -449,7 +445,7 @@ bool RunEngine::ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& recor
                 entry.SkippedPages[i] = outcomes[i].Skipped;
             }
         }
-        partialText_ = SkippedPagesText(record.Tesserions, entry.SkippedPages);
+        pass.Partial = SkippedPagesText(record.Tesserions, entry.SkippedPages);
         entry.Info = info_;
         docsettings::CaptureInfo(entry.Info, doc);
         docsettings::ApplyInfo(info_, doc);
@@ -498,7 +494,6 @@ void RunEngine::RunUndo() {
             continue;
         }
         const int restoredBefore = counts_.Processed;
-        stampedPages_ = 0;
         Emit(ProgressEvent::Kind::Started, entry.Name);
         if (entry.IsCurrent) {
             try {
@@ -653,7 +648,8 @@ bool RunEngine::ReportError(const std::string& name, const std::string& hostText
     return continue_;
 }
 
-void RunEngine::Emit(ProgressEvent::Kind what, const std::string& name, const std::string& reason) {
+void RunEngine::Emit(ProgressEvent::Kind what, const std::string& name, const std::string& reason,
+                     int pages) {
     ProgressEvent event;
     event.What = what;
     if (what == ProgressEvent::Kind::Started) {
@@ -663,23 +659,21 @@ void RunEngine::Emit(ProgressEvent::Kind what, const std::string& name, const st
     event.Index = eventIndex_;
     event.Total = std::max(eventTotal_, eventIndex_ + 1);
     event.Reason = reason;
-    event.Pages = what == ProgressEvent::Kind::Processed ? stampedPages_ : 0;
+    event.Pages = what == ProgressEvent::Kind::Processed ? pages : 0;
     event.Processed = counts_.Processed;
     event.Failed = counts_.Failed;
     event.NotTouched = counts_.NotTouched;
     ui_.Progress(event);
 }
 
-void RunEngine::CountProcessed(const std::string& name, const std::string& note) {
+void RunEngine::CountProcessed(const std::string& name, const std::string& note, int pages) {
     ++counts_.Processed;
-    Emit(ProgressEvent::Kind::Processed, name, note);
-    stampedPages_ = 0;
+    Emit(ProgressEvent::Kind::Processed, name, note, pages);
 }
 
-void RunEngine::CountUntouched(const std::string& name) {
+void RunEngine::CountUntouched(const std::string& name, const std::string& note) {
     ++counts_.NotTouched;
-    Emit(ProgressEvent::Kind::NotTouched, name, untouchedText_);
-    stampedPages_ = 0;
+    Emit(ProgressEvent::Kind::NotTouched, name, note);
 }
 
 bool RunEngine::ChangesBesidesStamps() const {
@@ -877,11 +871,12 @@ void RunEngine::PrintView(HView view, std::time_t runTime,
     try {
         doc = hc::GetViewDocument(view);
         flags = hc::GetDocumentFlags(doc);
-        const bool whole = StampAll(list, doc, runTime, outcomes, name);
+        DocumentPass pass;
+        const bool whole = StampAll(list, doc, runTime, outcomes, name, pass);
         const bool allPages = std::all_of(outcomes.begin(), outcomes.end(),
                                           [](const stamp::StampOutcome& o) { return o.Whole(); });
         if (!whole && !cancelled_) {
-            ReportError(name, refusalText_);
+            ReportError(name, pass.Refusal);
         } else if (whole && !allPages) {
             ReportError(name, std::string(kIncompletePrintText) + "\n" +
                                   SkippedPagesText(list, SkippedOf(outcomes)));
@@ -889,7 +884,7 @@ void RunEngine::PrintView(HView view, std::time_t runTime,
             const int failedBefore = counts_.Failed;
             PrintAllPages(view, name);
             if (counts_.Failed == failedBefore) {
-                CountProcessed(name);
+                CountProcessed(name, {}, pass.StampedPages);
             }
         }
     } catch (const std::exception& e) {

@@ -157,8 +157,18 @@ public:
     void ProcessEntry(const std::string& entry, std::time_t runTime, UndoRecord& record);
     void OpenApplySave(HPath path, HFileSys fileSystem, std::time_t runTime, UndoRecord& record,
                        const std::string& name);
+    // What ApplyToDocument found and did to the document in hand, for the run to count and
+    // report it.
+    struct DocumentPass {
+        int StampedPages = 0;     // pages of the document that received a stamp
+        std::string Refusal;      // why StampAll left the document as it was
+        bool LeftAsItWas = false; // the document is unchanged: not to be saved
+        bool Untouched = false;   // there was nothing to do to it (Note says why)
+        std::string Note;         // the Tesserions that selected no page of it
+        std::string Partial;      // the pages it was not stamped on
+    };
     bool ApplyToDocument(HDoc doc, std::time_t runTime, UndoRecord& record, bool isCurrent,
-                         const std::string& name);
+                         const std::string& name, DocumentPass& pass);
     void OpenUndoSave(HPath path, HFileSys fileSystem, const UndoRecord& record,
                       const UndoEntry& entry);
     bool UndoDocument(HDoc doc, const UndoRecord& record, const UndoEntry& entry);
@@ -203,7 +213,8 @@ private:
     // false when the document must be left as it was: Cancel at the crop-box warning (the run
     // then stops) or a refusal to change it.
     bool StampAll(const std::vector<model::Tesserion>& list, HDoc doc, std::time_t runTime,
-                  std::vector<stamp::StampOutcome>& outcomes, const std::string& name);
+                  std::vector<stamp::StampOutcome>& outcomes, const std::string& name,
+                  DocumentPass& pass);
     // Takes off, last first, exactly what the outcomes say was put on. True when all came off.
     bool UnstampAll(const std::vector<model::Tesserion>& list,
                     const std::vector<stamp::StampOutcome>& outcomes, HDoc doc);
@@ -212,17 +223,19 @@ private:
     void MoveOlderFingerprints(const UndoEntry& restored);
     // The progress events (RunUi::Progress): Emit sends one with the counts so far; a run
     // starts them with the number of documents it expects.
-    void Emit(ProgressEvent::Kind what, const std::string& name, const std::string& reason = {});
-    void CountProcessed(const std::string& name, const std::string& note = {});
-    // Counts the document in hand as one nothing was to be done to, with untouchedText_.
-    void CountUntouched(const std::string& name);
+    // pages: of a processed document, the pages that received a stamp.
+    void Emit(ProgressEvent::Kind what, const std::string& name, const std::string& reason = {},
+              int pages = 0);
+    void CountProcessed(const std::string& name, const std::string& note = {}, int pages = 0);
+    // Counts a document as one nothing was to be done to; note says why.
+    void CountUntouched(const std::string& name, const std::string& note);
     // The run asks for changes besides stamps (information, initial view, security).
     bool ChangesBesidesStamps() const;
     void StartEvents(int total);
     // The files the documents list stands for (folders' files counted, subfolders with Recurse).
     int ListedDocumentCount() const;
-    // Counts the document in hand as processed, or reports the pages it was not stamped on.
-    void FinishDocument(const std::string& name);
+    // Counts a document as processed, or reports the pages it was not stamped on.
+    void FinishDocument(const std::string& name, const DocumentPass& pass);
     static std::string SkippedPagesText(const std::vector<model::Tesserion>& list,
                                         const std::vector<std::vector<std::int32_t>>& skipped);
     static std::vector<std::vector<std::int32_t>>
@@ -241,20 +254,13 @@ private:
     SaveObserver saveObserver_;
     UndoObserver undoObserver_;
 
-    // Run state.
+    // Run state (a document's own state is a DocumentPass, passed along).
     bool continue_ = true;
     std::string* dryFailure_ = nullptr; // during CheckDocument: where a failure is told
     bool cancelled_ = false;            // Cancel was answered at a crop-box warning of this run
-    bool leftAsItWas_ = false;          // ApplyToDocument left the document in hand unchanged
-    // ApplyToDocument found nothing to do to the document in hand; untouchedText_ says why.
-    bool untouched_ = false;
-    std::string untouchedText_;
-    std::string noteText_; // the Tesserions that selected no page of the document in hand
     // For each of the run's Tesserions: it selected a page of a document the run opened.
     std::vector<bool> selectedSomewhere_;
     bool openedAny_ = false;
-    std::string partialText_; // the pages the document in hand was not stamped on
-    std::string refusalText_; // why StampAll left the document in hand as it was
     bool progressOpen_ = false;
     void* progressHandle_ = nullptr;
     std::int32_t filesProcessed_ = -1;
@@ -262,7 +268,6 @@ private:
     std::int32_t requiredBits_ = kRequiredBitsEdit;
     RunCounts counts_;
     int eventIndex_ = -1;
-    int stampedPages_ = 0; // pages of the document in hand that received a stamp
     int eventTotal_ = 0;
 };
 
