@@ -2,6 +2,7 @@
 
 #include "model/TesserionFields.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <sstream>
@@ -317,6 +318,48 @@ const OptionSpec* FindLong(std::string_view name) {
     return nullptr;
 }
 
+// The edit distance between two words (insertions, deletions, substitutions).
+std::size_t Distance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// "unknown option --NAME", with the nearest long option when one is close enough to be meant:
+// one that begins with NAME, or one a few edits away.
+std::string UnknownLongOption(const std::string& option) {
+    const std::string_view name = std::string_view(option).substr(2);
+    std::string_view best;
+    std::size_t bestDistance = std::max<std::size_t>(2, name.size() / 3) + 1;
+    for (const OptionSpec& spec : Options()) {
+        if (spec.longName.empty()) {
+            continue;
+        }
+        const std::size_t distance =
+            spec.longName.rfind(name, 0) == 0 && !name.empty() ? 0 : Distance(name, spec.longName);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = spec.longName;
+        }
+    }
+    std::string message = "unknown option " + option;
+    if (!best.empty()) {
+        message += " (did you mean --" + std::string(best) + "?)";
+    }
+    return message;
+}
+
 const OptionSpec* FindShort(char letter) {
     for (const OptionSpec& spec : Options()) {
         if (spec.shortName != 0 && spec.shortName == letter) {
@@ -443,7 +486,7 @@ CliOptions ParseOptions(const std::vector<std::string>& arguments) {
             const std::string option = argument.substr(0, equals);
             const OptionSpec* spec = FindLong(std::string_view(option).substr(2));
             if (spec == nullptr || spec->longName.empty()) {
-                throw UsageError("unknown option " + option);
+                throw UsageError(UnknownLongOption(option));
             }
             Value value;
             if (equals != std::string::npos) {

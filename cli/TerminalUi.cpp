@@ -90,6 +90,9 @@ void TerminalUi::Progress(const ui::ProgressEvent& event) {
         return;
     }
     total_ = std::max(total_, event.Total);
+    if (event.What == Kind::Failed) {
+        failedTheLast_ = event.Index + 1 >= event.Total;
+    }
     if (event.What == Kind::Started) {
         return;
     }
@@ -231,6 +234,9 @@ bool TerminalUi::AskYesNo(const std::string& text, const std::string& title) {
     // The document's line already said what failed; the error box's own text only on request.
     if (verbose_) {
         std::cerr << title << ": " << Shown(text, true) << std::endl;
+    }
+    if (failedTheLast_ && !questionHook_) {
+        return true; // after the last document there is nothing to go on with
     }
     return Ask("Go on with the run?", "yes", "no");
 }

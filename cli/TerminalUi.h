@@ -95,6 +95,7 @@ private:
     std::string doneWord_ = "done";
     std::vector<DocumentOutcome> outcomes_;
     int total_ = 0;
+    bool failedTheLast_ = false; // the newest failure was of the run's last document
     bool interactive_;
     std::function<void(const std::string&)> announceHook_;
     std::function<void(const ui::ProgressEvent&)> progressHook_;

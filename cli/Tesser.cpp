@@ -90,7 +90,9 @@ std::optional<FileId> IdOf(const fs::path& path) {
 // The files the entries stand for, each once, in the order the run takes them: a file reached
 // again (named twice, through its folder, through a link) is dropped. A folder that cannot be
 // listed and a file that cannot be looked at stay as they are, for the run to report.
-std::vector<std::string> DistinctFiles(const std::vector<std::string>& entries) {
+// A folder that holds no PDF file is added to empty.
+std::vector<std::string> DistinctFiles(const std::vector<std::string>& entries,
+                                       std::vector<std::string>& empty) {
     std::vector<std::string> files;
     std::set<FileId> seen;
     auto add = [&](const std::string& file) {
@@ -108,6 +110,9 @@ std::vector<std::string> DistinctFiles(const std::vector<std::string>& entries) 
         if (listing.Error) {
             files.push_back(entry);
             continue;
+        }
+        if (listing.PdfFiles.empty()) {
+            empty.push_back(entry);
         }
         for (const std::string& name : listing.PdfFiles) {
             add(entry + name);
@@ -815,7 +820,14 @@ struct Session {
     TerminalUi& terminal;
     host::Host& host;
     ui::RunEngine& engine;
+    // A folder given held no PDF file: said as a warning, and the run's status is 1.
+    bool entryWithoutPdf = false;
 };
+
+// The run's status, with a folder that held no PDF file counted as a failure.
+int RunStatus(const Session& s, int status) {
+    return status == kExitOk && s.entryWithoutPdf ? kExitSomeFailed : status;
+}
 
 int RunHistory() {
     Journal journal(DefaultJournalFolder());
@@ -959,7 +971,12 @@ bool PrepareStamping(Session& s) {
             paths.push_back(std::move(name));
         }
     }
-    apply.DocumentEntries = DistinctFiles(DocumentEntries(paths));
+    std::vector<std::string> empty;
+    apply.DocumentEntries = DistinctFiles(DocumentEntries(paths), empty);
+    for (const std::string& folder : empty) {
+        std::cerr << "tesser: warning: " << Shown(folder) << " holds no PDF file" << std::endl;
+        s.entryWithoutPdf = true;
+    }
     return true;
 }
 
@@ -1001,7 +1018,7 @@ int RunPrint(Session& s) {
     InstallAbortHandlers();
     s.engine.PrintDocuments();
     Summarise(o, s.terminal, s.engine.LastRun(), "print", std::nullopt);
-    return ExitStatus(s.engine.LastRun());
+    return RunStatus(s, ExitStatus(s.engine.LastRun()));
 }
 
 // The index of the record --undo=ID names (the newest without an ID); refuses a run whose files
@@ -1142,7 +1159,7 @@ int RunApply(Session& s) {
         SetUpOutputFile(o, s.engine);
     }
     if (o.dryRun) {
-        return DryRun(o, s.engine, s.host, s.terminal);
+        return RunStatus(s, DryRun(o, s.engine, s.host, s.terminal));
     }
     Journal journal(DefaultJournalFolder());
     std::vector<JournalRecord> records = LoadJournal(journal);
@@ -1202,7 +1219,7 @@ int RunApply(Session& s) {
     }
     journal.RemovePending();
     Summarise(o, s.terminal, counts, "apply", journalId);
-    return ExitStatus(counts);
+    return RunStatus(s, ExitStatus(counts));
 }
 
 // One invocation, with the failures it expects told as such.

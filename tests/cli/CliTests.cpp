@@ -847,6 +847,40 @@ TEST_F(TesserCli, TheDryRunAndTheRunAgreeOnPagesTextsAndOutputPaths) {
     }
 }
 
+// A mistyped option names the one meant; a folder with no PDF file is a warning and a failed
+// run; after the last document's failure there is nothing left to ask about.
+TEST_F(TesserCli, MistypedOptionsEmptyFoldersAndTheLastFailureAreToldPlainly) {
+    const CommandResult typo = Tesser("--text A --output-dri out a.pdf");
+    EXPECT_EQ(typo.exitCode, 2);
+    EXPECT_NE(typo.errors.find("unknown option --output-dri (did you mean --output-dir?)"),
+              std::string::npos)
+        << typo.errors;
+    const CommandResult far = Tesser("--text A --zzzzzzzz a.pdf");
+    EXPECT_EQ(far.exitCode, 2);
+    EXPECT_NE(far.errors.find("unknown option --zzzzzzzz\n"), std::string::npos) << far.errors;
+
+    fs::create_directories(dir_ / "empty");
+    WriteFile(dir_ / "empty/notes.txt", "not a PDF");
+    const fs::path good = Pdf("good.pdf");
+    const CommandResult empty = Tesser("--text A --y 1 " + Q(dir_ / "empty") + "/ " + Q(good));
+    EXPECT_EQ(empty.exitCode, 1) << empty.errors;
+    EXPECT_NE(empty.errors.find("warning: " + (dir_ / "empty").string() + "/ holds no PDF file"),
+              std::string::npos)
+        << empty.errors;
+    EXPECT_NE(PdfText(good).find("A"), std::string::npos);
+
+    const fs::path locked = Pdf("locked.pdf");
+    ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
+    const fs::path other = Pdf("other.pdf");
+    const CommandResult last = Tesser("--text B --y 1 " + Q(other) + " " + Q(locked));
+    EXPECT_EQ(last.exitCode, 1);
+    EXPECT_NE(last.errors.find("locked.pdf: failed"), std::string::npos) << last.errors;
+    EXPECT_EQ(last.errors.find("Go on with the run?"), std::string::npos) << last.errors;
+    // Before another document the question stays (answered No here: no terminal, no --yes).
+    const CommandResult first = Tesser("--text C --y 1 " + Q(locked) + " " + Q(other));
+    EXPECT_NE(first.errors.find("Go on with the run? no"), std::string::npos) << first.errors;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Ctrl-C
 
