@@ -22,8 +22,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +37,7 @@
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tesser::cli {
 
@@ -822,6 +827,9 @@ struct Session {
     ui::RunEngine& engine;
     // A folder given held no PDF file: said as a warning, and the run's status is 1.
     bool entryWithoutPdf = false;
+    // The document comes from standard input or the result goes to standard output: there is
+    // no file to restore, so the run is not recorded for undo.
+    bool piped = false;
 };
 
 // The run's status, with a folder that held no PDF file counted as a failure.
@@ -1161,6 +1169,16 @@ int RunApply(Session& s) {
     if (o.dryRun) {
         return RunStatus(s, DryRun(o, s.engine, s.host, s.terminal));
     }
+    if (s.piped) {
+        std::cerr << "tesser: a piped run is not recorded for undo (there is no file to restore)"
+                  << std::endl;
+        InstallAbortHandlers();
+        s.engine.RunApply();
+        const ui::RunCounts counts = s.engine.LastRun();
+        s.engine.Apply().UndoHistory.clear();
+        Summarise(o, s.terminal, counts, "apply", std::nullopt);
+        return RunStatus(s, ExitStatus(counts));
+    }
     Journal journal(DefaultJournalFolder());
     std::vector<JournalRecord> records = LoadJournal(journal);
     journal.CheckWritable(ExpectedJournalSize(journal, s.engine));
@@ -1222,6 +1240,92 @@ int RunApply(Session& s) {
     return RunStatus(s, ExitStatus(counts));
 }
 
+// A run that reads its document from standard input ("-" as the only PATH) or writes its result
+// to standard output (-o -) works on files in a private temporary folder, removed at the end.
+class Pipes {
+public:
+    ~Pipes() {
+        if (!folder_.empty()) {
+            std::error_code ignored;
+            fs::remove_all(folder_, ignored);
+        }
+    }
+
+    // Takes the "-" of the options over; false when the run has no pipe.
+    bool SetUp(CliOptions& o) {
+        const bool in = std::find(o.paths.begin(), o.paths.end(), "-") != o.paths.end();
+        const bool out = (o.output && *o.output == "-") || (o.outputFile && *o.outputFile == "-");
+        if (!in && !out) {
+            return false;
+        }
+        if (o.mode != Mode::Apply) {
+            throw SetupError("standard input and output (\"-\") are for a run that stamps or "
+                             "changes a document");
+        }
+        if (in && (o.paths.size() != 1 || o.filesFrom)) {
+            throw SetupError("\"-\" (standard input) must be the only document of the run");
+        }
+        if (in && o.passwordStdin) {
+            throw SetupError("\"-\" and --password-stdin cannot both read standard input");
+        }
+        if (out && o.json) {
+            throw SetupError("--json cannot be combined with -o - (standard output holds the PDF)");
+        }
+        if (in && !out && !o.output && !o.outputFile && !o.outputDir) {
+            throw SetupError("a document read from standard input needs -o FILE, or -o - for "
+                             "standard output");
+        }
+        MakeFolder();
+        if (in) {
+            const fs::path input = folder_ / "standard-input.pdf";
+            std::ofstream file(input, std::ios::binary);
+            file << std::cin.rdbuf();
+            file.close();
+            if (!file || std::cin.bad()) {
+                throw SetupError("cannot read the document from standard input");
+            }
+            o.paths = {input.string()};
+        }
+        if (out) {
+            // A reader that stops early makes the copy fail, which is told, instead of ending
+            // the program before its temporary folder is removed.
+            std::signal(SIGPIPE, SIG_IGN);
+            o.output.reset();
+            result_ = folder_ / "standard-output.pdf";
+            o.outputFile = result_.string();
+            o.outputDir.reset();
+        }
+        return true;
+    }
+
+    // Copies the result to standard output, when the run wrote one there. False when it could
+    // not be written.
+    bool Deliver() const {
+        if (result_.empty() || !fs::exists(result_)) {
+            return true;
+        }
+        std::ifstream file(result_, std::ios::binary);
+        std::cout << file.rdbuf();
+        std::cout.flush();
+        return file.good() || file.eof() ? static_cast<bool>(std::cout) : false;
+    }
+
+private:
+    void MakeFolder() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern =
+            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/tesser-pipe-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw SetupError("cannot make a temporary folder for the piped document in " +
+                             pattern.substr(0, pattern.rfind('/')) + ": " + std::strerror(errno));
+        }
+        folder_ = pattern;
+    }
+
+    fs::path folder_;
+    fs::path result_;
+};
+
 // One invocation, with the failures it expects told as such.
 int Run(const std::vector<std::string>& arguments) {
     CliOptions o;
@@ -1260,8 +1364,22 @@ int Run(const std::vector<std::string>& arguments) {
     engine.Apply().Optimise = o.optimise;
     engine.Apply().Incremental = o.incremental;
     Session session{o, terminal, host, engine};
+    Pipes pipes;
 
     try {
+        session.piped = pipes.SetUp(o);
+        if (session.piped && o.mode == Mode::Apply) {
+            if (!PrepareStamping(session)) {
+                return kExitOk;
+            }
+            const int status = RunApply(session);
+            if (!pipes.Deliver()) {
+                std::cerr << "tesser: the result could not be written to standard output"
+                          << std::endl;
+                return kExitSomeFailed;
+            }
+            return status;
+        }
         switch (o.mode) {
         case Mode::History:
             return RunHistory();

@@ -881,6 +881,46 @@ TEST_F(TesserCli, MistypedOptionsEmptyFoldersAndTheLastFailureAreToldPlainly) {
     EXPECT_NE(first.errors.find("Go on with the run? no"), std::string::npos) << first.errors;
 }
 
+// In a pipe: "-" reads the document from standard input, -o - writes the result to standard
+// output and nothing else goes there; such a run is not recorded for undo, and says so.
+TEST_F(TesserCli, APipeReadsStandardInputAndWritesStandardOutput) {
+    const fs::path in = Pdf("in.pdf");
+    const std::string before = ReadFile(in);
+    const std::string tesser = "XDG_STATE_HOME=" + Quote((dir_ / "state").string()) + " " +
+                               Quote(TESSER_BINARY) + " -p " +
+                               Quote((dir_ / "Quorel.ini").string());
+    const fs::path out = dir_ / "out.pdf";
+    const CommandResult piped =
+        test::Run("cat " + Q(in) + " | " + tesser + " --text Piped --y 1 -o - - > " + Q(out));
+    ASSERT_EQ(piped.exitCode, 0) << piped.errors;
+    EXPECT_NE(piped.errors.find("not recorded for undo"), std::string::npos) << piped.errors;
+    EXPECT_TRUE(QpdfCheckPasses(out));
+    EXPECT_NE(PdfText(out).find("Piped"), std::string::npos);
+    EXPECT_FALSE(fs::exists(JournalPath()));
+
+    // From a file to standard output: the file stays as it was.
+    const fs::path copy = dir_ / "copy.pdf";
+    const CommandResult fromFile =
+        test::Run(tesser + " -q --text Copied --y 1 -o - " + Q(in) + " > " + Q(copy));
+    ASSERT_EQ(fromFile.exitCode, 0) << fromFile.errors;
+    EXPECT_EQ(ReadFile(in), before);
+    EXPECT_NE(PdfText(copy).find("Copied"), std::string::npos);
+    EXPECT_FALSE(fs::exists(JournalPath()));
+
+    // Standard input needs a place for the result; --json would share standard output.
+    const CommandResult nowhere = test::Run("cat " + Q(in) + " | " + tesser + " --text X --y 1 -");
+    EXPECT_EQ(nowhere.exitCode, 2);
+    EXPECT_NE(nowhere.errors.find("needs -o FILE, or -o -"), std::string::npos) << nowhere.errors;
+    const CommandResult json = test::Run(tesser + " --json --text X --y 1 -o - " + Q(in));
+    EXPECT_EQ(json.exitCode, 2);
+    EXPECT_EQ(json.output, "");
+    // A damaged document on standard input fails, and nothing reaches standard output.
+    const CommandResult damaged =
+        test::Run("echo 'not a PDF' | " + tesser + " --text X --y 1 -o - - ");
+    EXPECT_EQ(damaged.exitCode, 1);
+    EXPECT_EQ(damaged.output, "");
+}
+
 // ---------------------------------------------------------------------------------------------
 // Ctrl-C
 
