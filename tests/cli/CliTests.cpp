@@ -921,6 +921,45 @@ TEST_F(TesserCli, APipeReadsStandardInputAndWritesStandardOutput) {
     EXPECT_EQ(damaged.output, "");
 }
 
+// --json is JSON a parser takes whatever the file names hold (Latin-1 bytes, UTF-8, a line
+// break), says its format's version, and gives the exact bytes of a name that is not UTF-8.
+TEST_F(TesserCli, TheJsonSummaryParsesForAnyFileName) {
+    const std::vector<std::string> names = {"caf\xe9.pdf", "caf\xc3\xa9 \xe2\x9c\x93.pdf",
+                                            "two\nlines.pdf", "quote\"back\\slash.pdf"};
+    std::string files;
+    for (const std::string& name : names) {
+        fs::copy_file(Pdf("plain.pdf"), dir_ / name, fs::copy_options::overwrite_existing);
+        files += " " + Q(dir_ / name);
+    }
+    const CommandResult run = Tesser("-q --json --text J --y 1" + files);
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    WriteFile(dir_ / "summary.json", run.output);
+    // Each document's path read back exactly: from path_bytes where given, else from path.
+    const CommandResult parsed =
+        test::Run("python3 -c 'import json,sys\n"
+                  "d = json.load(open(sys.argv[1], encoding=\"utf-8\"))\n"
+                  "assert d[\"tesser_json\"] == 1 and d[\"version\"], d\n"
+                  "for doc in d[\"documents\"]:\n"
+                  "    b = bytes.fromhex(doc[\"path_bytes\"]) if \"path_bytes\" in doc else "
+                  "doc[\"path\"].encode()\n"
+                  "    sys.stdout.buffer.write(b + bytes([0]))\n' " +
+                  Q(dir_ / "summary.json"));
+    ASSERT_EQ(parsed.exitCode, 0) << parsed.errors << run.output;
+    std::string expected;
+    for (const std::string& name : names) {
+        expected += (dir_ / name).string() + '\0';
+    }
+    EXPECT_EQ(parsed.output, expected);
+    EXPECT_NE(run.output.find("\"path_bytes\""), std::string::npos); // the Latin-1 name
+
+    // Where --json has nothing to describe, it is refused rather than ignored.
+    for (const char* mode : {"--dry-run --text J", "--list", "--history"}) {
+        const CommandResult refused = Tesser(std::string("--json ") + mode + files);
+        EXPECT_EQ(refused.exitCode, 2) << mode;
+        EXPECT_NE(refused.errors.find("--json describes a run"), std::string::npos) << mode;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Ctrl-C
 
