@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <iostream>
 #include <sstream>
 
 namespace tesser::cli {
@@ -248,7 +249,13 @@ const std::vector<OptionSpec> kOwnOptions = {
      "warning about text outside the crop box",
      SET(o.answer = Answer::Yes)},
     {'n', "no", "", Arg::None, "", "Files, questions and output",
-     "when no terminal can be asked: stop (the default)", SET(o.answer = Answer::No)},
+     "when no terminal can be asked: stop (the default); -n is to mean --dry-run in the\n"
+     "next release, so write --no",
+     SET(o.answer = Answer::No; if (option == "-n") {
+         std::cerr << "tesser: warning: -n is to mean --dry-run in the next release, as in "
+                      "most tools; write --no"
+                   << std::endl;
+     })},
     {'q', "quiet", "", Arg::None, "", "Files, questions and output", "no progress lines",
      SET(o.quiet = true)},
     {'v', "verbose", "", Arg::None, "", "Files, questions and output",
@@ -528,20 +535,62 @@ CliOptions ParseOptions(const std::vector<std::string>& arguments) {
     return o;
 }
 
+// The words of text (line breaks count as spaces) laid out in lines of at most kHelpWidth
+// columns, the first after column "at" of the line in hand, the others after indent spaces.
+constexpr std::size_t kHelpWidth = 79;
+std::string Wrapped(std::string_view text, std::size_t at, std::size_t indent) {
+    std::string out;
+    std::size_t column = at;
+    std::istringstream words{std::string(text)};
+    bool first = true;
+    for (std::string word; words >> word;) {
+        if (!first && column + 1 + word.size() > kHelpWidth) {
+            out += "\n" + std::string(indent, ' ');
+            column = indent;
+        } else if (!first) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += word.size();
+        first = false;
+    }
+    return out;
+}
+
+// Each paragraph (separated by a blank line) of text wrapped to kHelpWidth.
+std::string WrappedParagraphs(std::string_view text) {
+    std::string out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find("\n\n", at);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        out += Wrapped(text.substr(at, end - at), 0, 0) + "\n";
+        at = end + 2;
+        if (at < text.size()) {
+            out += "\n";
+        }
+    }
+    return out;
+}
+
 std::string UsageText() {
     std::string text = R"(Usage: tesser [options] PATH...   (with -t NAME... or a stamp)
        tesser [options] --text TEXT [stamp options] [--save-as NAME] [PATH...]
        tesser --list | --show NAME | --delete NAME [-p FILE]
        tesser --history | --undo[=ID] [options]
-       tesser --print -t NAME... [--printer NAME | --print-to-file FILE] PATH...
+       tesser --print -t NAME... [--printer QUEUE | --print-to-file FILE] PATH
 
-Stamps text onto the pages of PDF files (a Tesserion from the profile, or a stamp defined
+)";
+    text += WrappedParagraphs(
+        R"(Stamps text onto the pages of PDF files (a Tesserion from the profile, or a stamp defined
 with the options below) and changes their document information, initial view and security.
 A PATH is a PDF file, or a folder standing for the "*.pdf" files directly in it (the
-extension in any letter case; subfolders are not entered); a file reached more than once is
-processed once. Each file is saved over itself (atomically: a failure leaves it as it was),
-or to -o.
-)";
+extension in any letter case; subfolders are not entered), or "-" for standard input; a file
+reached more than once is processed once. Each file is saved over itself (atomically: a
+failure leaves it as it was), or to -o. tesser(1) has the whole text.)");
     std::string group = "\x01";
     for (const OptionSpec& spec : Options()) {
         if (spec.group != group) {
@@ -569,23 +618,17 @@ or to -o.
             left += " (also " + also + ")";
         }
         constexpr std::size_t kColumn = 29;
-        std::string help(spec.help);
-        std::string indent(kColumn, ' ');
         if (left.size() + 1 > kColumn) {
-            text += left + "\n" + indent;
+            text += left + "\n" + std::string(kColumn, ' ');
         } else {
             text += left + std::string(kColumn - left.size(), ' ');
         }
-        for (char c : help) {
-            text += c;
-            if (c == '\n') {
-                text += indent;
-            }
-        }
-        text += "\n";
+        text += Wrapped(spec.help, kColumn, kColumn) + "\n";
     }
-    text += R"(
-The profile is a text file in Windows-1252 (a profile written in UTF-8 is recognised and read);
+    text +=
+        "\n" +
+        WrappedParagraphs(
+            R"(The profile is a text file in Windows-1252 (a profile written in UTF-8 is recognised and read);
 see tesser(1) for its format. The undo history is kept in $XDG_STATE_HOME/tesser/journal
 (~/.local/state/tesser/journal); it holds the passwords a run set or used, so it is created
 readable and writable by its owner only (folder 0700, file 0600). A run that cannot write it touches no file; a damaged journal is moved aside to
@@ -600,8 +643,7 @@ Exit status: 0 every document was processed, 1 some were not (an error, a No), 2
 Ctrl-C (or SIGTERM).
 
 Texts, names and passwords are given in UTF-8 and converted to Windows-1252; a character that
-has no Windows-1252 form is refused.
-)";
+has no Windows-1252 form is refused.)");
     return text;
 }
 

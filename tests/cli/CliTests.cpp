@@ -855,6 +855,12 @@ TEST_F(TesserCli, MistypedOptionsEmptyFoldersAndTheLastFailureAreToldPlainly) {
     EXPECT_NE(typo.errors.find("unknown option --output-dri (did you mean --output-dir?)"),
               std::string::npos)
         << typo.errors;
+    // -n still answers No, and says that it is to mean --dry-run.
+    const CommandResult shortNo = Tesser("-qn --text A --y 1 " + Q(dir_ / "missing.pdf"));
+    EXPECT_NE(shortNo.errors.find("-n is to mean --dry-run in the next release"), std::string::npos)
+        << shortNo.errors;
+    EXPECT_EQ(Tesser("--no --text A --y 1 " + Q(dir_ / "missing.pdf")).errors.find("--dry-run"),
+              std::string::npos);
     const CommandResult far = Tesser("--text A --zzzzzzzz a.pdf");
     EXPECT_EQ(far.exitCode, 2);
     EXPECT_NE(far.errors.find("unknown option --zzzzzzzz\n"), std::string::npos) << far.errors;
@@ -1249,6 +1255,11 @@ TEST_F(TesserCli, HelpSaysWhereTheJournalIsAndThatItIsPrivate) {
     EXPECT_NE(run.output.find("Usage: tesser [options] PATH..."), std::string::npos);
     EXPECT_NE(run.output.find("~/.local/state/tesser/journal"), std::string::npos);
     EXPECT_NE(run.output.find("0600"), std::string::npos);
+    // It fits a terminal of 80 columns.
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LT(line.size(), 80u) << line;
+    }
 }
 
 TEST_F(TesserCli, PasswordsCanComeFromStandardInput) {
@@ -1313,7 +1324,12 @@ TEST_F(TesserCli, AnOpenPasswordAloneIsTheOwnerPasswordTooFromOptionsAndStandard
     EXPECT_EQ(test::Run("qpdf --requires-password " + Q(b)).exitCode, 2) << "still encrypted";
 
     const CommandResult help = test::Run(Quote(TESSER_BINARY) + " --help");
-    EXPECT_NE(help.output.find("the open password is the owner password too"), std::string::npos)
+    std::string words; // the help text with its line breaks and indents as single spaces
+    std::istringstream in(help.output);
+    for (std::string word; in >> word;) {
+        words += word + " ";
+    }
+    EXPECT_NE(words.find("the open password is the owner password too"), std::string::npos)
         << help.output;
 }
 
