@@ -1,5 +1,6 @@
 #include "cli/Options.h"
 
+#include "cli/JobJson.h"
 #include "model/TesserionFields.h"
 
 #include <algorithm>
@@ -241,6 +242,10 @@ const std::vector<OptionSpec> kOwnOptions = {
     {0, "null", "", Arg::None, "", "Files, questions and output",
      "the names of --files-from end with a NUL byte instead (find -print0)",
      SET(o.nullSeparated = true)},
+    {0, "job-json", "", Arg::Required, "FILE", "Files, questions and output",
+     "take options and PATHs from FILE (- for standard input): one JSON object whose keys\n"
+     "are the long options' names and \"paths\" (see tesser(1))",
+     SET()}, // read by ParseOptions, which puts the file's options in its place
     {0, "dry-run", "", Arg::None, "", "Files, questions and output",
      "say what would be done to each document; write nothing, record nothing",
      SET(o.dryRun = true)},
@@ -469,8 +474,10 @@ const std::vector<OptionSpec>& OptionTable() {
     return Options();
 }
 
-CliOptions ParseOptions(const std::vector<std::string>& arguments) {
+CliOptions ParseOptions(const std::vector<std::string>& given) {
     CliOptions o;
+    std::vector<std::string> arguments = given;
+    bool jobRead = false;
     std::size_t index = 0;
     auto nextValue = [&](const std::string& option) {
         if (index >= arguments.size()) {
@@ -496,6 +503,20 @@ CliOptions ParseOptions(const std::vector<std::string>& arguments) {
         if (argument.rfind("--", 0) == 0) {
             const std::size_t equals = argument.find('=');
             const std::string option = argument.substr(0, equals);
+            if (option == "--job-json") {
+                // The job's options take its place, so later ones still override them.
+                if (jobRead) {
+                    throw UsageError("--job-json can be given once");
+                }
+                jobRead = true;
+                const std::string file =
+                    equals != std::string::npos ? argument.substr(equals + 1) : nextValue(option);
+                JobArguments job = ReadJobJson(file);
+                arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(index),
+                                 job.Options.begin(), job.Options.end());
+                o.paths.insert(o.paths.end(), job.Paths.begin(), job.Paths.end());
+                continue;
+            }
             const OptionSpec* spec = FindLong(std::string_view(option).substr(2));
             if (spec == nullptr || spec->longName.empty()) {
                 throw UsageError(UnknownLongOption(option));

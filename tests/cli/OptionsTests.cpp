@@ -1,5 +1,7 @@
 // Parsing of the tesser command line.
+#include "cli/JobJson.h"
 #include "cli/Options.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -107,4 +109,44 @@ TEST(TesserOptions, WorkerCountAndAListOfFilesFromAnotherProgram) {
 }
 
 } // namespace
+// A job file is the command line as JSON: its options and paths parse to the same options as
+// the arguments they stand for, in the place of --job-json, so that later arguments override.
+TEST(TesserOptions, AJobFileParsesAsTheCommandLineItStandsFor) {
+    const JobArguments job = ParseJobJson(
+        R"({"text": "Page <PageNumber>\n\u00e9\ud83d\ude00", "x": 1.5, "tesserion": ["A", "B"],
+            "yes": true, "quiet": false, "undo": null, "paths": ["a.pdf", "b c.pdf"]})",
+        "job.json");
+    EXPECT_EQ(job.Options,
+              (std::vector<std::string>{"--text=Page <PageNumber>\n\xC3\xA9\xF0\x9F\x98\x80",
+                                        "--x=1.5", "--tesserion=A", "--tesserion=B", "--yes"}));
+    EXPECT_EQ(job.Paths, (std::vector<std::string>{"a.pdf", "b c.pdf"}));
+
+    tesser::test::TempDir dir;
+    tesser::test::WriteFile(dir / "job.json",
+                            R"({"tesserion": ["Foot"], "size": "20", "paths": ["a.pdf"]})");
+    const std::string file = (dir / "job.json").string();
+    const CliOptions o = Parse({"-t", "First", "--job-json", file, "--size", "30", "c.pdf"});
+    EXPECT_EQ(o.tesserions, (std::vector<std::string>{"First", "Foot"}));
+    ASSERT_EQ(o.stamp.Values.count("size"), 1u);
+    EXPECT_EQ(o.stamp.Values.at("size"), "30"); // the later argument overrides the job
+    EXPECT_EQ(o.paths, (std::vector<std::string>{"a.pdf", "c.pdf"}));
+
+    // What is wrong is said with the file and the place.
+    for (const char* bad : {R"({"text": "a")", R"(["text"])", R"({"text": {"a": 1}})",
+                            R"({"job-json": "other.json"})", R"({"paths": [1]})",
+                            R"({"text": "\ud800"})", R"({} trailing)"}) {
+        SCOPED_TRACE(bad);
+        try {
+            ParseJobJson(bad, "job.json");
+            ADD_FAILURE() << "accepted";
+        } catch (const UsageError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("--job-json job.json: ", 0), 0u) << e.what();
+        }
+    }
+    // A key that is no option is refused as a typed option would be.
+    tesser::test::WriteFile(dir / "typo.json", R"({"ouput": "x.pdf", "paths": ["a.pdf"]})");
+    EXPECT_THROW(Parse({"--job-json", (dir / "typo.json").string()}), UsageError);
+    EXPECT_THROW(Parse({"--job-json", (dir / "missing.json").string()}), UsageError);
+}
+
 } // namespace tesser::cli
