@@ -1,7 +1,7 @@
 // quorel-host: the desktop PDF host. Opens the PDF files named on the command line, loads the
 // plug-in modules of its plug-in folders and shows the main window.
 //
-// For scripts and screenshots:
+// --help and --version answer without a display. For scripts and screenshots:
 //   --execute=ITEM     chooses the plug-in menu item named ITEM (such as KORV:QuorelTesser) once
 //                      the pages are shown
 //   --screenshot=FILE  once the pages (and the window ITEM opened, if any) are on the screen,
@@ -19,6 +19,7 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <string_view>
 
 namespace {
 
@@ -53,16 +54,52 @@ void ScreenshotWhenShown(const QString& file, QWidget* mainWindow) {
     timer->start(100);
 }
 
+constexpr const char* kHelpText =
+    "Usage: quorel-host [options] [FILE...]\n"
+    "Shows PDF files in tabs and loads plug-in modules (such as Tesser Pro's Quorel.api).\n"
+    "\n"
+    "  --execute=ITEM     choose the plug-in menu item ITEM (such as KORV:QuorelTesser) once\n"
+    "                     the pages are shown\n"
+    "  --screenshot=FILE  once the window is on the screen, save a PNG of the screen to FILE\n"
+    "                     and quit\n"
+    "  -h, --help         this text\n"
+    "  -v, --version      the version\n"
+    "\n"
+    "quorel-host(1) has the whole text.\n";
+
+// --help and --version are answered before anything needs a display.
+bool AnsweredWithoutDisplay(int argc, char** argv, int& status) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") {
+            break;
+        }
+        if (argument == "--help" || argument == "-h" || argument == "-?") {
+            std::fputs(kHelpText, stdout);
+            status = 0;
+            return true;
+        }
+        if (argument == "--version" || argument == "-v") {
+            std::printf("quorel-host (Tesser Pro) %s\n", TESSER_VERSION);
+            status = 0;
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (int status = 0; AnsweredWithoutDisplay(argc, argv, status)) {
+        return status;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorel-host"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quorel Host"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("A PDF host with plug-ins."));
-    parser.addHelpOption();
     QCommandLineOption execute(QStringLiteral("execute"),
                                QStringLiteral("Choose the plug-in menu item <item> once shown."),
                                QStringLiteral("item"));

@@ -1385,6 +1385,22 @@ private:
     fs::path result_;
 };
 
+// With --json among the arguments (before a "--"), a failure that ends the invocation is one
+// JSON object on standard output too: {"tesser_json": 1, "version": ..., "error": TEXT}.
+void JsonError(const std::vector<std::string>& arguments, const std::string& text) {
+    for (const std::string& argument : arguments) {
+        if (argument == "--") {
+            return;
+        }
+        if (argument == "--json") {
+            std::cout << "{\"tesser_json\": 1, \"version\": " << JsonString(kVersionText)
+                      << ", \"error\": " << JsonString(text) << "}\n"
+                      << std::flush;
+            return;
+        }
+    }
+}
+
 // One invocation, with the failures it expects told as such.
 int Run(const std::vector<std::string>& arguments) {
     CliOptions o;
@@ -1392,6 +1408,7 @@ int Run(const std::vector<std::string>& arguments) {
         o = ParseOptions(arguments);
     } catch (const UsageError& e) {
         std::cerr << "tesser: " << e.what() << "\nTry 'tesser --help'." << std::endl;
+        JsonError(arguments, e.what());
         return kExitUsage;
     }
     if (o.mode == Mode::Help) {
@@ -1455,12 +1472,15 @@ int Run(const std::vector<std::string>& arguments) {
         }
     } catch (const SetupError& e) {
         std::cerr << "tesser: " << e.what() << std::endl;
+        JsonError(arguments, e.what());
         return kExitUsage;
     } catch (const ProfileError& e) {
         std::cerr << "tesser: " << e.what() << std::endl;
+        JsonError(arguments, e.what());
         return kExitUsage;
     } catch (const JournalError& e) {
         std::cerr << "tesser: undo journal: " << e.what() << std::endl;
+        JsonError(arguments, std::string("undo journal: ") + e.what());
         return kExitSomeFailed;
     }
 }

@@ -1,6 +1,6 @@
 # cmake --install: the programs, the plug-in module in the installed host's plug-in folder
 # (<libdir>/quorel-host/plug_ins, where quorel-host looks after plug_ins/ beside itself),
-# tesser's man page and bash completion, quorel-host's desktop entry and icon. cpack -G DEB makes
+# the man pages, tesser's bash completion, quorel-host's desktop entry and icon. cpack -G DEB makes
 # a Debian package of the same tree, its dependencies taken from the libraries actually linked.
 include(GNUInstallDirs)
 install(TARGETS tesser RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -10,6 +10,7 @@ if(TARGET quorel-host)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/app/quorel-host.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(FILES ${PROJECT_SOURCE_DIR}/app/quorel-host.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 if(TARGET Quorel)
   install(TARGETS Quorel LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/quorel-host/plug_ins)

@@ -33,11 +33,15 @@ ProgressWindow::ProgressWindow(QWidget* owner) : QDialog(owner, Qt::Tool) {
     bar_->setObjectName(QStringLiteral("progressBar"));
     bar_->setAccessibleName(QStringLiteral("Files processed"));
     bar_->setRange(0, 0);
+    stopping_ = new QLabel(this);
+    stopping_->setObjectName(QStringLiteral("progressStopping"));
+    stopping_->hide();
     abort_ = new QPushButton(QString::fromUtf8(ui::kAbortButton), this);
     NameControl(abort_, 2, QStringLiteral("abortButton"), abort_->text());
-    connect(abort_, &QPushButton::clicked, this, [this] { goOn_ = false; });
+    connect(abort_, &QPushButton::clicked, this, &ProgressWindow::Stop);
     layout->addWidget(file_);
     layout->addWidget(count_);
+    layout->addWidget(stopping_);
     layout->addWidget(bar_);
     layout->addWidget(abort_, 0, Qt::AlignRight);
     abort_->setFocus();
@@ -50,15 +54,27 @@ void ProgressWindow::Show(const QString& currentFile, int filesProcessed, int to
     bar_->setValue(filesProcessed);
 }
 
+void ProgressWindow::Stop() {
+    if (!goOn_) {
+        return;
+    }
+    goOn_ = false;
+    stopping_->setText(QStringLiteral("Stopping after the document in hand"));
+    stopping_->setAccessibleName(stopping_->text());
+    stopping_->show();
+    abort_->setEnabled(false);
+    repaint();
+}
+
 void ProgressWindow::closeEvent(QCloseEvent* event) {
     // Closing the window asks the run to stop; the run closes it.
-    goOn_ = false;
+    Stop();
     event->ignore();
 }
 
 void ProgressWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        goOn_ = false;
+        Stop();
         return;
     }
     QDialog::keyPressEvent(event);

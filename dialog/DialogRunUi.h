@@ -42,8 +42,13 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Abort, the close button or Escape: the run is to stop after the document in hand, and
+    // the window says so at once (the button disabled, "Stopping after the document in hand").
+    void Stop();
+
     QLabel* file_;
     QLabel* count_;
+    QLabel* stopping_;
     QProgressBar* bar_;
     QPushButton* abort_;
     bool goOn_ = true;

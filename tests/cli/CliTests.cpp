@@ -919,7 +919,8 @@ TEST_F(TesserCli, APipeReadsStandardInputAndWritesStandardOutput) {
     EXPECT_NE(nowhere.errors.find("needs -o FILE, or -o -"), std::string::npos) << nowhere.errors;
     const CommandResult json = test::Run(tesser + " --json --text X --y 1 -o - " + Q(in));
     EXPECT_EQ(json.exitCode, 2);
-    EXPECT_EQ(json.output, "");
+    EXPECT_EQ(json.output.rfind("{\"tesser_json\": 1", 0), 0u) << json.output; // the refusal
+    EXPECT_NE(json.output.find("cannot be combined with -o -"), std::string::npos);
     // A damaged document on standard input fails, and nothing reaches standard output.
     const CommandResult damaged =
         test::Run("echo 'not a PDF' | " + tesser + " --text X --y 1 -o - - ");
@@ -957,6 +958,21 @@ TEST_F(TesserCli, TheJsonSummaryParsesForAnyFileName) {
     }
     EXPECT_EQ(parsed.output, expected);
     EXPECT_NE(run.output.find("\"path_bytes\""), std::string::npos); // the Latin-1 name
+
+    // A failure that ends the invocation is a JSON object too, with the status of today.
+    for (const std::string& failing :
+         {std::string("--json --text J --bogus") + files, std::string("--json -t Missing") + files,
+          std::string("--json --text J --y 1 ") + Q(dir_ / "none.pdf")}) {
+        const CommandResult failed = Tesser(failing);
+        EXPECT_NE(failed.exitCode, 0) << failing;
+        WriteFile(dir_ / "error.json", failed.output);
+        const CommandResult error =
+            test::Run("python3 -c 'import json,sys\n"
+                      "d = json.load(open(sys.argv[1], encoding=\"utf-8\"))\n"
+                      "assert d[\"tesser_json\"] == 1 and d[\"error\"], d\n' " +
+                      Q(dir_ / "error.json"));
+        EXPECT_EQ(error.exitCode, 0) << failing << "\n" << failed.output << error.errors;
+    }
 
     // Where --json has nothing to describe, it is refused rather than ignored.
     for (const char* mode : {"--dry-run --text J", "--list", "--history"}) {

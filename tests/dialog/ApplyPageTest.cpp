@@ -174,6 +174,8 @@ struct ProgressWatch {
     QPointer<QTimer> timer;
     QElapsedTimer clock; // for the report of how long a run took to stop, never asserted
     qint64 clickedAt = -1;
+    // Right after the click: the button disabled and the stop announced, before the run took it.
+    bool acknowledged = false;
 
     ProgressWatch(Desktop& desktop, QDialog* d, int abortAt) {
         clock.start();
@@ -214,6 +216,10 @@ struct ProgressWatch {
                 if (abort->isEnabled() && clickedAt < 0) {
                     clickedAt = clock.elapsed();
                     QTest::mouseClick(abort, Qt::LeftButton);
+                    auto* stopping = Find<QLabel>(window, "progressStopping");
+                    acknowledged =
+                        !abort->isEnabled() && stopping->isVisible() &&
+                        stopping->text() == QStringLiteral("Stopping after the document in hand");
                 }
             }
         });
@@ -880,6 +886,7 @@ private slots:
                 QVERIFY(Text(f).contains(QStringLiteral("ALPHASTAMP")));
             }
             QVERIFY2(stamped >= 2 && stamped <= 3, qPrintable(QString::number(stamped)));
+            QVERIFY(watch.acknowledged);
             QCOMPARE(watch.seen.constLast(),
                      QStringLiteral("Current file: Process aborted by user.|Files processed: %1")
                          .arg(stamped));
