@@ -389,10 +389,8 @@ void CheckCombination(CliOptions& o) {
     if (outputs > 1) {
         throw UsageError("-o, --output and --output-dir cannot be combined");
     }
-    if (o.json && (o.dryRun || o.mode == Mode::List || o.mode == Mode::Show ||
-                   o.mode == Mode::History || o.mode == Mode::Delete)) {
-        throw UsageError("--json describes a run that applies, undoes or prints; --dry-run, "
-                         "--list, --show, --history and --delete write text only");
+    if (o.json && o.dryRun) {
+        throw UsageError("--json describes what was done; --dry-run writes text only");
     }
     if (o.nullSeparated && !o.filesFrom) {
         throw UsageError("--null describes the list of --files-from");

@@ -283,16 +283,21 @@ std::string ShellQuote(const std::string& text) {
     return out + "'";
 }
 
-std::string ShowTesserion(const model::Tesserion& t) {
+std::vector<std::pair<std::string, std::string>> ShownOptions(const model::Tesserion& t) {
     std::vector<std::pair<std::string, std::string>> options;
     for (const model::TesserionField* field : model::CommandFields()) {
         if (std::optional<std::string> value = ShownOption(*field, t)) {
-            options.emplace_back("--" + std::string(field->Option), std::move(*value));
+            options.emplace_back(std::string(field->Option), std::move(*value));
         }
     }
+    return options;
+}
+
+std::string ShowTesserion(const model::Tesserion& t) {
+    const std::vector<std::pair<std::string, std::string>> options = ShownOptions(t);
     std::string out;
     for (std::size_t i = 0; i < options.size(); ++i) {
-        out += options[i].first + " " + ShellQuote(options[i].second);
+        out += "--" + options[i].first + " " + ShellQuote(options[i].second);
         out += i + 1 < options.size() ? " \\\n" : "\n";
     }
     return out;

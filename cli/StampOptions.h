@@ -5,6 +5,8 @@
 #include "model/Tesserion.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tesser::cli {
 
@@ -19,6 +21,9 @@ model::Tesserion BuildTesserion(const StampFields& fields, const std::string& na
 // The options that define tesserion (UTF-8), one per line, shell-quoted and joined with " \"
 // line continuations, so that the text pasted after "tesser" gives the same Tesserion.
 std::string ShowTesserion(const model::Tesserion& tesserion);
+// The same as (long option without dashes, value, UTF-8) pairs, in the order shown: the
+// options of a --job-json file that defines the Tesserion.
+std::vector<std::pair<std::string, std::string>> ShownOptions(const model::Tesserion& tesserion);
 
 // text quoted for a POSIX shell ('...' when needed).
 std::string ShellQuote(const std::string& text);

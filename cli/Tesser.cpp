@@ -1,6 +1,7 @@
 #include "cli/Tesser.h"
 
 #include "cli/Journal.h"
+#include "cli/JsonText.h"
 #include "cli/Options.h"
 #include "cli/ProfileAccess.h"
 #include "cli/StampOptions.h"
@@ -48,7 +49,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitSomeFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr const char* kVersionText = "1.0.0";
 constexpr int kExitInternal = 3;
 constexpr int kExitInterrupted = 130; // 128 + SIGINT, as shells report it
 
@@ -293,7 +293,24 @@ void FillSettings(const CliOptions& o, const Passwords& passwords, ui::RunEngine
     security.Permissions = static_cast<std::uint32_t>(o.permissions);
 }
 
-int ListTesserions(const LoadedProfile& loaded) {
+int ListTesserions(const CliOptions& o, const LoadedProfile& loaded) {
+    if (o.json) {
+        std::string json =
+            JsonStart("list") + ", \"profile\": " + JsonString(loaded.Path.string()) +
+            ", \"exists\": " + (loaded.Exists ? "true" : "false") + ", \"tesserions\": [";
+        bool first = true;
+        for (const auto& [name, stored] : loaded.Tesserions) {
+            model::Tesserion copy = stored;
+            const std::optional<std::string> word = model::ValidateTesserion(copy);
+            json += std::string(first ? "\n  " : ",\n  ") +
+                    "{\"name\": " + JsonString(model::Windows1252ToUtf8(name)) +
+                    ", \"valid\": " + (word ? "false, \"invalid\": " + JsonString(*word) : "true") +
+                    "}";
+            first = false;
+        }
+        std::cout << json << (first ? "]}\n" : "\n]}\n") << std::flush;
+        return loaded.Exists ? kExitOk : kExitSomeFailed;
+    }
     if (!loaded.Exists) {
         std::cerr << "tesser: no profile at " << loaded.Path.string()
                   << " (define a Tesserion with --text ... --save-as NAME, or give -p FILE)"
@@ -347,104 +364,7 @@ int ExitStatus(const ui::RunCounts& counts) {
                : kExitOk;
 }
 
-// The length of the valid UTF-8 sequence at text[at], or 0 (a stray byte, an overlong form, a
-// surrogate, a value beyond U+10FFFF, a cut sequence).
-std::size_t Utf8SequenceAt(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    if (lead < 0x80) {
-        return 1;
-    }
-    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-    if (length == 0 || lead > 0xF4 || at + length > text.size()) {
-        return 0;
-    }
-    char32_t value = lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) {
-            return 0;
-        }
-        value = (value << 6) | (byte(at + i) & 0x3F);
-    }
-    const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (value < least[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        return 0;
-    }
-    return length;
-}
-
-bool IsUtf8(std::string_view text) {
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t n = Utf8SequenceAt(text, at);
-        if (n == 0) {
-            return false;
-        }
-        at += n;
-    }
-    return true;
-}
-
-// A JSON string of text: valid UTF-8 as it is, control characters escaped, and each byte that
-// is not part of valid UTF-8 as U+FFFD (the JSON output says so with the bytes beside it).
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t n = Utf8SequenceAt(text, at);
-        if (n == 0) {
-            out += "\uFFFD";
-            ++at;
-            continue;
-        }
-        const unsigned char c = static_cast<unsigned char>(text[at]);
-        if (n > 1) {
-            out.append(text, at, n);
-        } else if (c == '"') {
-            out += "\\\"";
-        } else if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-            out += buffer;
-        } else {
-            out += static_cast<char>(c);
-        }
-        at += n;
-    }
-    return out + "\"";
-}
-
-// A path as JSON members: "path", and for a name that is not UTF-8 also "path_bytes", its
-// bytes in hexadecimal, from which a script gets the name exactly.
-std::string JsonPath(const std::string& path) {
-    std::string members = "\"path\": " + JsonString(path);
-    if (!IsUtf8(path)) {
-        members += ", \"path_bytes\": \"";
-        for (const char c : path) {
-            char buffer[4];
-            std::snprintf(buffer, sizeof buffer, "%02x", static_cast<unsigned char>(c));
-            members += buffer;
-        }
-        members += "\"";
-    }
-    return members;
-}
-
 // The last line of a run: its counts; with --json, the run as one object on standard output.
-std::string JsonList(const std::vector<std::string>& texts) {
-    std::string list;
-    for (const std::string& text : texts) {
-        list += (list.empty() ? "" : ", ") + JsonString(text);
-    }
-    return list;
-}
-
 void Summarise(const CliOptions& o, const TerminalUi& terminal, const ui::RunCounts& counts,
                const char* mode, std::optional<std::int64_t> journalId) {
     const int skipped = terminal.Skipped();
@@ -469,8 +389,7 @@ void Summarise(const CliOptions& o, const TerminalUi& terminal, const ui::RunCou
     if (!o.json) {
         return;
     }
-    std::string json = "{\"tesser_json\": 1, \"version\": " + JsonString(kVersionText) +
-                       ", \"mode\": " + JsonString(mode) + ", \"documents\": [";
+    std::string json = JsonStart(mode) + ", \"documents\": [";
     bool first = true;
     for (const DocumentOutcome& d : terminal.Outcomes()) {
         json += first ? "\n  " : ",\n  ";
@@ -896,9 +815,29 @@ int RunStatus(const Session& s, int status) {
     return status == kExitOk && s.entryWithoutPdf ? kExitSomeFailed : status;
 }
 
-int RunHistory() {
+int RunHistory(const CliOptions& o) {
     Journal journal(DefaultJournalFolder());
     const std::vector<JournalRecord> records = LoadJournal(journal);
+    if (o.json) {
+        std::string json = JsonStart("history") +
+                           ", \"journal\": " + JsonString(journal.Path().string()) +
+                           ", \"runs\": [";
+        bool first = true;
+        for (const JournalRecord& r : records) {
+            json += std::string(first ? "\n  " : ",\n  ") + "{\"id\": " + std::to_string(r.Id) +
+                    ", \"time\": " + std::to_string(r.Time) +
+                    ", \"what\": " + JsonString(DescribeRun(r)) + ", \"documents\": [";
+            bool firstFile = true;
+            for (const ui::UndoEntry& e : r.Record.Entries) {
+                json += std::string(firstFile ? "" : ", ") + "{" + JsonPath(e.Name) + "}";
+                firstFile = false;
+            }
+            json += "]}";
+            first = false;
+        }
+        std::cout << json << (first ? "]}\n" : "\n]}\n") << std::flush;
+        return kExitOk;
+    }
     if (records.empty()) {
         std::cout << "No recorded runs (" << journal.Path().string() << ")\n";
         return kExitOk;
@@ -938,10 +877,23 @@ int RunProfileMode(const CliOptions& o) {
     model::Profile profile;
     const LoadedProfile loaded = LoadProfileTelling(o, profile);
     if (o.mode == Mode::List) {
-        return ListTesserions(loaded);
+        return ListTesserions(o, loaded);
     }
     if (o.mode == Mode::Show) {
-        std::cout << ShowTesserion(FindTesserion(loaded, ToWindows1252("--show", *o.showName)));
+        const model::Tesserion& shown = FindTesserion(loaded, ToWindows1252("--show", *o.showName));
+        if (!o.json) {
+            std::cout << ShowTesserion(shown);
+            return kExitOk;
+        }
+        // The options are those of a --job-json file that defines the Tesserion.
+        std::string json =
+            JsonStart("show") + ", \"name\": " + JsonString(*o.showName) + ", \"options\": {";
+        bool first = true;
+        for (const auto& [option, value] : ShownOptions(shown)) {
+            json += std::string(first ? "" : ", ") + JsonString(option) + ": " + JsonString(value);
+            first = false;
+        }
+        std::cout << json << "}}\n" << std::flush;
         return kExitOk;
     }
     const std::string name = ToWindows1252("--delete", *o.deleteName);
@@ -952,6 +904,11 @@ int RunProfileMode(const CliOptions& o) {
     if (!o.quiet) {
         std::cerr << "tesser: deleted " << *o.deleteName << " from " << loaded.Path.string()
                   << std::endl;
+    }
+    if (o.json) {
+        std::cout << JsonStart("delete") << ", \"name\": " << JsonString(*o.deleteName)
+                  << ", \"profile\": " << JsonString(loaded.Path.string()) << "}\n"
+                  << std::flush;
     }
     return kExitOk;
 }
@@ -1395,7 +1352,7 @@ void JsonError(const std::vector<std::string>& arguments, const std::string& tex
         if (argument == "--json") {
             std::cout << "{\"tesser_json\": 1, \"version\": " << JsonString(kVersionText)
                       << ", \"error\": " << JsonString(text) << "}\n"
-                      << std::flush;
+                      << std::flush; // no mode: the invocation may not have got so far
             return;
         }
     }
@@ -1458,7 +1415,7 @@ int Run(const std::vector<std::string>& arguments) {
         }
         switch (o.mode) {
         case Mode::History:
-            return RunHistory();
+            return RunHistory(o);
         case Mode::List:
         case Mode::Show:
         case Mode::Delete:

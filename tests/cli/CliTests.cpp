@@ -974,12 +974,24 @@ TEST_F(TesserCli, TheJsonSummaryParsesForAnyFileName) {
         EXPECT_EQ(error.exitCode, 0) << failing << "\n" << failed.output << error.errors;
     }
 
-    // Where --json has nothing to describe, it is refused rather than ignored.
-    for (const char* mode : {"--dry-run --text J", "--list", "--history"}) {
-        const CommandResult refused = Tesser(std::string("--json ") + mode + files);
-        EXPECT_EQ(refused.exitCode, 2) << mode;
-        EXPECT_NE(refused.errors.find("--json describes a run"), std::string::npos) << mode;
+    // --list, --show and --history answer in JSON too; --dry-run refuses it rather than ignore it.
+    for (const char* mode : {"--list", "--show Foot", "--history"}) {
+        const CommandResult listed = Tesser(std::string("--json ") + mode);
+        EXPECT_EQ(listed.exitCode, 0) << mode << listed.errors;
+        WriteFile(dir_ / "listed.json", listed.output);
+        const CommandResult checked =
+            test::Run("python3 -c 'import json,sys\n"
+                      "d = json.load(open(sys.argv[1], encoding=\"utf-8\"))\n"
+                      "assert d[\"tesser_json\"] == 1, d\n"
+                      "assert d.get(\"tesserions\") or d.get(\"options\", {}).get(\"text\") or "
+                      "len(d.get(\"runs\", [])) == 1, d\n' " +
+                      Q(dir_ / "listed.json"));
+        EXPECT_EQ(checked.exitCode, 0) << mode << "\n" << listed.output << checked.errors;
     }
+    const CommandResult refused = Tesser("--json --dry-run --text J" + files);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.errors.find("--json describes what was done"), std::string::npos)
+        << refused.errors;
 }
 
 // ---------------------------------------------------------------------------------------------
