@@ -389,9 +389,6 @@ void CheckCombination(CliOptions& o) {
     if (outputs > 1) {
         throw UsageError("-o, --output and --output-dir cannot be combined");
     }
-    if (o.json && o.dryRun) {
-        throw UsageError("--json describes what was done; --dry-run writes text only");
-    }
     if (o.nullSeparated && !o.filesFrom) {
         throw UsageError("--null describes the list of --files-from");
     }

@@ -595,8 +595,8 @@ private:
     Answer answer_;
 };
 
-// One line of output for a message of several lines: its lines joined by spaces.
-std::string OneLine(const std::string& windows1252) {
+// A message of several lines as one line of UTF-8 text: its lines joined, each ending in a stop.
+std::string OneLineText(const std::string& windows1252) {
     std::istringstream lines(model::Windows1252ToUtf8(windows1252));
     std::string text;
     for (std::string line; std::getline(lines, line);) {
@@ -608,8 +608,128 @@ std::string OneLine(const std::string& windows1252) {
         }
         text += (text.empty() ? "" : " ") + line;
     }
-    return Shown(text);
+    return text;
 }
+
+// What a dry run says, as lines of text or, with --json, as one JSON object at the end.
+class DryReport {
+public:
+    explicit DryReport(bool json) : json_(json) {}
+
+    void Document(std::size_t index, std::size_t total, const std::string& file) {
+        CloseDocument();
+        if (json_) {
+            doc_ = "{" + JsonPath(file);
+        } else {
+            std::cout << "[" << index + 1 << "/" << total << "] " << Shown(file);
+        }
+    }
+    void OpenFailed(const std::string& reason) {
+        if (json_) {
+            doc_ += ", \"outcome\": \"fail\", \"reason\": " + JsonString(reason);
+        } else {
+            std::cout << ": would fail: " << Shown(reason) << "\n";
+        }
+    }
+    void Pages(int pages) {
+        if (json_) {
+            doc_ += ", \"pages\": " + std::to_string(pages);
+        } else {
+            std::cout << ": " << pages << " page" << (pages == 1 ? "" : "s") << "\n";
+        }
+    }
+    // page 0: the stamp selects no page.
+    void Stamp(const std::string& name, const std::string& pages, int page,
+               const std::string& reads) {
+        if (json_) {
+            stamps_ += std::string(stamps_.empty() ? "" : ", ") + "{\"name\": " + JsonString(name) +
+                       ", \"pages\": " + JsonString(pages) +
+                       (page > 0 ? ", \"page\": " + std::to_string(page) +
+                                       ", \"reads\": " + JsonString(reads)
+                                 : std::string()) +
+                       "}";
+            return;
+        }
+        std::cout << "  stamp " << name << " on pages " << pages;
+        if (page > 0) {
+            std::cout << "; page " << page << " reads \"" << reads << "\"";
+        }
+        std::cout << "\n";
+    }
+    void Set(const std::string& settings) {
+        if (json_) {
+            doc_ += ", \"set\": " + JsonString(settings);
+        } else {
+            std::cout << "  set " << settings << "\n";
+        }
+    }
+    void Says(const std::string& message) { Line(says_, "would say: ", message, ""); }
+    void Asks(const std::string& question, const std::string& answered) {
+        Line(asks_, "would ask: ", question, answered);
+    }
+    void Outcome(const char* outcome, const std::string& reason) {
+        if (json_) {
+            doc_ += std::string(", \"outcome\": \"") + outcome + "\"" +
+                    (reason.empty() ? "" : ", \"reason\": " + JsonString(reason));
+        }
+    }
+    void Text(const std::string& line) {
+        if (!json_) {
+            std::cout << line << "\n";
+        }
+    }
+    void SaveTo(const std::string& path, bool partial) {
+        if (json_) {
+            doc_ += ", \"save_to\": " + JsonString(path) + (partial ? ", \"partial\": true" : "");
+        } else {
+            std::cout << "  save to " << Shown(path)
+                      << (partial ? " (with the pages that could be stamped)" : "") << "\n";
+        }
+    }
+    void SelectsNothing(const std::string& name) {
+        if (json_) {
+            nothing_ += std::string(nothing_.empty() ? "" : ", ") + JsonString(name);
+        } else {
+            std::cout << "\"" << name << "\" would select no page of any document\n";
+        }
+    }
+    void Finish(int failed) {
+        CloseDocument();
+        if (json_) {
+            std::cout << JsonStart("dry-run") << ", \"documents\": [" << documents_
+                      << (documents_.empty() ? "]" : "\n]") << ", \"selected_nothing\": ["
+                      << nothing_ << "], \"failed\": " << failed << ", \"written\": false}\n"
+                      << std::flush;
+        } else {
+            std::cout << "Dry run: nothing was written and nothing recorded.\n";
+        }
+    }
+
+private:
+    void Line(std::string& list, const char* lead, const std::string& text,
+              const std::string& answered) {
+        if (json_) {
+            list += std::string(list.empty() ? "" : ", ") + JsonString(text);
+        } else {
+            std::cout << "  " << lead << Shown(text) << answered << "\n";
+        }
+    }
+    void CloseDocument() {
+        if (!json_ || doc_.empty()) {
+            return;
+        }
+        doc_ += ", \"stamps\": [" + stamps_ + "], \"says\": [" + says_ + "], \"asks\": [" + asks_ +
+                "]}";
+        documents_ += (documents_.empty() ? "\n  " : ",\n  ") + doc_;
+        doc_.clear();
+        stamps_.clear();
+        says_.clear();
+        asks_.clear();
+    }
+
+    bool json_;
+    std::string documents_, doc_, stamps_, says_, asks_, nothing_;
+};
 
 int DryRun(const CliOptions& o, ui::RunEngine& engine, host::Host& host, host::MessageSink& sink) {
     std::vector<model::Tesserion> chosen;
@@ -645,12 +765,13 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine, host::Host& host, host::M
         host::MessageSink& sink;
         ~Restore() { host.SetMessageSink(&sink); }
     } restore{host, sink};
+    DryReport report(o.json);
     std::vector<bool> selectedSomewhere(chosen.size(), false);
     bool openedAny = false;
     int failed = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string& file = files[i];
-        std::cout << "[" << i + 1 << "/" << files.size() << "] " << Shown(file);
+        report.Document(i, files.size(), file);
         int pages = 0;
         try {
             // Through the host, as the run would open it: the same repairs, the same password.
@@ -662,11 +783,11 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine, host::Host& host, host::M
                 path.get(), fileSystem, &OpenWithPassword, &password, false));
             pages = hostcalls::GetPageCount(doc.get());
         } catch (const std::exception& e) {
-            std::cout << ": would fail: " << Shown(e.what()) << "\n";
+            report.OpenFailed(e.what());
             ++failed;
             continue;
         }
-        std::cout << ": " << pages << " page" << (pages == 1 ? "" : "s") << "\n";
+        report.Pages(pages);
         for (std::size_t k = 0; k < chosen.size(); ++k) {
             const model::Tesserion& t = chosen[k];
             std::vector<int> selected;
@@ -675,11 +796,9 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine, host::Host& host, host::M
                     selected.push_back(n);
                 }
             }
-            std::cout << "  stamp " << model::Windows1252ToUtf8(t.Name) << " on pages "
-                      << PageList(selected);
+            std::string text;
             if (!selected.empty()) {
                 KnownFields fields(selected.front(), pages);
-                std::string text;
                 std::size_t pos = 0;
                 bool ok = true;
                 while (pos < t.Text.size()) {
@@ -688,13 +807,12 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine, host::Host& host, host::M
                     }
                     text += stamp::ReadLine(t.Text, pos, fields, now, ok);
                 }
-                std::cout << "; page " << selected.front() << " reads \""
-                          << model::Windows1252ToUtf8(text) << "\"";
             }
-            std::cout << "\n";
+            report.Stamp(model::Windows1252ToUtf8(t.Name), PageList(selected),
+                         selected.empty() ? 0 : selected.front(), model::Windows1252ToUtf8(text));
         }
         if (!settings.empty()) {
-            std::cout << "  set " << settings << "\n";
+            report.Set(settings);
         }
 
         // The run's own steps on the document in memory, and the checks of its save.
@@ -702,17 +820,16 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine, host::Host& host, host::M
         dry.asked.clear();
         const ui::RunEngine::DryOutcome outcome = engine.CheckDocument(file, now);
         for (const std::string& message : dry.said) {
-            std::cout << "  would say: " << OneLine(message) << "\n";
+            report.Says(OneLineText(message));
         }
         for (const std::string& question : dry.asked) {
-            std::cout << "  would ask: " << OneLine(question)
-                      << (o.answer == Answer::Yes  ? " (--yes: continue)"
-                          : o.answer == Answer::No ? " (--no: cancel)"
-                                                   : "")
-                      << "\n";
+            report.Asks(OneLineText(question), o.answer == Answer::Yes  ? " (--yes: continue)"
+                                               : o.answer == Answer::No ? " (--no: cancel)"
+                                                                        : "");
         }
         if (outcome.Cancelled) {
-            std::cout << "  would cancel: the run would stop, leaving this document as it is\n";
+            report.Outcome("cancel", "");
+            report.Text("  would cancel: the run would stop, leaving this document as it is");
             break;
         }
         openedAny = openedAny || outcome.Opened;
@@ -720,40 +837,40 @@ int DryRun(const CliOptions& o, ui::RunEngine& engine, host::Host& host, host::M
             selectedSomewhere[k] = selectedSomewhere[k] || outcome.Selected[k];
         }
         if (!outcome.Failure.empty()) {
-            std::cout << "  would fail: " << Shown(outcome.Failure) << "\n";
+            report.Outcome("fail", outcome.Failure);
+            report.Text("  would fail: " + Shown(outcome.Failure));
             if (outcome.Saved) {
                 // As the run does: what could be stamped is saved, and the file counts as failed.
-                std::cout << "  save to " << Shown(engine.SavePathFor(file))
-                          << " (with the pages that could be stamped)\n";
+                report.SaveTo(engine.SavePathFor(file), true);
             }
             ++failed;
             if (i + 1 < files.size() && o.answer != Answer::Yes) {
-                std::cout << "  would ask: Go on with the run?";
+                report.Asks("Go on with the run?",
+                            o.answer == Answer::No ? " (--no: the run would stop here)" : "");
                 if (o.answer == Answer::No) {
-                    std::cout << " (--no: the run would stop here)\n";
                     break;
                 }
-                std::cout << "\n";
             }
         } else if (outcome.NotTouched) {
-            std::cout << "  would not touch it"
-                      << (outcome.Note.empty() ? "" : ": " + Shown(outcome.Note)) << "\n";
+            report.Outcome("not touched", outcome.Note);
+            report.Text("  would not touch it" +
+                        (outcome.Note.empty() ? "" : ": " + Shown(outcome.Note)));
         } else {
+            report.Outcome("save", outcome.Note);
             if (!outcome.Note.empty()) {
-                std::cout << "  note: " << Shown(outcome.Note) << "\n";
+                report.Text("  note: " + Shown(outcome.Note));
             }
-            std::cout << "  save to " << Shown(engine.SavePathFor(file)) << "\n";
+            report.SaveTo(engine.SavePathFor(file), false);
         }
     }
     bool selectedNothing = false;
     for (std::size_t k = 0; openedAny && k < chosen.size(); ++k) {
         if (!selectedSomewhere[k]) {
-            std::cout << "\"" << model::Windows1252ToUtf8(chosen[k].Name)
-                      << "\" would select no page of any document\n";
+            report.SelectsNothing(model::Windows1252ToUtf8(chosen[k].Name));
             selectedNothing = true;
         }
     }
-    std::cout << "Dry run: nothing was written and nothing recorded.\n";
+    report.Finish(failed);
     return failed > 0 || selectedNothing ? kExitSomeFailed : kExitOk;
 }
 

@@ -974,7 +974,7 @@ TEST_F(TesserCli, TheJsonSummaryParsesForAnyFileName) {
         EXPECT_EQ(error.exitCode, 0) << failing << "\n" << failed.output << error.errors;
     }
 
-    // --list, --show and --history answer in JSON too; --dry-run refuses it rather than ignore it.
+    // --list, --show and --history answer in JSON too.
     for (const char* mode : {"--list", "--show Foot", "--history"}) {
         const CommandResult listed = Tesser(std::string("--json ") + mode);
         EXPECT_EQ(listed.exitCode, 0) << mode << listed.errors;
@@ -988,10 +988,21 @@ TEST_F(TesserCli, TheJsonSummaryParsesForAnyFileName) {
                       Q(dir_ / "listed.json"));
         EXPECT_EQ(checked.exitCode, 0) << mode << "\n" << listed.output << checked.errors;
     }
-    const CommandResult refused = Tesser("--json --dry-run --text J" + files);
-    EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_NE(refused.errors.find("--json describes what was done"), std::string::npos)
-        << refused.errors;
+    // The dry run in JSON: each document with its outcome and where it would be saved.
+    const CommandResult dry = Tesser("--json --dry-run --text J --y 1" + files);
+    EXPECT_EQ(dry.exitCode, 0) << dry.errors;
+    WriteFile(dir_ / "dry.json", dry.output);
+    const CommandResult dryParsed =
+        test::Run("python3 -c 'import json,sys\n"
+                  "d = json.load(open(sys.argv[1], encoding=\"utf-8\"))\n"
+                  "assert d[\"mode\"] == \"dry-run\" and d[\"written\"] is False, d\n"
+                  "for doc in d[\"documents\"]:\n"
+                  "    assert doc[\"outcome\"] == \"save\" and doc[\"save_to\"], doc\n"
+                  "    assert doc[\"stamps\"][0][\"reads\"] == \"J\", doc\n"
+                  "print(len(d[\"documents\"]))\n' " +
+                  Q(dir_ / "dry.json"));
+    EXPECT_EQ(dryParsed.exitCode, 0) << dry.output << dryParsed.errors;
+    EXPECT_EQ(dryParsed.output, std::to_string(names.size()) + "\n");
 }
 
 // ---------------------------------------------------------------------------------------------
