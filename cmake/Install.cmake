@@ -3,21 +3,29 @@
 # the man pages, tesser's bash completion, quorel-host's desktop entry and icon. cpack -G DEB makes
 # a Debian package of the same tree, its dependencies taken from the libraries actually linked.
 include(GNUInstallDirs)
-install(TARGETS tesser RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Two components, one package each (scripts/package.sh): "tesser", the command line without Qt,
+# and "quorel-host", the desktop host with the module.
+install(TARGETS tesser RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tesser)
+install(FILES ${PROJECT_SOURCE_DIR}/cli/tesser.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+        COMPONENT tesser)
+install(FILES ${PROJECT_SOURCE_DIR}/cli/tesser.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tesser
+        COMPONENT tesser)
 if(TARGET quorel-host)
-  install(TARGETS quorel-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS quorel-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT quorel-host)
   install(FILES ${PROJECT_SOURCE_DIR}/app/quorel-host.desktop
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT quorel-host)
   install(FILES ${PROJECT_SOURCE_DIR}/app/quorel-host.svg
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-  install(FILES ${PROJECT_SOURCE_DIR}/app/quorel-host.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT quorel-host)
+  install(FILES ${PROJECT_SOURCE_DIR}/app/quorel-host.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+          COMPONENT quorel-host)
+  install(FILES ${PROJECT_SOURCE_DIR}/app/org.tesserpro.QuorelHost.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT quorel-host)
 endif()
 if(TARGET Quorel)
-  install(TARGETS Quorel LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/quorel-host/plug_ins)
+  install(TARGETS Quorel LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/quorel-host/plug_ins
+          COMPONENT quorel-host)
 endif()
-install(FILES ${PROJECT_SOURCE_DIR}/cli/tesser.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_SOURCE_DIR}/cli/tesser.bash-completion
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tesser)
 
 set(CPACK_PACKAGE_NAME tesser-pro)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

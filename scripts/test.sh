@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, checks the formatting, builds everything, and runs every test: the
 # optimised build first, then the sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer),
-# then a short run of every fuzz target (clang's libFuzzer with both sanitizers).
+# then a short run of every fuzz target (clang's libFuzzer with both sanitizers), then the two
+# Debian packages: built hardened, checked by lintian, installed, run and removed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,4 +30,8 @@ ctest --preset asan --timeout 900 -LE no-asan
 
 echo "== Fuzz (short run of every target) == (${SECONDS}s)"
 ./scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
+
+echo "== Packages (hardened build, lintian, install and remove) == (${SECONDS}s)"
+./scripts/package.sh
+./scripts/check-packages.sh
 echo "== Done (${SECONDS}s) =="
