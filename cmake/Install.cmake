@@ -1,7 +1,7 @@
 # cmake --install: the programs, the plug-in module in the installed host's plug-in folder
 # (<libdir>/quorel-host/plug_ins, where quorel-host looks after plug_ins/ beside itself),
-# the man pages, tesser's bash completion, quorel-host's desktop entry and icon. cpack -G DEB makes
-# a Debian package of the same tree, its dependencies taken from the libraries actually linked.
+# the man pages, tesser's bash completion, quorel-host's desktop entry, icon and AppStream
+# metainfo. scripts/package.sh makes the Debian packages from its two components.
 include(GNUInstallDirs)
 # Two components, one package each (scripts/package.sh): "tesser", the command line without Qt,
 # and "quorel-host", the desktop host with the module.
@@ -26,18 +26,3 @@ if(TARGET Quorel)
   install(TARGETS Quorel LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/quorel-host/plug_ins
           COMPONENT quorel-host)
 endif()
-
-set(CPACK_PACKAGE_NAME tesser-pro)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR "Tesser Pro")
-set(CPACK_PACKAGE_CONTACT "Tesser Pro developers <tesser-pro@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "stamp page numbers, dates and text onto PDF files (desktop host and tesser)")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_STRIP_FILES ON)
-# Loaded at run time, not linked: Qt's platform plug-ins (xcb for a display).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-include(CPack)
