@@ -13,7 +13,7 @@ packages=(
   locales bc e2fsprogs
   clang libclang-rt-14-dev clang-format
   python3-pyatspi at-spi2-core dbus imagemagick
-  lintian devscripts file appstream
+  lintian devscripts file appstream mandoc
 )
 
 missing=()

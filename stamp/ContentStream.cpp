@@ -196,7 +196,8 @@ namespace {
 class HostStampSurface final : public StampSurface {
 public:
     HostStampSurface(HDoc doc, HPage page, PassObjects* shared)
-        : doc_(doc), page_(page), shared_(shared), fields_(doc, page) {}
+        : doc_(doc), page_(page), shared_(shared),
+          fields_(doc, page, shared != nullptr ? &shared->Alerted : nullptr) {}
 
     bool PrepareProcSet() override { return stamp::PrepareProcSet(page_, shared_); }
 

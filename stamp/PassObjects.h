@@ -30,6 +30,8 @@ struct PassObjects {
     // document names; found by one walk over the pages the first time a page with an indirect
     // array is stamped.
     std::optional<std::set<int32_t>> SharedContents;
+    // The field alerts the pass has shown: each is shown once, not once per page.
+    std::set<std::string> Alerted;
 };
 
 } // namespace tesser::stamp

@@ -32,6 +32,9 @@ bool HostFieldSource::PageCount(std::int64_t& count) {
 }
 
 void HostFieldSource::Alert(const std::string& message) {
+    if (shown_ != nullptr && !shown_->insert(message).second) {
+        return;
+    }
     hostcalls::ShowAlert(kHAlertError, message, "OK");
 }
 

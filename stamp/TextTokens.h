@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -24,10 +25,12 @@ public:
 
 // The fields of one page of an open document, asked from the host through the guarded
 // operations ("Failed to get page number", "Failed to get number of pages"); alerts go to the
-// host's ShowAlert.
+// host's ShowAlert, each text once into shown when it is given (a pass over the pages shows a
+// message once, not once per page).
 class HostFieldSource final : public FieldSource {
 public:
-    HostFieldSource(HDoc doc, HPage page) : doc_(doc), page_(page) {}
+    HostFieldSource(HDoc doc, HPage page, std::set<std::string>* shown = nullptr)
+        : doc_(doc), page_(page), shown_(shown) {}
     bool PageNumber(std::int64_t& number) override;
     bool PageCount(std::int64_t& count) override;
     void Alert(const std::string& message) override;
@@ -35,6 +38,7 @@ public:
 private:
     HDoc doc_;
     HPage page_;
+    std::set<std::string>* shown_;
 };
 
 // Expands the token whose name starts at text[pos] (just after its "<") and moves pos past it.

@@ -65,6 +65,12 @@ TEST(TesserDocuments, ManPageRendersWithoutWarnings) {
                                         Quote((kSource / "cli/tesser.1").string()) + " 2>&1 | cat");
     EXPECT_NE(man.output.find("EXIT STATUS"), std::string::npos) << man.output;
     EXPECT_NE(man.output.find("<PageNumber>"), std::string::npos);
+    // Both man pages pass mandoc's lint, style messages included.
+    const CommandResult lint =
+        test::Run("mandoc -T lint " + Quote((kSource / "cli/tesser.1").string()) + " " +
+                  Quote((kSource / "app/quorel-host.1").string()));
+    EXPECT_EQ(lint.exitCode, 0) << lint.output << lint.errors;
+    EXPECT_EQ(lint.output + lint.errors, "");
 }
 
 TEST(TesserInstall, TheInstalledTreeHoldsEverythingAndTheInstalledTesserRuns) {
