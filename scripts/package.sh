@@ -107,6 +107,7 @@ if [[ -x build/package/app/quorel-host ]]; then
 fi
 
 if ((lint)); then
+  appstreamcli validate --no-net app/org.tesserpro.QuorelHost.metainfo.xml
   lintian --fail-on error,warning "$out"/*.deb
   echo "lintian: no error and no warning"
 fi
