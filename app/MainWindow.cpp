@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -22,6 +23,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QToolBar>
+
+#include <memory>
 
 namespace tesser::app {
 
@@ -77,12 +80,28 @@ MainWindow::MainWindow(host::Host& host) : host_(host), tabs_(new QTabWidget(thi
     hostcalls::ConnectHost(host_.GetHostCoreTable(), 0);
     host_.SetObserver(this);
     host_.SetMainWindow(this);
+    // A long save repaints the windows every 100 ms. Inside a modal session (a plug-in's run)
+    // input is taken too, which reaches only that session and its progress window, so an Abort
+    // click is acknowledged during the save; otherwise the window takes no input until the save
+    // is done (it must not start another host call inside this one).
+    host_.SetSaveProgress([this, clock = std::make_shared<QElapsedTimer>()](int) {
+        if (inSave_ || (clock->isValid() && clock->elapsed() < 100)) {
+            return;
+        }
+        clock->start();
+        inSave_ = true;
+        QApplication::processEvents(QApplication::activeModalWidget() != nullptr
+                                        ? QEventLoop::AllEvents
+                                        : QEventLoop::ExcludeUserInputEvents);
+        inSave_ = false;
+    });
     resize(900, 760);
     UpdateTitle();
     UpdateNavigation();
 }
 
 MainWindow::~MainWindow() {
+    host_.SetSaveProgress({});
     host_.SetObserver(nullptr);
     host_.SetActiveDocument(nullptr);
     for (Entry& entry : entries_) {
@@ -361,6 +380,12 @@ void MainWindow::PageContentsChanged(HDoc doc) {
 
 void MainWindow::FlushChanges() {
     changeTimer_.stop();
+    if (inSave_) {
+        // Inside a save's repaint: rendering asks the host for the document's bytes, which must
+        // wait until the save is done.
+        QTimer::singleShot(50, this, &MainWindow::FlushChanges);
+        return;
+    }
     if (changed_.isEmpty()) {
         return;
     }

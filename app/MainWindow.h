@@ -61,6 +61,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // True while a save's progress lets the window repaint: no host call may start then.
+    bool inSave_ = false;
+
     struct Entry {
         HDoc doc = nullptr;
         QString path;

@@ -377,6 +377,10 @@ void SaveDocumentAtomically(Document& doc, int flags, const std::string& path) {
                 EncryptionMarkDrop mark(pdf, openedRevision, writtenRevision);
                 QPDFWriter writer(pdf);
                 writer.setOutputPipeline(&output);
+                if (S().saveProgress) {
+                    writer.registerProgressReporter(
+                        std::make_shared<QPDFWriter::FunctionProgressReporter>(S().saveProgress));
+                }
                 if (flags & kHSaveLinearized) {
                     writer.setLinearization(true);
                 }

@@ -263,6 +263,10 @@ void Host::SetPrintDestination(const std::string& destination) {
     state_->printDestination = destination;
 }
 
+void Host::SetSaveProgress(std::function<void(int)> progress) {
+    state_->saveProgress = std::move(progress);
+}
+
 std::vector<void*> Host::ModelessWindows() const {
     return state_->modeless;
 }

@@ -108,6 +108,11 @@ public:
     void SetPrintToFile(const std::string& path);
     void SetPrintDestination(const std::string& destination);
 
+    // Called with the percentage written while a document is saved in full (SaveDocument, from
+    // the plug-in's runs too), so that a window can repaint and take an Abort click during a
+    // long save. Empty: nothing is called.
+    void SetSaveProgress(std::function<void(int)> progress);
+
     // Values answered by GetAppPreference; a preference never set answers 0.
     void SetAppPreference(int32_t preference, int32_t value);
 

@@ -151,6 +151,7 @@ struct Host::State {
 
     std::string printToFile;
     std::string printDestination;
+    std::function<void(int)> saveProgress; // Host::SetSaveProgress
 
     SnapshotStore snapshots;
 

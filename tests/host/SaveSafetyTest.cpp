@@ -181,6 +181,23 @@ TEST_F(SaveSafety, ModeIsKept) {
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
+// A full save tells its progress, so that a window can repaint and take an Abort click while a
+// long document is written; the percentages rise to 100.
+TEST_F(SaveSafety, AFullSaveReportsItsProgress) {
+    auto file = dir / "long.pdf";
+    MakeManyPagesPdf(file, 400);
+    std::vector<int> seen;
+    host.SetSaveProgress([&seen](int percent) { seen.push_back(percent); });
+    HDoc doc = OpenChanged(file);
+    ASSERT_TRUE(Ok(Save(doc, dir / "long-saved.pdf")));
+    host.SetSaveProgress({});
+    model->CloseDocument(doc);
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(seen.back(), 100);
+    EXPECT_TRUE(QpdfCheckPasses(dir / "long-saved.pdf"));
+}
+
 TEST_F(SaveSafety, SymbolicLinkStaysALinkAndItsTargetIsWritten) {
     auto sub = dir / "real";
     std::filesystem::create_directory(sub);
