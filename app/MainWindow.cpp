@@ -20,6 +20,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QToolBar>
@@ -95,7 +96,12 @@ MainWindow::MainWindow(host::Host& host) : host_(host), tabs_(new QTabWidget(thi
                                         : QEventLoop::ExcludeUserInputEvents);
         inSave_ = false;
     });
-    resize(900, 760);
+    // Within the screen it opens on, whatever its size and scale.
+    QSize size(900, 760);
+    if (QScreen* shown = screen()) {
+        size = size.boundedTo(shown->availableGeometry().size() * 0.9);
+    }
+    resize(size);
     UpdateTitle();
     UpdateNavigation();
 }
@@ -167,6 +173,25 @@ void MainWindow::BuildMenus() {
                 v->SetZoom(1.0);
         },
         true);
+    add(
+        view, QStringLiteral("Fit &Width"), QStringLiteral("fitWidthAction"),
+        QKeySequence(Qt::CTRL | Qt::Key_2),
+        [this] {
+            if (PageView* v = ActivePageView())
+                v->FitWidth();
+        },
+        true);
+    add(
+        view, QStringLiteral("Fit &Page"), QStringLiteral("fitPageAction"),
+        QKeySequence(Qt::CTRL | Qt::Key_1),
+        [this] {
+            if (PageView* v = ActivePageView())
+                v->FitPage();
+        },
+        true);
+    // Ctrl+= zooms in too: on most keyboards "+" needs Shift.
+    findChild<QAction*>(QStringLiteral("zoomInAction"))
+        ->setShortcuts({QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
     view->addSeparator();
     add(
         view, QStringLiteral("&Previous Page"), QStringLiteral("previousPageAction"),
@@ -243,6 +268,14 @@ void MainWindow::RebuildPlugInMenus() {
 
 bool MainWindow::OpenFile(const QString& path) {
     QString absolute = QFileInfo(path).absoluteFilePath();
+    // A file already open (by whatever path or link) comes to the front instead of a second copy.
+    const QString canonical = QFileInfo(absolute).canonicalFilePath();
+    for (const Entry& open : entries_) {
+        if (!canonical.isEmpty() && QFileInfo(open.path).canonicalFilePath() == canonical) {
+            tabs_->setCurrentIndex(tabs_->indexOf(open.view));
+            return true;
+        }
+    }
     HDoc doc = nullptr;
     try {
         HFileSys fs = hostcalls::GetDefaultFileSystem();

@@ -32,7 +32,8 @@ public:
     explicit MainWindow(host::Host& host);
     ~MainWindow() override;
 
-    // Opens a PDF file as a new front document; a failure is shown in a message box.
+    // Opens a PDF file as a new front document (one already open comes to the front instead); a
+    // failure is shown in a message box.
     bool OpenFile(const QString& path);
     // Save, Save As and Close of the front document; false when nothing was done. Save of an
     // unchanged document writes nothing; a document with signed signatures is saved

@@ -2,9 +2,11 @@
 
 #include <poppler-qt6.h>
 
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -148,6 +150,57 @@ void PageView::GoToPage(int index) {
         return;
     }
     verticalScrollBar()->setValue(tops_[index] - kGap);
+}
+
+void PageView::FitWidth() {
+    if (sizes_.isEmpty()) {
+        return;
+    }
+    const QSizeF page = sizes_[std::max(0, CurrentPage())];
+    const double available = viewport()->width() - 2 * kGap;
+    SetZoom(available / (page.width() * kScreenDpi / 72.0));
+}
+
+void PageView::FitPage() {
+    if (sizes_.isEmpty()) {
+        return;
+    }
+    const QSizeF page = sizes_[std::max(0, CurrentPage())];
+    const double byWidth = (viewport()->width() - 2 * kGap) / (page.width() * kScreenDpi / 72.0);
+    const double byHeight = (viewport()->height() - 2 * kGap) / (page.height() * kScreenDpi / 72.0);
+    SetZoom(std::min(byWidth, byHeight));
+}
+
+void PageView::keyPressEvent(QKeyEvent* event) {
+    QScrollBar* bar = verticalScrollBar();
+    switch (event->key()) {
+    case Qt::Key_Home:
+        GoToPage(0);
+        return;
+    case Qt::Key_End:
+        GoToPage(PageCount() - 1);
+        return;
+    case Qt::Key_Space:
+        bar->setValue(bar->value() + ((event->modifiers() & Qt::ShiftModifier) ? -bar->pageStep()
+                                                                               : bar->pageStep()));
+        return;
+    default:
+        QScrollArea::keyPressEvent(event);
+    }
+}
+
+void PageView::wheelEvent(QWheelEvent* event) {
+    if (event->modifiers() & Qt::ControlModifier) {
+        const int steps = event->angleDelta().y();
+        if (steps > 0) {
+            ZoomIn();
+        } else if (steps < 0) {
+            ZoomOut();
+        }
+        event->accept();
+        return;
+    }
+    QScrollArea::wheelEvent(event);
 }
 
 void PageView::SetZoom(double zoom) {

@@ -39,6 +39,9 @@ public:
     void SetZoom(double zoom); // 1.0: 100 %, clamped to 0.1..8
     void ZoomIn() { SetZoom(zoom_ * 1.25); }
     void ZoomOut() { SetZoom(zoom_ / 1.25); }
+    // The zoom at which the current page fills the viewport's width, or the whole viewport.
+    void FitWidth();
+    void FitPage();
 
     // The page's image as last rendered, null when it has not been rendered since the document
     // or the zoom changed.
@@ -48,6 +51,12 @@ signals:
     void currentPageChanged(int index);
     // Pages were rendered during a paint.
     void pagesRendered();
+
+protected:
+    // Home and End (also with Ctrl) go to the first and last page, Space and Shift+Space scroll
+    // by a screen; the wheel with Ctrl zooms.
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     friend class PageCanvas;

@@ -30,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -38,6 +39,7 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -444,16 +446,56 @@ private slots:
     }
 
     void severalDocumentsTheFrontOneIsActive() {
+        QTemporaryDir dir;
+        const QString other = dir.filePath(QStringLiteral("other.pdf"));
+        QVERIFY(QFile::copy(kSample, other));
         Desktop desktop;
         QVERIFY(desktop.window.OpenFile(kSample));
         HDoc first = desktop.window.ActiveDocument();
-        QVERIFY(desktop.window.OpenFile(kSample));
+        QVERIFY(desktop.window.OpenFile(other));
         HDoc second = desktop.window.ActiveDocument();
         QVERIFY(first != second);
         QCOMPARE(desktop.host.GetActiveDocument(), second);
         auto* tabs = desktop.window.findChild<QTabWidget*>(QStringLiteral("documentTabs"));
         tabs->setCurrentIndex(0);
         QCOMPARE(desktop.host.GetActiveDocument(), first);
+        // Opened again, by a link too: the open document comes to the front, no second copy.
+        const QString link = dir.filePath(QStringLiteral("link.pdf"));
+        QVERIFY(QFile::link(other, link));
+        QVERIFY(desktop.window.OpenFile(link));
+        QCOMPARE(desktop.window.DocumentCount(), 2);
+        QCOMPARE(desktop.window.ActiveDocument(), second);
+    }
+
+    void theViewGoesWhereTheKeysSayAndZooms() {
+        Desktop desktop;
+        QVERIFY(desktop.window.OpenFile(kSample));
+        PageView* view = desktop.window.ActivePageView();
+        QVERIFY(view != nullptr);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_End);
+        QCOMPARE(view->CurrentPage(), view->PageCount() - 1);
+        QTest::keyClick(view, Qt::Key_Home);
+        QCOMPARE(view->CurrentPage(), 0);
+        QTest::keyClick(view, Qt::Key_Space);
+        QVERIFY(view->CurrentPage() >= 0);
+        QTest::keyClick(view, Qt::Key_Home);
+
+        const double before = view->Zoom();
+        QWheelEvent wheel(QPointF(20, 20), view->mapToGlobal(QPointF(20, 20)), QPoint(),
+                          QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(view->viewport(), &wheel);
+        QVERIFY(view->Zoom() > before);
+        desktop.MenuAction(QStringLiteral("viewMenu"), QStringLiteral("fitWidthAction"))->trigger();
+        // 612 points at 96 dpi fill the viewport's width less the margins.
+        QVERIFY(std::abs(612.0 * 96.0 / 72.0 * view->Zoom() - (view->viewport()->width() - 24)) <
+                1.0);
+        desktop.MenuAction(QStringLiteral("viewMenu"), QStringLiteral("fitPageAction"))->trigger();
+        QVERIFY(792.0 * 96.0 / 72.0 * view->Zoom() <= view->viewport()->height() - 24 + 1.0);
+        auto* zoomIn =
+            desktop.MenuAction(QStringLiteral("viewMenu"), QStringLiteral("zoomInAction"));
+        QVERIFY(zoomIn->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Equal)));
     }
 
     // ---- The Tesser Pro dialog ----
