@@ -34,24 +34,33 @@ namespace {
 using hostcalls::HostError;
 
 // Offers the empty password first, then asks for one, until the file opens or the user gives up.
+// What the password prompt of a document being opened needs.
+struct PasswordAsker {
+    QWidget* window;
+    QString file; // its name, as the prompt shows it
+};
+
 HBool AskForPassword(HDoc doc, void* clientData) {
-    auto* window = static_cast<QWidget*>(clientData);
+    const auto* asker = static_cast<const PasswordAsker*>(clientData);
     try {
         if (hostcalls::Authorise(doc, kHPermOpen, "") & kHPermOpen) {
             return 1;
         }
+        QString prompt = QStringLiteral("%1 is protected. Password:").arg(asker->file);
         for (;;) {
-            bool ok = false;
-            QString password =
-                QInputDialog::getText(window, QApplication::applicationDisplayName(),
-                                      QStringLiteral("The document is protected. Password:"),
-                                      QLineEdit::Password, {}, &ok);
-            if (!ok) {
+            QInputDialog ask(asker->window);
+            ask.setObjectName(QStringLiteral("passwordDialog"));
+            ask.setWindowTitle(QApplication::applicationDisplayName());
+            ask.setLabelText(prompt);
+            ask.setTextEchoMode(QLineEdit::Password);
+            if (ask.exec() != QDialog::Accepted) {
                 return 0;
             }
-            if (hostcalls::Authorise(doc, kHPermOpen, ToWindows1252(password)) & kHPermOpen) {
+            if (hostcalls::Authorise(doc, kHPermOpen, ToWindows1252(ask.textValue())) &
+                kHPermOpen) {
                 return 1;
             }
+            prompt = QStringLiteral("That password does not open %1. Password:").arg(asker->file);
         }
     } catch (...) {
         return 0;
@@ -281,7 +290,8 @@ bool MainWindow::OpenFile(const QString& path) {
         HFileSys fs = hostcalls::GetDefaultFileSystem();
         hostcalls::PathHandle hostPath(fs,
                                        hostcalls::PathFromPlatformPath(fs, absolute.toStdString()));
-        doc = hostcalls::OpenDocument(hostPath.get(), fs, &AskForPassword, this, false);
+        PasswordAsker asker{this, QFileInfo(absolute).fileName()};
+        doc = hostcalls::OpenDocument(hostPath.get(), fs, &AskForPassword, &asker, false);
     } catch (const HostError& e) {
         ShowHostError(QStringLiteral("Cannot open %1.").arg(absolute), e);
         return false;

@@ -19,6 +19,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -465,6 +466,38 @@ private slots:
         QVERIFY(desktop.window.OpenFile(link));
         QCOMPARE(desktop.window.DocumentCount(), 2);
         QCOMPARE(desktop.window.ActiveDocument(), second);
+    }
+
+    // The password prompt names the file, and says so when the password given did not open it.
+    void thePasswordPromptNamesTheFileAndAWrongPassword() {
+        QTemporaryDir dir;
+        const QString locked = dir.filePath(QStringLiteral("locked.pdf"));
+        QProcess qpdf;
+        qpdf.start(QStringLiteral("qpdf"),
+                   {QStringLiteral("--encrypt"), QStringLiteral("usr"), QStringLiteral("own"),
+                    QStringLiteral("256"), QStringLiteral("--"), kSample, locked});
+        QVERIFY(qpdf.waitForFinished());
+        QCOMPARE(qpdf.exitCode(), 0);
+        QStringList prompts;
+        QStringList answers = {QStringLiteral("wrong"), QStringLiteral("usr")};
+        std::function<void()> answerNext = [&] {
+            WhenModalShown("QInputDialog", QStringLiteral("passwordDialog"), [&](QWidget* w) {
+                auto* ask = static_cast<QInputDialog*>(w);
+                prompts.append(ask->labelText());
+                ask->setTextValue(answers.takeFirst());
+                if (!answers.isEmpty()) {
+                    answerNext();
+                }
+                ask->accept();
+            });
+        };
+        answerNext();
+        Desktop desktop;
+        QVERIFY(desktop.window.OpenFile(locked));
+        QCOMPARE(prompts, (QStringList{QStringLiteral("locked.pdf is protected. Password:"),
+                                       QStringLiteral("That password does not open locked.pdf. "
+                                                      "Password:")}));
+        QCOMPARE(desktop.window.DocumentCount(), 1);
     }
 
     void theViewGoesWhereTheKeysSayAndZooms() {
