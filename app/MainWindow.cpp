@@ -21,6 +21,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QToolBar>
@@ -67,6 +68,15 @@ HBool AskForPassword(HDoc doc, void* clientData) {
     }
 }
 
+// The window's own settings: its geometry and the recent files
+// ($XDG_CONFIG_HOME/quorel-host/quorel-host.conf).
+QSettings WindowSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("quorel-host"),
+                     QStringLiteral("quorel-host"));
+}
+
+constexpr int kRecentFiles = 8;
+
 // Save flags of File > Save: a full rewrite that drops unreferenced objects.
 constexpr int32_t kSaveFlags = kHSaveFull | kHSaveCollectGarbage;
 
@@ -111,6 +121,8 @@ MainWindow::MainWindow(host::Host& host) : host_(host), tabs_(new QTabWidget(thi
         size = size.boundedTo(shown->availableGeometry().size() * 0.9);
     }
     resize(size);
+    restoreGeometry(WindowSettings().value(QStringLiteral("window/geometry")).toByteArray());
+    UpdateRecentFiles();
     UpdateTitle();
     UpdateNavigation();
 }
@@ -144,6 +156,8 @@ void MainWindow::BuildMenus() {
     };
     add(file, QStringLiteral("&Open..."), QStringLiteral("openAction"), QKeySequence::Open,
         &MainWindow::ChooseAndOpen, false);
+    recentMenu_ = file->addMenu(QStringLiteral("Open &Recent"));
+    recentMenu_->setObjectName(QStringLiteral("recentMenu"));
     add(
         file, QStringLiteral("&Save"), QStringLiteral("saveAction"), QKeySequence::Save,
         [this] { SaveDocument(); }, true);
@@ -304,6 +318,7 @@ bool MainWindow::OpenFile(const QString& path) {
         QMessageBox::warning(this, QApplication::applicationDisplayName(),
                              QStringLiteral("The pages of %1 cannot be shown.").arg(absolute));
     }
+    RememberRecentFile(absolute);
     int tab = tabs_->addTab(entry.view, QFileInfo(absolute).fileName());
     tabs_->setTabToolTip(tab, absolute);
     tabs_->setCurrentIndex(tab);
@@ -607,7 +622,42 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         }
         CloseTab(tab);
     }
+    WindowSettings().setValue(QStringLiteral("window/geometry"), saveGeometry());
     event->accept();
+}
+
+QStringList MainWindow::RecentFiles() const {
+    return WindowSettings().value(QStringLiteral("recent/files")).toStringList();
+}
+
+void MainWindow::RememberRecentFile(const QString& path) {
+    QStringList files = RecentFiles();
+    files.removeAll(path);
+    files.prepend(path);
+    while (files.size() > kRecentFiles) {
+        files.removeLast();
+    }
+    WindowSettings().setValue(QStringLiteral("recent/files"), files);
+    UpdateRecentFiles();
+}
+
+void MainWindow::UpdateRecentFiles() {
+    // Deleted later: the action chosen is still in its own signal when a file it opens is added.
+    for (QAction* old : recentMenu_->actions()) {
+        recentMenu_->removeAction(old);
+        old->deleteLater();
+    }
+    const QStringList files = RecentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        // "&1 name": a digit to choose it with, the whole path in the tool tip.
+        QAction* action = recentMenu_->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName()));
+        action->setObjectName(QStringLiteral("recentFile%1").arg(i + 1));
+        action->setToolTip(files[i]);
+        const QString file = files[i];
+        connect(action, &QAction::triggered, this, [this, file] { OpenFile(file); });
+    }
+    recentMenu_->setEnabled(!files.isEmpty());
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {

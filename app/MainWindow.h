@@ -64,6 +64,11 @@ protected:
 private:
     // True while a save's progress lets the window repaint: no host call may start then.
     bool inSave_ = false;
+    // File > Open Recent: the files opened last, newest first, kept in the window's settings.
+    QStringList RecentFiles() const;
+    void RememberRecentFile(const QString& path);
+    void UpdateRecentFiles();
+    QMenu* recentMenu_ = nullptr;
 
     struct Entry {
         HDoc doc = nullptr;

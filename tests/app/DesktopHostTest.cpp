@@ -468,6 +468,34 @@ private slots:
         QCOMPARE(desktop.window.ActiveDocument(), second);
     }
 
+    // File > Open Recent lists the files opened last, newest first, and the window's size
+    // survives a restart.
+    void recentFilesAndTheWindowSizeAreRemembered() {
+        QTemporaryDir dir;
+        const QString a = dir.filePath(QStringLiteral("a.pdf"));
+        const QString b = dir.filePath(QStringLiteral("b.pdf"));
+        QVERIFY(QFile::copy(kSample, a));
+        QVERIFY(QFile::copy(kSample, b));
+        {
+            Desktop desktop;
+            QVERIFY(desktop.window.OpenFile(a));
+            QVERIFY(desktop.window.OpenFile(b));
+            desktop.window.resize(640, 500);
+            QVERIFY(desktop.window.close());
+        }
+        Desktop again;
+        auto* recent = again.window.findChild<QMenu*>(QStringLiteral("recentMenu"));
+        QVERIFY(recent != nullptr);
+        QVERIFY(recent->actions().size() >= 2);
+        QCOMPARE(recent->actions()[0]->toolTip(), b);
+        QCOMPARE(recent->actions()[1]->toolTip(), a);
+        QCOMPARE(recent->actions()[0]->text(), QStringLiteral("&1 b.pdf"));
+        QCOMPARE(again.window.size(), QSize(640, 500));
+        recent->actions()[1]->trigger();
+        QCOMPARE(again.window.ActivePath(), a);
+        QCOMPARE(recent->actions()[0]->toolTip(), a); // now the newest
+    }
+
     // The password prompt names the file, and says so when the password given did not open it.
     void thePasswordPromptNamesTheFileAndAWrongPassword() {
         QTemporaryDir dir;
