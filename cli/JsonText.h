@@ -8,7 +8,8 @@
 
 namespace tesser::cli {
 
-inline constexpr const char* kVersionText = "1.0.0";
+// The version, from the project's (CMake sets TESSER_VERSION).
+inline constexpr const char* kVersionText = TESSER_VERSION;
 
 // The length of the valid UTF-8 sequence at text[at], or 0.
 std::size_t Utf8SequenceAt(std::string_view text, std::size_t at);

@@ -392,6 +392,10 @@ void CheckCombination(CliOptions& o) {
     if (o.nullSeparated && !o.filesFrom) {
         throw UsageError("--null describes the list of --files-from");
     }
+    if (o.jobFromStdin && (o.passwordStdin || (o.filesFrom && *o.filesFrom == "-"))) {
+        throw UsageError("--job-json - cannot share standard input with --password-stdin or "
+                         "--files-from -");
+    }
     if (o.filesFrom && *o.filesFrom == "-" && o.passwordStdin) {
         throw UsageError("--files-from - and --password-stdin cannot both read standard input");
     }
@@ -506,6 +510,7 @@ CliOptions ParseOptions(const std::vector<std::string>& given) {
                 jobRead = true;
                 const std::string file =
                     equals != std::string::npos ? argument.substr(equals + 1) : nextValue(option);
+                o.jobFromStdin = file == "-";
                 JobArguments job = ReadJobJson(file);
                 arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(index),
                                  job.Options.begin(), job.Options.end());

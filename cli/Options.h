@@ -70,6 +70,7 @@ struct CliOptions {
     bool quiet = false;
     bool verbose = false;
     bool json = false;
+    bool jobFromStdin = false; // --job-json - read the job from standard input
     bool dryRun = false;
 
     // -j: worker processes for the documents of an apply run (0: one per core).

@@ -1401,6 +1401,9 @@ public:
         if (in && o.passwordStdin) {
             throw SetupError("\"-\" and --password-stdin cannot both read standard input");
         }
+        if (in && o.jobFromStdin) {
+            throw SetupError("\"-\" and --job-json - cannot both read standard input");
+        }
         if (out && o.json) {
             throw SetupError("--json cannot be combined with -o - (standard output holds the PDF)");
         }

@@ -147,6 +147,15 @@ TEST(TesserOptions, AJobFileParsesAsTheCommandLineItStandsFor) {
     tesser::test::WriteFile(dir / "typo.json", R"({"ouput": "x.pdf", "paths": ["a.pdf"]})");
     EXPECT_THROW(Parse({"--job-json", (dir / "typo.json").string()}), UsageError);
     EXPECT_THROW(Parse({"--job-json", (dir / "missing.json").string()}), UsageError);
+    // Standard input holds one thing: the job, or the passwords, or the list of files.
+    for (const char* other : {"--password-stdin a.pdf", "--files-from -"}) {
+        const tesser::test::CommandResult both =
+            tesser::test::Run("printf '{\"text\": \"X\"}' | " + tesser::test::Quote(TESSER_BINARY) +
+                              " --job-json - " + other);
+        EXPECT_EQ(both.exitCode, 2) << other;
+        EXPECT_NE(both.errors.find("cannot share standard input"), std::string::npos)
+            << both.errors;
+    }
 }
 
 } // namespace tesser::cli
