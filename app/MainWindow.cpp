@@ -267,6 +267,16 @@ void MainWindow::BuildMenus() {
             v->GoToPage(pageBox_->value() - 1);
         }
     });
+    // Ctrl+G: the page number box, its number selected, ready for another.
+    QAction* goTo =
+        findChild<QMenu*>(QStringLiteral("viewMenu"))->addAction(QStringLiteral("&Go to Page..."));
+    goTo->setObjectName(QStringLiteral("goToPageAction"));
+    goTo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    connect(goTo, &QAction::triggered, this, [this] {
+        pageBox_->setFocus(Qt::ShortcutFocusReason);
+        pageBox_->selectAll();
+    });
+    documentActions_.append(goTo);
 }
 
 void MainWindow::RebuildPlugInMenus() {

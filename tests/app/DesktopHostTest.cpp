@@ -26,6 +26,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -554,6 +555,15 @@ private slots:
                 1.0);
         desktop.MenuAction(QStringLiteral("viewMenu"), QStringLiteral("fitPageAction"))->trigger();
         QVERIFY(792.0 * 96.0 / 72.0 * view->Zoom() <= view->viewport()->height() - 24 + 1.0);
+        // Ctrl+G takes the page number box; a number and Enter go there.
+        desktop.MenuAction(QStringLiteral("viewMenu"), QStringLiteral("goToPageAction"))->trigger();
+        auto* box = desktop.window.findChild<QSpinBox*>(QStringLiteral("pageNumber"));
+        QVERIFY(box != nullptr);
+        QVERIFY(box->hasFocus());
+        view->GoToPage(0);
+        box->setValue(2);
+        emit box->editingFinished();
+        QCOMPARE(view->CurrentPage(), 1);
         auto* zoomIn =
             desktop.MenuAction(QStringLiteral("viewMenu"), QStringLiteral("zoomInAction"));
         QVERIFY(zoomIn->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Equal)));
