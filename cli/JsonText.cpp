@@ -1,5 +1,7 @@
 #include "cli/JsonText.h"
 
+#include "model/TextEncoding.h"
+
 #include <cstdio>
 
 namespace tesser::cli {
@@ -7,27 +9,8 @@ namespace tesser::cli {
 // The length of the valid UTF-8 sequence at text[at], or 0 (a stray byte, an overlong form, a
 // surrogate, a value beyond U+10FFFF, a cut sequence).
 std::size_t Utf8SequenceAt(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    if (lead < 0x80) {
-        return 1;
-    }
-    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-    if (length == 0 || lead > 0xF4 || at + length > text.size()) {
-        return 0;
-    }
-    char32_t value = lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) {
-            return 0;
-        }
-        value = (value << 6) | (byte(at + i) & 0x3F);
-    }
-    const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (value < least[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        return 0;
-    }
-    return length;
+    const std::optional<model::Utf8Sequence> sequence = model::DecodeUtf8(text.substr(at));
+    return sequence ? sequence->Length : 0;
 }
 
 bool IsUtf8(std::string_view text) {

@@ -16,19 +16,6 @@ namespace tesser::cli {
 
 namespace {
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string Convert(const std::string& option, const std::string& utf8) {
     try {
         return model::Utf8ToWindows1252(utf8);
@@ -66,7 +53,7 @@ std::int32_t Word(const std::string& option, const std::string& value,
                   const model::TesserionField& field) {
     std::string list;
     for (const model::TesserionField::CommandWord& word : field.CommandWords) {
-        if (SameIgnoringCase(word.Text, value)) {
+        if (model::SameIgnoringCase(word.Text, value)) {
             return word.Value;
         }
         list += (list.empty() ? "" : ", ") + std::string(word.Text);
@@ -177,7 +164,7 @@ void ReadOption(const model::TesserionField& field, const std::string& value, mo
     case Form::Font:
         field.TextOf(t) = Convert(option, value);
         for (std::string_view base : model::BaseFontNames) {
-            if (SameIgnoringCase(base, field.TextOf(t))) {
+            if (model::SameIgnoringCase(base, field.TextOf(t))) {
                 field.TextOf(t) = base;
             }
         }
@@ -198,7 +185,7 @@ void ReadOption(const model::TesserionField& field, const std::string& value, mo
         field.TextOf(t) = Convert(option, value);
         break;
     case Form::Pages:
-        if (SameIgnoringCase(value, "all")) {
+        if (model::SameIgnoringCase(value, "all")) {
             t.Pages.PagesAll = true;
         } else {
             t.Pages.PagesAll = false;

@@ -46,16 +46,9 @@ bool ParseColorText(Tesserion& tesserion) {
 }
 
 void ChooseColour(Tesserion& tesserion, const std::string& colour) {
-    auto sameIgnoringCase = [](std::string_view a, std::string_view b) {
-        return a.size() == b.size() &&
-               std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                   return std::tolower(static_cast<unsigned char>(x)) ==
-                          std::tolower(static_cast<unsigned char>(y));
-               });
-    };
     const ColorPreset* preset = nullptr;
     for (const ColorPreset& p : ColorPresets) {
-        if (sameIgnoringCase(p.Name, colour)) {
+        if (SameIgnoringCase(p.Name, colour)) {
             preset = &p;
         }
     }

@@ -50,13 +50,9 @@ private:
     iconv_t cd_;
 };
 
-struct Decoded {
-    char32_t CodePoint;
-    std::size_t Length;
-};
+} // namespace
 
-// One UTF-8 sequence at the start of text, strictly (no overlong forms, no surrogates).
-std::optional<Decoded> DecodeUtf8(std::string_view text) {
+std::optional<Utf8Sequence> DecodeUtf8(std::string_view text) {
     if (text.empty()) {
         return std::nullopt;
     }
@@ -64,7 +60,7 @@ std::optional<Decoded> DecodeUtf8(std::string_view text) {
     std::size_t length;
     char32_t cp;
     if (b0 < 0x80) {
-        return Decoded{b0, 1};
+        return Utf8Sequence{b0, 1};
     } else if (b0 >= 0xC2 && b0 <= 0xDF) {
         length = 2;
         cp = b0 & 0x1F;
@@ -91,8 +87,10 @@ std::optional<Decoded> DecodeUtf8(std::string_view text) {
     if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
         return std::nullopt;
     }
-    return Decoded{cp, length};
+    return Utf8Sequence{cp, length};
 }
+
+namespace {
 
 std::string CodePointName(char32_t cp) {
     char buffer[16];
@@ -113,7 +111,7 @@ std::string Utf8ToWindows1252(std::string_view utf8) {
         if (error == 0) {
             break;
         }
-        const std::optional<Decoded> decoded = DecodeUtf8(utf8.substr(offset));
+        const std::optional<Utf8Sequence> decoded = DecodeUtf8(utf8.substr(offset));
         if (!decoded) {
             throw TextEncodingError(
                 "The text is not valid UTF-8 at byte " + std::to_string(offset + 1), 0, offset);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -31,6 +32,14 @@ private:
 // TextEncodingError for a character with no Windows-1252 form (never dropped or replaced) and for
 // text that is not valid UTF-8 ("The text is not valid UTF-8 at byte N").
 std::string Utf8ToWindows1252(std::string_view utf8);
+
+// One UTF-8 sequence at the start of text, strictly (no overlong forms, no surrogates, nothing
+// beyond U+10FFFF); nothing for a stray or cut sequence or an empty text.
+struct Utf8Sequence {
+    char32_t CodePoint;
+    std::size_t Length;
+};
+std::optional<Utf8Sequence> DecodeUtf8(std::string_view text);
 
 // Converts Windows-1252 bytes to UTF-8 for display. Never fails: the five undefined bytes 0x81,
 // 0x8D, 0x8F, 0x90 and 0x9D become U+0081, U+008D, U+008F, U+0090 and U+009D.

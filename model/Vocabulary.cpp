@@ -1,6 +1,7 @@
 #include "model/Vocabulary.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace tesser::model {
 
@@ -15,6 +16,13 @@ const ColorPreset* FindColorPreset(std::string_view name) {
         }
     }
     return nullptr;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 } // namespace tesser::model

@@ -34,6 +34,9 @@ inline constexpr std::array<std::string_view, 14> BaseFontNames = {
 // True when name is one of BaseFontNames (case-sensitive).
 bool IsBaseFontName(std::string_view name);
 
+// Whether a and b are the same text but for the letter case of ASCII letters.
+bool SameIgnoringCase(std::string_view a, std::string_view b);
+
 struct ColorPreset {
     std::string_view Name;
     ::tesser::model::ColorSpace ColorSpace;
